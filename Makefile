@@ -1,0 +1,31 @@
+# Thin wrapper over the CMake presets; both targets install the dependencies first.
+.PHONY: run test deps build fuzz bench clean
+
+JOBS ?= $(shell nproc)
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS)
+
+run: build
+	@build/release/apps/masscal/masscal-demo
+
+test: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
+	ctest --preset release -j $(JOBS)
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	scripts/run-fuzz-smoke.sh build/fuzz/fuzz
+
+bench: build
+	@for b in build/release/bench/bench_*; do $$b; done
+
+clean:
+	rm -rf build

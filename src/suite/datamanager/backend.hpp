@@ -1,0 +1,72 @@
+// What a data file format provides to the data manager. A backend is chosen
+// by the file reference's extension.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace masscal::dm {
+
+// What the data manager answers about one function of a file.
+struct FunctionDescription {
+    float massLow = 0.0f;
+    float massHigh = 0.0f;
+    bool timeOfFlight = false;
+    bool external = false;
+    bool accurateMass = false;
+    std::uint16_t acquisitionWord = 0;  // meaningful when !accurateMass
+    bool continuum = false;
+    int scanCount = 1;
+    int segment = 1;
+    std::optional<std::uint16_t> reflectron;
+    std::uint32_t typeValue = 0;  // header value for function types 15, 16, 18, 19
+    int functionType = 0;         // 5 bits
+    int ionisationMode = 0;       // 5 bits
+    std::uint16_t modeWord = 0;
+    std::uint16_t instrumentMode = 0;
+    std::uint16_t samplingRate = 0;
+    float precursorMass = 0.0f;
+    float focusVoltage = 0.0f;
+    float sourceVoltage = 0.0f;
+    float extractionVoltage = 0.0f;
+};
+
+// One spectrum: parallel channels; optional channels may be empty.
+struct Spectrum {
+    std::vector<float> mass;
+    std::vector<float> intensity;
+    std::vector<std::uint8_t> flags;
+    std::vector<float> width;
+    std::vector<std::uint32_t> extra;
+    bool continuum = false;
+};
+
+class RawFile {
+public:
+    virtual ~RawFile() = default;
+    virtual int functionCount() const = 0;
+    // function is 1-based; false when there is no such function.
+    virtual bool describe(int function, FunctionDescription& out) const = 0;
+    // scan is 1-based within the function.
+    virtual bool readScan(int function, int scan, Spectrum& out) const = 0;
+};
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    // Lower-case extensions without the dot, e.g. "txt".
+    virtual std::vector<std::string> extensions() const = 0;
+    // Opens path; null with a message in error when it cannot be read.
+    virtual std::unique_ptr<RawFile> open(const std::string& path, std::string& error) const = 0;
+};
+
+// Registers a backend for its extensions (a later one wins).
+void register_backend(std::shared_ptr<const Backend> backend);
+// The backend for an extension (case-insensitive), or null.
+std::shared_ptr<const Backend> backend_for_extension(std::string_view extension);
+
+}  // namespace masscal::dm

@@ -1,0 +1,43 @@
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <mutex>
+
+#include "suite/datamanager/backend.hpp"
+
+namespace masscal::dm {
+namespace {
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
+    return out;
+}
+
+struct Registry {
+    std::mutex mutex;
+    std::map<std::string, std::shared_ptr<const Backend>> byExtension;
+};
+
+Registry& registry() {
+    static Registry r;
+    return r;
+}
+
+}  // namespace
+
+void register_backend(std::shared_ptr<const Backend> backend) {
+    if (!backend) return;
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    for (const std::string& ext : backend->extensions()) r.byExtension[lower(ext)] = backend;
+}
+
+std::shared_ptr<const Backend> backend_for_extension(std::string_view extension) {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    auto it = r.byExtension.find(lower(extension));
+    return it == r.byExtension.end() ? nullptr : it->second;
+}
+
+}  // namespace masscal::dm

@@ -1,0 +1,38 @@
+// The data manager operations through which spectra, function headers and
+// acquisition parameters reach the library.
+#pragma once
+
+#include <cstdint>
+
+#include "masscal/records.h"
+#include "suite/datamanager/records.hpp"
+
+namespace masscal::dm {
+
+// Opaque handle of an identified spectrum or function; null = none.
+using DmHandle = struct DmObject*;
+
+// Fills the identifier of the reference's file.
+int DmRawFileToID(const RawFileRef* ref, void* identifier);
+// Handle of the identified function (0, 544, identifier, 2, 4, 0); completes
+// the identifier with the function header.
+DmHandle DmGetHandle(int reserved, int idSize, void* identifier, int recordType, int mode, int flags);
+// Spectrum handle with the given channel element sizes; record type 5 asks
+// for all five channels, 2 for all but the flags.
+DmHandle DmGetHandleEx(int reserved, int idSize, void* identifier, int recordType, const int* channelSizes,
+                       int flags);
+void* DmLockID(DmHandle h);
+void DmUnlockID(DmHandle h);
+// 0 when count values from first are available.
+int DmGetData(DmHandle h, int first, int count, int flags);
+void* DmLockData(DmHandle h, int channel, int first, int count);
+void DmUnlockData(DmHandle h, int channel);
+void DmReleaseHandle(DmHandle h, int flags);
+// Non-zero on success; buffer has kFunctionInfoSize bytes.
+int DmRawGetFunctionInfo(const RawFileRef* ref, void* buffer);
+int DmRawIsTOFFunction(const RawFileRef* ref, std::uint16_t function);
+int DmRawIsExternalFunction(const RawFileRef* ref, std::uint16_t function);
+// Non-zero for accurate-mass data; otherwise *word describes the acquisition.
+int DmRawIsAccurateMass(const RawFileRef* ref, std::uint16_t* word);
+
+}  // namespace masscal::dm

@@ -1,0 +1,60 @@
+// Byte offsets of the data manager's records that the library reads and
+// writes. Everything else in these records belongs to the data manager.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace masscal::dm {
+
+// Data identifier (544 bytes).
+constexpr std::size_t kIdentifierSize = 544;
+constexpr std::size_t kIdRequestType = 262;  // u16, 2 before a handle request
+constexpr std::size_t kIdSingle = 266;       // u16, after locking: single spectrum
+constexpr std::size_t kIdSelector = 288;     // u32, set to 0
+constexpr std::size_t kIdFunction = 296;     // u32, function (or spectrum) number
+constexpr std::size_t kIdHeader = 304;       // function header, bytes 304..539
+constexpr std::size_t kIdHeaderEnd = 540;
+constexpr std::size_t kIdPeakCount = 324;    // u32, after locking
+constexpr std::size_t kIdContinuum = 344;    // u32, non-zero for continuum data
+
+// Function header (inside the identifier from kIdHeader).
+constexpr std::size_t kHeaderSize = kIdHeaderEnd - kIdHeader;
+constexpr std::size_t kHdrMassLow = 0;          // float
+constexpr std::size_t kHdrMassHigh = 4;         // float
+constexpr std::size_t kHdrSegment = 48;         // u32
+constexpr std::size_t kHdrHasReflectron = 52;   // u32
+constexpr std::size_t kHdrReflectron = 60;      // u16
+constexpr std::size_t kHdrTypeValue = 208;      // u32, for function types 15, 16, 18, 19
+
+// Function information.
+constexpr std::size_t kFunctionInfoSize = 256;
+constexpr std::size_t kInfoTypeWord = 0;        // u16: bits 0-4 type, 5-9 ionisation mode
+constexpr std::size_t kInfoModeWord = 24;       // u16, 1 = single-point PSD data
+constexpr std::size_t kInfoInstrumentMode = 26; // u16
+constexpr std::size_t kInfoSamplingRate = 28;   // u16
+constexpr std::size_t kInfoPrecursorMass = 34;  // 32-bit
+constexpr std::size_t kInfoFocusVoltage = 48;   // 32-bit
+constexpr std::size_t kInfoSourceVoltage = 52;  // 32-bit
+constexpr std::size_t kInfoExtractionVoltage = 60;  // 32-bit
+
+// Spectrum channels.
+enum Channel : int { kChannelMass = 0, kChannelIntensity = 1, kChannelFlags = 2, kChannelWidth = 3, kChannelExtra = 4 };
+constexpr int kChannelCount = 5;
+constexpr int kChannelSizes[kChannelCount] = {4, 4, 1, 4, 4};
+
+// Unaligned reads and writes of record fields.
+template <class T>
+inline T get_field(const void* record, std::size_t offset) {
+    T v;
+    std::memcpy(&v, static_cast<const unsigned char*>(record) + offset, sizeof v);
+    return v;
+}
+
+template <class T>
+inline void set_field(void* record, std::size_t offset, T v) {
+    std::memcpy(static_cast<unsigned char*>(record) + offset, &v, sizeof v);
+}
+
+}  // namespace masscal::dm
