@@ -144,6 +144,12 @@ MASSCAL_API size_t CalGetRefName(const CalRecord* pRec, char* out, size_t outSiz
 /* Sets the reference name text, cut to 51 characters. */
 MASSCAL_API void CalSetRefName(CalRecord* pRec, const char* name);
 
+/* The last message text (of the calling thread), clearing it, and the
+ * switch that shows (non-zero) or silences (0) message boxes of coded errors. */
+MASSCAL_API const char* GetCalError(void);
+MASSCAL_API void ClearCalError(void);
+MASSCAL_API void ShowCalError(int32_t bShow);
+
 /* Mass and error forms of a calibration. */
 MASSCAL_API void CalMassFunction(RawCalibCoEffs* pCoeffs);
 MASSCAL_API void CalErrorFunction(RawCalibCoEffs* pCoeffs);
@@ -151,5 +157,8 @@ MASSCAL_API void CalErrorFunction(RawCalibCoEffs* pCoeffs);
 MASSCAL_END_C
 
 #include "masscal/ui.h"
+#include "masscal/fit.h"
+#include "masscal/reference.h"
+#include "masscal/tofcal.h"
 
 #endif
