@@ -2,6 +2,11 @@
  * Records shared byte for byte with other modules. Their layouts are an
  * interface: every size and every documented offset is checked at compile
  * time below.
+ *
+ * 4-byte packing leaves the doubles of these records at addresses that are
+ * only 4-aligned. Read and write them as members (rec->dCoeffs[i]); never
+ * hand a double* or double& into a record to code that does not know, copy
+ * through an aligned local instead.
  */
 #ifndef MASSCAL_RECORDS_H
 #define MASSCAL_RECORDS_H

@@ -22,14 +22,14 @@ TEST(MassFunction, LinearErrorAndBack) {
     RawCalibCoEffs p = poly(1, {0.01, 0.0001});
     CalMassFunction(&p);
     EXPECT_EQ(p.nOrder, 1);
-    EXPECT_DOUBLE_EQ(p.dCoeffs[0], -0.01);
-    EXPECT_DOUBLE_EQ(p.dCoeffs[1], 0.9999);
+    EXPECT_DOUBLE_EQ(+p.dCoeffs[0], -0.01);
+    EXPECT_DOUBLE_EQ(+p.dCoeffs[1], 0.9999);
     CalErrorFunction(&p);
     EXPECT_EQ(p.nOrder, 1);
-    EXPECT_NEAR(p.dCoeffs[0], 0.01, 1e-18);
-    EXPECT_NEAR(p.dCoeffs[1], 0.0001, 1e-15);
-    EXPECT_EQ(p.dStdDev, 0.25);  // statistics untouched
-    EXPECT_EQ(p.dCovar[20], 3.0);
+    EXPECT_NEAR(+p.dCoeffs[0], 0.01, 1e-18);
+    EXPECT_NEAR(+p.dCoeffs[1], 0.0001, 1e-15);
+    EXPECT_EQ(+p.dStdDev, 0.25);  // statistics untouched
+    EXPECT_EQ(+p.dCovar[20], 3.0);
     EXPECT_EQ(p.nType, 0);
 }
 
@@ -37,30 +37,30 @@ TEST(MassFunction, ConstantErrorGrowsToOrderOneAndShrinksBack) {
     RawCalibCoEffs p = poly(0, {0.2});
     CalMassFunction(&p);
     EXPECT_EQ(p.nOrder, 1);
-    EXPECT_EQ(p.dCoeffs[0], -0.2);
-    EXPECT_EQ(p.dCoeffs[1], 1.0);
+    EXPECT_EQ(+p.dCoeffs[0], -0.2);
+    EXPECT_EQ(+p.dCoeffs[1], 1.0);
     CalErrorFunction(&p);
     EXPECT_EQ(p.nOrder, 0);
-    EXPECT_EQ(p.dCoeffs[0], 0.2);
-    EXPECT_EQ(p.dCoeffs[1], -0.0);
+    EXPECT_EQ(+p.dCoeffs[0], 0.2);
+    EXPECT_EQ(+p.dCoeffs[1], -0.0);
 }
 
 TEST(MassFunction, IdentityIsTheZeroError) {
     RawCalibCoEffs p = poly(1, {0.0, 1.0});
     CalErrorFunction(&p);
     EXPECT_EQ(p.nOrder, 0);
-    EXPECT_EQ(p.dCoeffs[0], 0.0);
+    EXPECT_EQ(+p.dCoeffs[0], 0.0);
 }
 
 TEST(MassFunction, HigherOrdersNegateEveryCoefficient) {
     RawCalibCoEffs p = poly(3, {1, 2, 3, 4});
     CalMassFunction(&p);
     EXPECT_EQ(p.nOrder, 3);
-    EXPECT_EQ(p.dCoeffs[0], -1);
-    EXPECT_EQ(p.dCoeffs[1], -1);
-    EXPECT_EQ(p.dCoeffs[2], -3);
-    EXPECT_EQ(p.dCoeffs[3], -4);
-    EXPECT_EQ(p.dCoeffs[4], 0);
+    EXPECT_EQ(+p.dCoeffs[0], -1);
+    EXPECT_EQ(+p.dCoeffs[1], -1);
+    EXPECT_EQ(+p.dCoeffs[2], -3);
+    EXPECT_EQ(+p.dCoeffs[3], -4);
+    EXPECT_EQ(+p.dCoeffs[4], 0);
 }
 
 TEST(MassFunction, CorruptOrderNeverWritesPastTheRecord) {
@@ -69,7 +69,7 @@ TEST(MassFunction, CorruptOrderNeverWritesPastTheRecord) {
     CalMassFunction(&p);
     CalErrorFunction(&p);
     EXPECT_EQ(p.nType, 77);
-    EXPECT_EQ(p.dStdDev, 0.25);
+    EXPECT_EQ(+p.dStdDev, 0.25);
 }
 
 TEST(CalibEval, HornerOnMassOrRootMass) {

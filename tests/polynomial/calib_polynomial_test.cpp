@@ -40,8 +40,8 @@ TEST(CalibPolynomialRecord, ReadingKeepsHighZeroesAndIgnoresStatistics) {
     EXPECT_EQ(static_cast<int>(p), 3);
     EXPECT_EQ(p.m_nCalibType, 1);
     RawCalibCoEffs* out = p;
-    EXPECT_EQ(out->dStdDev, 0.0);
-    EXPECT_EQ(out->dCovar[3], 0.0);
+    EXPECT_EQ(+out->dStdDev, 0.0);
+    EXPECT_EQ(+out->dCovar[3], 0.0);
 }
 
 TEST(CalibPolynomialRecord, OrderAboveFiveIsCutWhenRead) {
@@ -58,7 +58,7 @@ TEST(CalibPolynomialRecord, HighOrderFillsOnlySixCoefficients) {
     RawCalibCoEffs* r = p;
     EXPECT_EQ(r->nOrder, 7);
     EXPECT_EQ(r->nType, 2);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(r->dCoeffs[i], c[i]);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(+r->dCoeffs[i], c[i]);
 }
 
 TEST(CalibPolynomialRecord, OneSharedRecordPerThread) {
@@ -69,8 +69,8 @@ TEST(CalibPolynomialRecord, OneSharedRecordPerThread) {
     RawCalibCoEffs* r2 = q;
     EXPECT_EQ(r1, r2);
     EXPECT_EQ(r1->nOrder, 0);
-    EXPECT_EQ(r1->dCoeffs[0], 3.0);
-    EXPECT_EQ(r1->dCoeffs[1], 0.0);  // cleared before filling
+    EXPECT_EQ(+r1->dCoeffs[0], 3.0);
+    EXPECT_EQ(+r1->dCoeffs[1], 0.0);  // cleared before filling
 }
 
 TEST(CalibPolynomialText, TypePrefixAndRoundTrip) {
