@@ -24,6 +24,12 @@ test: deps
 	cmake --build --preset fuzz -j $(JOBS)
 	scripts/run-fuzz-smoke.sh build/fuzz/fuzz
 
+# Every fuzz target for FUZZ_SECONDS (default 600) over its seeds.
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	FUZZ_SECONDS=$${FUZZ_SECONDS:-600} scripts/run-fuzz-smoke.sh build/fuzz/fuzz
+
 bench: build
 	@for b in build/release/bench/bench_*; do $$b; done
 
