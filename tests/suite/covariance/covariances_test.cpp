@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include <Eigen/Dense>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "suite/covariance/covariances.hpp"
+
+namespace {
+
+// Deterministic normal deviates (splitmix64 and Box-Muller), the same on
+// every platform.
+class Normal {
+public:
+    explicit Normal(std::uint64_t seed) : state_(seed) {}
+    double operator()() {
+        const double u1 = (static_cast<double>(next() >> 11) + 1.0) * 0x1.0p-53;
+        const double u2 = static_cast<double>(next() >> 11) * 0x1.0p-53;
+        return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
+    }
+
+private:
+    std::uint64_t next() {
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    std::uint64_t state_;
+};
+
+Eigen::MatrixXd unpacked(const double* packed, int n) {
+    Eigen::MatrixXd c(n, n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) c(i, j) = packed[CovarIndex(i, j)];
+    return c;
+}
+
+// Weighted least squares of a power series by Eigen's SVD; returns the
+// coefficients and fills the packed covariance through MakeCovariances0.
+Eigen::VectorXd fit_power(const std::vector<double>& x, const std::vector<double>& y,
+                          const std::vector<double>& sigma, int ncoef, double* covar) {
+    const int n = static_cast<int>(x.size());
+    Eigen::MatrixXd a(n, ncoef);
+    Eigen::VectorXd b(n);
+    for (int i = 0; i < n; ++i) {
+        double p = 1.0;
+        for (int k = 0; k < ncoef; ++k, p *= x[i]) a(i, k) = p / sigma[i];
+        b(i) = y[i] / sigma[i];
+    }
+    Eigen::JacobiSVD<Eigen::MatrixXd> svd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
+    std::vector<const double*> rows(ncoef);
+    Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor> v = svd.matrixV();
+    for (int i = 0; i < ncoef; ++i) rows[i] = v.row(i).data();
+    Eigen::VectorXd w = svd.singularValues();
+    EXPECT_EQ(MakeCovariances0(rows.data(), w.data(), ncoef, 1.0, covar, 21), 0);
+    return svd.solve(b);
+}
+
+TEST(Covariances, PackedIndexIsTheLowerTriangleRowByRow) {
+    EXPECT_EQ(CovarIndex(0, 0), 0);
+    EXPECT_EQ(CovarIndex(1, 0), 1);
+    EXPECT_EQ(CovarIndex(1, 1), 2);
+    EXPECT_EQ(CovarIndex(2, 0), 3);
+    EXPECT_EQ(CovarIndex(0, 2), 3);
+    EXPECT_EQ(CovarIndex(5, 5), 20);
+}
+
+TEST(Covariances, MakeCovariancesIsTheInverseNormalMatrix) {
+    Eigen::MatrixXd a = Eigen::MatrixXd::Random(12, 4);
+    Eigen::JacobiSVD<Eigen::MatrixXd> svd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
+    Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor> v = svd.matrixV();
+    const double* rows[4] = {v.row(0).data(), v.row(1).data(), v.row(2).data(), v.row(3).data()};
+    Eigen::VectorXd w = svd.singularValues();
+    double covar[21];
+    for (double& c : covar) c = 99.0;
+    ASSERT_EQ(MakeCovariances0(rows, w.data(), 4, 2.5, covar, 21), 0);
+    const Eigen::MatrixXd expected = 2.5 * (a.transpose() * a).inverse();
+    const Eigen::MatrixXd got = unpacked(covar, 4);
+    EXPECT_LT((got - expected).norm(), 1e-12 * expected.norm());
+    for (int i = 10; i < 21; ++i) EXPECT_EQ(covar[i], 0.0) << i;
+
+    // A zeroed singular value drops out: the pseudo-inverse.
+    w(3) = 0.0;
+    ASSERT_EQ(MakeCovariances0(rows, w.data(), 4, 1.0, covar, 21), 0);
+    Eigen::VectorXd inv2 = svd.singularValues().cwiseInverse().cwiseAbs2();
+    inv2(3) = 0.0;
+    const Eigen::MatrixXd pinv = svd.matrixV() * inv2.asDiagonal() * svd.matrixV().transpose();
+    EXPECT_LT((unpacked(covar, 4) - pinv).norm(), 1e-12 * pinv.norm());
+
+    // A short output gets only its first values.
+    double few[3] = {7, 7, 7};
+    double guard = 7;
+    (void)guard;
+    ASSERT_EQ(MakeCovariances0(rows, w.data(), 4, 1.0, few, 2), 0);
+    EXPECT_EQ(few[2], 7.0);
+    EXPECT_EQ(MakeCovariances0(nullptr, w.data(), 4, 1.0, covar, 21), -1);
+    EXPECT_EQ(MakeCovariances0(rows, w.data(), 0, 1.0, covar, 21), -1);
+}
+
+TEST(Covariances, TransformIsMCMt) {
+    Eigen::MatrixXd b = Eigen::MatrixXd::Random(6, 6);
+    const Eigen::MatrixXd c = b * b.transpose();
+    double packed[21];
+    for (int i = 0; i < 6; ++i)
+        for (int j = 0; j <= i; ++j) packed[CovarIndex(i, j)] = c(i, j);
+    Eigen::Matrix<double, 6, 6, Eigen::RowMajor> m = Eigen::Matrix<double, 6, 6>::Random();
+    ASSERT_EQ(TransformCovariances(m.data(), 6, packed), 0);
+    const Eigen::MatrixXd expected = m * c * m.transpose();
+    EXPECT_LT((unpacked(packed, 6) - expected).norm(), 1e-13 * expected.norm());
+    EXPECT_EQ(TransformCovariances(m.data(), 7, packed), -1);
+
+    // Only the first n coefficients change.
+    double part[21];
+    for (int i = 0; i < 21; ++i) part[i] = i + 1.0;
+    const double two[4] = {2, 0, 0, 3};
+    ASSERT_EQ(TransformCovariances(two, 2, part), 0);
+    EXPECT_EQ(part[0], 4.0);
+    EXPECT_EQ(part[1], 12.0);
+    EXPECT_EQ(part[2], 27.0);
+    EXPECT_EQ(part[3], 4.0);
+}
+
+TEST(Covariances, DivideByPowersFollowsTheCoefficients) {
+    double packed[21];
+    for (double& v : packed) v = 1.0;
+    ASSERT_EQ(DivideCovariancesByPowers(packed, 1000.0), 0);
+    EXPECT_EQ(packed[CovarIndex(0, 0)], 1.0);
+    EXPECT_EQ(packed[CovarIndex(1, 0)], 1e-3);
+    EXPECT_EQ(packed[CovarIndex(1, 1)], 1e-6);
+    EXPECT_DOUBLE_EQ(packed[CovarIndex(5, 2)], 1e-21);
+    EXPECT_DOUBLE_EQ(packed[CovarIndex(5, 5)], 1e-30);
+    EXPECT_EQ(DivideCovariancesByPowers(packed, 0.0), -1);
+    EXPECT_EQ(DivideCovariancesByPowers(packed, NAN), -1);
+}
+
+TEST(Covariances, VariancesOfAKnownCovariance) {
+    // Var(c0 + c1 x) = 4 + 2 x (-1) + x^2 (9) at x = 10: 4 - 20 + 900.
+    double packed[21] = {4.0, -1.0, 9.0};
+    float out[3];
+    ASSERT_EQ(GetVariances(0, packed, 1, 0.0f, 10.0f, 3, out), 0);
+    EXPECT_FLOAT_EQ(out[0], static_cast<float>(1.96 * 2.0));
+    EXPECT_FLOAT_EQ(out[1], static_cast<float>(1.96 * std::sqrt(884.0)));
+    EXPECT_FLOAT_EQ(out[2], static_cast<float>(1.96 * std::sqrt(4.0 - 40.0 + 3600.0)));
+    // Root-mass: the same polynomial of s = sqrt(m), converted to amu by 2s.
+    ASSERT_EQ(GetVariances(1, packed, 1, 100.0f, 0.0f, 1, out), 0);
+    EXPECT_FLOAT_EQ(out[0], static_cast<float>(2.0 * 10.0 * 1.96 * std::sqrt(884.0)));
+    // No polynomial, no band; elements beyond the order are ignored.
+    ASSERT_EQ(GetVariances(0, packed, -1, 0.0f, 1.0f, 3, out), 0);
+    EXPECT_EQ(out[2], 0.0f);
+    ASSERT_EQ(GetVariances(0, packed, 0, 0.0f, 1.0f, 2, out), 0);
+    EXPECT_FLOAT_EQ(out[1], static_cast<float>(1.96 * 2.0));
+    EXPECT_EQ(GetVariances(0, nullptr, 0, 0.0f, 1.0f, 2, out), -1);
+    // A negative mass in root-mass mode is taken as 0, not a NaN.
+    ASSERT_EQ(GetVariances(1, packed, 1, -4.0f, 0.0f, 1, out), 0);
+    EXPECT_EQ(out[0], 0.0f);
+}
+
+struct Coverage {
+    long inside = 0;
+    long total = 0;
+    double fraction() const { return static_cast<double>(inside) / static_cast<double>(total); }
+};
+
+// The band of a fit in thousands of amu, carried to amu by the driver's
+// rescaling, covers the true curve 95 % of the time.
+TEST(Covariances, BandCoversTheTrueCurveNinetyFivePercentOfTheTime) {
+    const double truth[4] = {0.01, 0.02, -0.005, 0.001};  // in x = mass / 1000
+    const int ncoef = 4, npoints = 30, nmass = 20;
+    Normal noise(20240611);
+    Coverage cov;
+    for (int set = 0; set < 1500; ++set) {
+        std::vector<double> x, y, sigma;
+        for (int i = 0; i < npoints; ++i) {
+            const double m = 200.0 + 1800.0 * i / (npoints - 1);
+            const double xi = m / 1000.0;
+            const double s = 0.002 + 0.004 * ((i * 7) % npoints) / npoints;
+            const double f = truth[0] + xi * (truth[1] + xi * (truth[2] + xi * truth[3]));
+            x.push_back(xi);
+            sigma.push_back(s);
+            y.push_back(f + s * noise());
+        }
+        double covar[21] = {};
+        Eigen::VectorXd c = fit_power(x, y, sigma, ncoef, covar);
+        // What the driver does: coefficient j divided by 1000^j.
+        double p = 1.0;
+        for (int j = 0; j < ncoef; ++j, p *= 1000.0) c(j) /= p;
+        ASSERT_EQ(DivideCovariancesByPowers(covar, 1000.0), 0);
+        float band[nmass];
+        const float low = 150.0f, step = 100.0f;
+        ASSERT_EQ(GetVariances(0, covar, ncoef - 1, low, step, nmass, band), 0);
+        for (int k = 0; k < nmass; ++k) {
+            const double m = low + k * static_cast<double>(step);
+            const double fit = c(0) + m * (c(1) + m * (c(2) + m * c(3)));
+            const double xm = m / 1000.0;
+            const double f = truth[0] + xm * (truth[1] + xm * (truth[2] + xm * truth[3]));
+            cov.inside += std::fabs(fit - f) <= band[k];
+            ++cov.total;
+        }
+    }
+    EXPECT_NEAR(cov.fraction(), 0.95, 0.02);
+}
+
+TEST(Covariances, RootMassBandCoversTheTrueMassErrors) {
+    // Root-mass errors e(s) = sqrt(measured) - sqrt(true) as a line in s.
+    const double truth[2] = {2e-4, -3e-6};
+    Normal noise(77);
+    Coverage cov;
+    for (int set = 0; set < 1500; ++set) {
+        std::vector<double> s, y, sigma;
+        for (int i = 0; i < 25; ++i) {
+            const double m = 100.0 + 80.0 * i;
+            const double si = std::sqrt(m);
+            const double sd = 1e-5;
+            s.push_back(si);
+            sigma.push_back(sd);
+            y.push_back(truth[0] + truth[1] * si + sd * noise());
+        }
+        double covar[21] = {};
+        const Eigen::VectorXd c = fit_power(s, y, sigma, 2, covar);
+        float band[16];
+        ASSERT_EQ(GetVariances(1, covar, 1, 150.0f, 120.0f, 16, band), 0);
+        for (int k = 0; k < 16; ++k) {
+            const double m = 150.0 + 120.0 * k;
+            const double sk = std::sqrt(m);
+            // Mass errors of the true and of the fitted root-mass curve.
+            const double et = truth[0] + truth[1] * sk, ef = c(0) + c(1) * sk;
+            const double mass_error_true = m - (sk - et) * (sk - et);
+            const double mass_error_fit = m - (sk - ef) * (sk - ef);
+            cov.inside += std::fabs(mass_error_fit - mass_error_true) <= band[k];
+            ++cov.total;
+        }
+    }
+    EXPECT_NEAR(cov.fraction(), 0.95, 0.02);
+}
+
+}  // namespace
