@@ -1,0 +1,12 @@
+// The mouse cursor. Headless drawing has none to show, so setting one only
+// remembers it; a toolkit backend shows it.
+#pragma once
+
+namespace masscal::platform {
+
+enum class Cursor { arrow, wait, size_we };
+
+// Sets the cursor of the calling thread's windows; returns the previous one.
+Cursor SetCursor(Cursor c);
+
+}  // namespace masscal::platform
