@@ -204,6 +204,14 @@ std::unique_ptr<CalDeviceContext> CalDeviceContext::create_svg(const char* path,
     return dc;
 }
 
+std::unique_ptr<CalDeviceContext> CalDeviceContext::create_view(CalDeviceContext& on) {
+    if (on.impl_->kind != Kind::image) return nullptr;
+    auto impl = make_impl(Kind::image, cairo_surface_reference(on.impl_->surface), on.impl_->w, on.impl_->h,
+                          on.impl_->dpi);
+    if (!impl) return nullptr;
+    return std::unique_ptr<CalDeviceContext>(new (std::nothrow) CalDeviceContext(std::move(impl)));
+}
+
 std::unique_ptr<CalDeviceContext> CalDeviceContext::create_for_cairo(void* cairo_context, int w, int h, int dpi) {
     if (!cairo_context || dpi <= 0) return nullptr;
     auto* cr = static_cast<cairo_t*>(cairo_context);

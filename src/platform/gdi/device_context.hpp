@@ -74,6 +74,9 @@ public:
                                                         int dpi = 600);
     // An SVG picture of w x h pixels (96 per inch).
     static std::unique_ptr<CalDeviceContext> create_svg(const char* path, int w, int h);
+    // A second context drawing on the same image as on (null for other
+    // kinds); its state starts fresh.
+    static std::unique_ptr<CalDeviceContext> create_view(CalDeviceContext& on);
     // Over a cairo context (cairo_t*) owned by the caller, w x h device units.
     static std::unique_ptr<CalDeviceContext> create_for_cairo(void* cairo_context, int w, int h, int dpi = 96);
 

@@ -1,0 +1,91 @@
+#include "platform/win/window.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/gdi/device_context.hpp"
+
+using namespace masscal::platform;
+
+namespace {
+
+struct Log {
+    std::vector<std::uint32_t> msgs;
+    std::intptr_t last_l = 0;
+};
+
+std::intptr_t logging_proc(CalWnd wnd, std::uint32_t msg, std::uintptr_t, std::intptr_t l) {
+    auto* log = static_cast<Log*>(GetWindowUserData(wnd));
+    if (log) {
+        log->msgs.push_back(msg);
+        log->last_l = l;
+    }
+    return msg == kMsgUser + 17 ? 1 : 0;
+}
+
+TEST(Window, ParentsRectanglesAndCoordinates) {
+    CalWnd top = CreateHeadlessWindow(nullptr, CalRect{100, 50, 500, 350}, nullptr, nullptr);
+    CalWnd child = CreateHeadlessWindow(top, CalRect{20, 30, 220, 130}, nullptr, nullptr);
+    ASSERT_TRUE(top && child);
+    EXPECT_TRUE(IsWindow(child));
+    EXPECT_EQ(GetParent(child), top);
+    EXPECT_EQ(GetParent(top), nullptr);
+    CalRect r;
+    ASSERT_TRUE(GetClientRect(child, &r));
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.right, 200);
+    EXPECT_EQ(r.bottom, 100);
+    CalPoint p{5, 6};
+    ASSERT_TRUE(ClientToScreen(child, &p));
+    EXPECT_EQ(p.x, 125);
+    EXPECT_EQ(p.y, 86);
+    ASSERT_TRUE(ScreenToClient(top, &p));
+    EXPECT_EQ(p.x, 25);
+    EXPECT_EQ(p.y, 36);
+    ASSERT_TRUE(GetWindowRect(child, &r));
+    EXPECT_EQ(r.left, 120);
+    EXPECT_EQ(r.bottom, 180);
+    EXPECT_TRUE(DestroyWindow(top));
+    EXPECT_FALSE(IsWindow(child));
+    EXPECT_FALSE(IsWindow(top));
+    EXPECT_FALSE(GetClientRect(child, &r));
+    EXPECT_EQ(GetParent(child), nullptr);
+}
+
+TEST(Window, ChildPaintsAtItsPlaceInTheTopLevelImage) {
+    CalWnd top = CreateHeadlessWindow(nullptr, CalRect{0, 0, 60, 40}, nullptr, nullptr);
+    CalWnd child = CreateHeadlessWindow(top, CalRect{10, 5, 30, 25}, nullptr, nullptr);
+    CalDC dc = GetDC(child);
+    ASSERT_TRUE(dc);
+    dc->fill_rect(CalRect{-5, -5, 100, 100}, rgb(0, 0, 0));  // clipped to the child
+    EXPECT_EQ(ReleaseDC(child, dc), 1);
+    CalDC img = GetWindowSurface(child);
+    EXPECT_EQ(img->pixel(10, 5), rgb(0, 0, 0));
+    EXPECT_EQ(img->pixel(29, 24), rgb(0, 0, 0));
+    EXPECT_EQ(img->pixel(9, 5), rgb(255, 255, 255));
+    EXPECT_EQ(img->pixel(30, 24), rgb(255, 255, 255));
+    EXPECT_EQ(img->pixel(29, 25), rgb(255, 255, 255));
+    EXPECT_EQ(ReleaseDC(child, dc), 0);  // already released
+    DestroyWindow(top);
+}
+
+TEST(Window, MessagesInvalidationAndUpdate) {
+    Log log;
+    CalWnd w = CreateHeadlessWindow(nullptr, CalRect{0, 0, 10, 10}, logging_proc, nullptr);
+    SetWindowUserData(w, &log);
+    EXPECT_EQ(SendMessage(w, kMsgUser + 17, 0, 0), 1);
+    EXPECT_TRUE(UpdateWindow(w));  // nothing to paint
+    EXPECT_TRUE(InvalidateRect(w, nullptr, true));
+    EXPECT_TRUE(UpdateWindow(w));
+    EXPECT_TRUE(UpdateWindow(w));  // painted once only
+    EXPECT_TRUE(MoveWindow(w, 0, 0, 300, 200, false));
+    EXPECT_EQ(log.last_l, (200 << 16) | 300);
+    DestroyWindow(w);
+    const std::vector<std::uint32_t> want{kMsgUser + 17, kMsgPaint, kMsgSize, kMsgDestroy};
+    EXPECT_EQ(log.msgs, want);
+    EXPECT_EQ(SendMessage(w, kMsgUser, 0, 0), 0);
+    EXPECT_EQ(GetDC(w), nullptr);
+}
+
+}  // namespace
