@@ -23,6 +23,8 @@ CallbackUiProvider g_callback_provider;
 
 }  // namespace
 
+int UiProvider::file_dialog(CalWnd, FileDialogRequest&) { return 0; }
+
 int default_answer(std::uint32_t type) {
     switch (type & CAL_MB_TYPEMASK) {
         case CAL_MB_YESNO:
@@ -48,6 +50,8 @@ UiProvider& ui_provider() {
 int MessageBox(CalWnd owner, const char* text, const char* caption, std::uint32_t type) {
     return ui_provider().message_box(owner, text, caption, type);
 }
+
+int FileDialog(CalWnd owner, FileDialogRequest& request) { return ui_provider().file_dialog(owner, request); }
 
 }  // namespace masscal::platform
 

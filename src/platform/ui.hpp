@@ -3,16 +3,35 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "masscal/ui.h"
 
 namespace masscal::platform {
+
+// A request to choose a file. It carries the initial choice in and, when the
+// user chose a file, the choice out.
+struct FileDialogRequest {
+    bool save = false;              // a save dialog (else an open dialog)
+    std::string title;
+    std::string filter;             // "Text (*.txt)|*.txt||"; empty = all files
+    std::string default_extension;  // without the dot
+    std::uint32_t flags = 0;        // the caller's option flags, passed through
+    std::string directory;          // with or without a trailing separator
+    std::string name;               // without the extension
+    std::string extension;          // without the dot
+    double function = 0.0;          // selectors of a data file: function number
+    double selector = 0.0;          // and the second selector
+};
 
 class UiProvider {
 public:
     virtual ~UiProvider() = default;
     // Shows text with caption; returns the button chosen (CAL_IDOK, ...).
     virtual int message_box(CalWnd owner, const char* text, const char* caption, std::uint32_t type) = 0;
+    // Lets the user choose a file; non-zero when one was chosen (request then
+    // holds it), 0 when cancelled. Without a dialog to show: cancelled.
+    virtual int file_dialog(CalWnd owner, FileDialogRequest& request);
 };
 
 // The answer of a user who only ever confirms or declines: OK where that is
@@ -31,5 +50,6 @@ UiProvider* set_ui_provider(UiProvider* p);
 UiProvider& ui_provider();
 
 int MessageBox(CalWnd owner, const char* text, const char* caption, std::uint32_t type);
+int FileDialog(CalWnd owner, FileDialogRequest& request);
 
 }  // namespace masscal::platform

@@ -14,4 +14,19 @@ int RecordingUi::message_box(CalWnd owner, const char* text, const char* caption
     return a;
 }
 
+int RecordingUi::file_dialog(CalWnd owner, platform::FileDialogRequest& request) {
+    file_dialogs.push_back(request);
+    file_dialog_owners.push_back(owner);
+    if (file_answers.empty()) return 0;
+    const std::optional<platform::FileDialogRequest> a = file_answers.front();
+    file_answers.pop_front();
+    if (!a) return 0;
+    request.directory = a->directory;
+    request.name = a->name;
+    request.extension = a->extension;
+    request.function = a->function;
+    request.selector = a->selector;
+    return 1;
+}
+
 }  // namespace masscal::testing

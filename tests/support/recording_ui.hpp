@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,16 @@ public:
     RecordingUi& operator=(const RecordingUi&) = delete;
 
     int message_box(CalWnd owner, const char* text, const char* caption, std::uint32_t type) override;
+    // Records the request as it arrived; answers from file_answers: a value
+    // is the user's choice (directory, name, extension, function, selector
+    // copied into the request), nullopt or an empty script cancels.
+    int file_dialog(CalWnd owner, platform::FileDialogRequest& request) override;
 
     std::vector<MessageBoxCall> calls;
     std::deque<int> answers;
+    std::vector<platform::FileDialogRequest> file_dialogs;
+    std::vector<CalWnd> file_dialog_owners;
+    std::deque<std::optional<platform::FileDialogRequest>> file_answers;
 
 private:
     platform::UiProvider* previous_;

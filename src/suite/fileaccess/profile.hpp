@@ -3,9 +3,15 @@
 // the end of their section, new sections at the end of the file, the file
 // created on first write, the default for a missing key, results cut to the
 // buffer. Every write replaces the file atomically.
+//
+// Also as in Windows: a null section lists the section names and a null key
+// the keys of a section (each terminated, the list ended by a second
+// terminator); a value in matching quotes reads without them; trailing
+// blanks of the default are dropped.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class CFileAccess {
 public:
@@ -21,4 +27,30 @@ public:
     static int WritePrivateProfileStringSA(const char* section, const char* key, const char* value, const char* file);
     // Non-zero when the file was deleted.
     static int DeleteFileS(const char* file);
+};
+
+// Each write above replaces the whole file, so writing hundreds of keys in a
+// row costs hundreds of file replacements. While a batch is open, the writes
+// (and DeleteFileS) of this thread to its file change only the batch's copy,
+// which this thread's reads of the file see; the file itself is replaced
+// once, when the batch closes, as if every write had been made in turn at
+// that moment (changes that others made to the file meanwhile are kept
+// where they do not touch the same keys). A crash before that leaves the old
+// file whole. Batches of one file nest; the outermost one writes. The file
+// must be named by the same text in the batch and in the calls.
+class CProfileWriteBatch {
+public:
+    explicit CProfileWriteBatch(const char* file);
+    ~CProfileWriteBatch();  // writes what is pending
+    CProfileWriteBatch(const CProfileWriteBatch&) = delete;
+    CProfileWriteBatch& operator=(const CProfileWriteBatch&) = delete;
+
+    // Writes what is pending now; the batch stays open. Non-zero when the
+    // file holds every write made so far (an inner batch only answers for
+    // the outer one: non-zero).
+    int Commit();
+
+private:
+    std::string file_;
+    bool outermost_ = false;
 };
