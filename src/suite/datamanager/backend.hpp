@@ -33,6 +33,7 @@ struct FunctionDescription {
     float focusVoltage = 0.0f;
     float sourceVoltage = 0.0f;
     float extractionVoltage = 0.0f;
+    bool rootMass = false;        // calibrated on square roots of mass
 };
 
 // One spectrum: parallel channels; optional channels may be empty.
@@ -51,8 +52,9 @@ public:
     virtual int functionCount() const = 0;
     // function is 1-based; false when there is no such function.
     virtual bool describe(int function, FunctionDescription& out) const = 0;
-    // scan is 1-based within the function.
-    virtual bool readScan(int function, int scan, Spectrum& out) const = 0;
+    // scan is 1-based within the function; false with a message in error
+    // when there is no such scan or its data cannot be decoded.
+    virtual bool readScan(int function, int scan, Spectrum& out, std::string& error) const = 0;
 };
 
 class Backend {
@@ -64,7 +66,8 @@ public:
     virtual std::unique_ptr<RawFile> open(const std::string& path, std::string& error) const = 0;
 };
 
-// Registers a backend for its extensions (a later one wins).
+// Registers a backend for its extensions (a later one wins). The built-in
+// backends (peak list, mzML) are registered before the first look-up.
 void register_backend(std::shared_ptr<const Backend> backend);
 // The backend for an extension (case-insensitive), or null.
 std::shared_ptr<const Backend> backend_for_extension(std::string_view extension);

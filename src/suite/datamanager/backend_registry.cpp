@@ -4,6 +4,8 @@
 #include <mutex>
 
 #include "suite/datamanager/backend.hpp"
+#include "suite/datamanager/mzml_backend.hpp"
+#include "suite/datamanager/peak_list_backend.hpp"
 
 namespace masscal::dm {
 namespace {
@@ -19,8 +21,19 @@ struct Registry {
     std::map<std::string, std::shared_ptr<const Backend>> byExtension;
 };
 
+void add(Registry& r, const std::shared_ptr<const Backend>& backend) {
+    for (const std::string& ext : backend->extensions()) r.byExtension[lower(ext)] = backend;
+}
+
+// Built-ins are added here rather than by static initialisers, which a
+// static library would drop.
 Registry& registry() {
     static Registry r;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        add(r, make_peak_list_backend());
+        add(r, make_mzml_backend());
+    });
     return r;
 }
 
@@ -30,7 +43,7 @@ void register_backend(std::shared_ptr<const Backend> backend) {
     if (!backend) return;
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
-    for (const std::string& ext : backend->extensions()) r.byExtension[lower(ext)] = backend;
+    add(r, backend);
 }
 
 std::shared_ptr<const Backend> backend_for_extension(std::string_view extension) {

@@ -9,6 +9,13 @@
 
 namespace masscal::dm {
 
+// How references are read: the file is directory/name.extension, its
+// backend chosen by the extension; nFunction (0 counts as 1) selects the
+// function and nIndex (0 counts as 1) the scan; a non-zero wSingle names an
+// in-memory spectrum made from that file by combining or centroiding (when
+// there is none by that number, the file's own function is read).
+// Opened files are kept by path and re-opened when the file changes.
+
 // Opaque handle of an identified spectrum or function; null = none.
 using DmHandle = struct DmObject*;
 
@@ -34,5 +41,15 @@ int DmRawIsTOFFunction(const RawFileRef* ref, std::uint16_t function);
 int DmRawIsExternalFunction(const RawFileRef* ref, std::uint16_t function);
 // Non-zero for accurate-mass data; otherwise *word describes the acquisition.
 int DmRawIsAccurateMass(const RawFileRef* ref, std::uint16_t* word);
+
+// The text of the calling thread's last data-manager failure ("" if none):
+// it names the file and what is wrong with it. Kept until the next failure.
+const char* dm_last_error();
+void dm_clear_error();
+
+// Number of handles not yet released (all threads); for leak checks.
+int dm_open_handle_count();
+// Forgets every opened file (the next access reopens it).
+void dm_clear_file_cache();
 
 }  // namespace masscal::dm

@@ -19,6 +19,19 @@ constexpr std::size_t kIdHeaderEnd = 540;
 constexpr std::size_t kIdPeakCount = 324;    // u32, after locking
 constexpr std::size_t kIdContinuum = 344;    // u32, non-zero for continuum data
 
+// The data manager's own part of the identifier (bytes below kIdRequestType):
+// which file or in-memory spectrum it names. Callers never touch these.
+constexpr std::size_t kIdMagic = 0;          // u32, kIdMagicValue once filled
+constexpr std::size_t kIdSource = 4;         // u32, kSourceFile or kSourceMemory
+constexpr std::size_t kIdPathKey = 8;        // u32, key of the file's path
+constexpr std::size_t kIdScan = 12;          // u32, 1-based scan within the function
+constexpr std::size_t kIdRefFunction = 16;   // u32, the reference's own function number
+constexpr std::size_t kIdMemoryNumber = 20;  // u32, number of the in-memory spectrum
+constexpr std::size_t kIdSingleFile = 24;    // u32, a plain file whose reference had wSingle set
+constexpr std::uint32_t kIdMagicValue = 0x4944444du;
+constexpr std::uint32_t kSourceFile = 1;
+constexpr std::uint32_t kSourceMemory = 2;
+
 // Function header (inside the identifier from kIdHeader).
 constexpr std::size_t kHeaderSize = kIdHeaderEnd - kIdHeader;
 constexpr std::size_t kHdrMassLow = 0;          // float
@@ -38,6 +51,12 @@ constexpr std::size_t kInfoPrecursorMass = 34;  // 32-bit
 constexpr std::size_t kInfoFocusVoltage = 48;   // 32-bit
 constexpr std::size_t kInfoSourceVoltage = 52;  // 32-bit
 constexpr std::size_t kInfoExtractionVoltage = 60;  // 32-bit
+// Our own fields of the function information (nothing else reads them).
+constexpr std::size_t kInfoRootMass = 100;       // u32, non-zero: calibrated on square roots of mass
+constexpr std::size_t kInfoTimeOfFlight = 104;   // u32
+constexpr std::size_t kInfoExternal = 108;       // u32
+constexpr std::size_t kInfoAccurateMass = 112;   // u32
+constexpr std::size_t kInfoScanCount = 116;      // u32
 
 // Spectrum channels.
 enum Channel : int { kChannelMass = 0, kChannelIntensity = 1, kChannelFlags = 2, kChannelWidth = 3, kChannelExtra = 4 };

@@ -1,0 +1,28 @@
+// Decoding of the base64 (optionally zlib-compressed) number arrays of data
+// files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace masscal::dm {
+
+// Decodes base64 text (whitespace ignored) into out; false on a character
+// outside the alphabet or bad padding.
+bool base64_decode(std::string_view text, std::vector<unsigned char>& out);
+
+enum class NumberType { Float32, Float64, Int32, Int64 };
+
+// Decodes count little-endian numbers of type from the base64 text,
+// inflating first when zlib is set. false with a message on any mismatch.
+bool decode_number_array(std::string_view base64, bool zlib, NumberType type, std::size_t count,
+                         std::vector<double>& out, std::string& error);
+
+// The same into floats (masses and intensities are kept as 32-bit floats).
+bool decode_float_array(std::string_view base64, bool zlib, NumberType type, std::size_t count,
+                        std::vector<float>& out, std::string& error);
+
+}  // namespace masscal::dm
