@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstring>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -12,8 +11,6 @@
 namespace {
 
 using masscal::suite::fs::FileIdentity;
-using masscal::suite::ini::Document;
-using masscal::suite::ini::trim;
 namespace profile = masscal::suite::profile;
 
 struct Batch {
@@ -72,73 +69,17 @@ bool commit_batch(const std::string& path, Batch& b) {
     return true;
 }
 
-std::uint32_t copy_cut(std::string_view v, char* buf, std::uint32_t size) {
-    const std::size_t n = v.size() < size - 1 ? v.size() : size - 1;
-    std::memcpy(buf, v.data(), n);
-    buf[n] = '\0';
-    return static_cast<std::uint32_t>(n);
-}
-
-// Names, each terminated, and one more terminator; cut, the list still ends
-// with two terminators and the result is size - 2.
-std::uint32_t copy_list(const std::vector<std::string_view>& names, char* buf, std::uint32_t size) {
-    std::string all;
-    for (std::string_view n : names) {
-        all.append(n);
-        all.push_back('\0');
-    }
-    if (all.size() + 1 <= size) {
-        std::memcpy(buf, all.data(), all.size());
-        buf[all.size()] = '\0';
-        if (all.empty() && size > 1) buf[1] = '\0';
-        return static_cast<std::uint32_t>(all.size());
-    }
-    if (size < 2) {
-        buf[0] = '\0';
-        return 0;
-    }
-    std::memcpy(buf, all.data(), size - 2);
-    buf[size - 2] = '\0';
-    buf[size - 1] = '\0';
-    return size - 2;
-}
-
-std::string_view unquote(std::string_view v) {
-    if (v.size() > 1 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-        return v.substr(1, v.size() - 2);
-    return v;
-}
-
 }  // namespace
 
 std::uint32_t CFileAccess::GetPrivateProfileStringSA(const char* section, const char* key, const char* def, char* buf,
                                                      std::uint32_t size, const char* file) {
     if (!buf || size == 0) return 0;
-    std::string_view fallback = def ? def : "";
-    while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
-    if (!file) return copy_cut(fallback, buf, size);
-
     std::uint32_t n = 0;
-    bool answered = false;
-    with_state(file, [&](const profile::State& st) {
-        const Document& doc = st.doc;
-        if (!section) {
-            n = copy_list(doc.section_names(), buf, size);
-            answered = true;
-        } else if (!key) {
-            n = copy_list(doc.key_names(trim(section)), buf, size);
-            answered = true;
-        } else {
-            std::string_view v;
-            if (doc.find(trim(section), trim(key), &v)) {
-                n = copy_cut(unquote(v), buf, size);
-                answered = true;
-            }
-        }
-    });
-    if (answered) return n;
-    if (!section || !key) return copy_list({}, buf, size);
-    return copy_cut(fallback, buf, size);
+    if (!file || !with_state(file, [&](const profile::State& st) {
+            n = profile::get_string(&st, section, key, def, buf, size);
+        }))
+        return profile::get_string(nullptr, section, key, def, buf, size);
+    return n;
 }
 
 std::uint32_t CFileAccess::GetPrivateProfileIntSA(const char* section, const char* key, int def, const char* file) {
@@ -164,22 +105,7 @@ int CFileAccess::WritePrivateProfileStringSA(const char* section, const char* ke
     // here outside a batch.
     if (!section) return (!key && !value) ? 1 : 0;
     profile::Op op;
-    op.section = trim(section);
-    if (!Document::valid_section(op.section)) return 0;
-    if (!key) {
-        op.kind = profile::Op::Kind::EraseSection;
-    } else {
-        op.key = trim(key);
-        if (!Document::valid_key(op.key)) return 0;
-        if (!value) {
-            op.kind = profile::Op::Kind::EraseKey;
-        } else {
-            // A line break in a value would write keys of its own.
-            if (!Document::valid_value(value)) return 0;
-            op.kind = profile::Op::Kind::Set;
-            op.value = value;
-        }
-    }
+    if (!profile::make_op(section, key, value, &op)) return 0;
     return perform(file, std::move(op)) ? 1 : 0;
 }
 

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
 #include <ctime>
 #include <mutex>
 
@@ -92,7 +94,81 @@ Entry* current(const std::string& path) {
     return &fresh;
 }
 
+std::uint32_t copy_cut(std::string_view v, char* buf, std::uint32_t size) {
+    const std::size_t n = v.size() < size - 1 ? v.size() : size - 1;
+    std::memcpy(buf, v.data(), n);
+    buf[n] = '\0';
+    return static_cast<std::uint32_t>(n);
+}
+
+// Names, each terminated, and one more terminator; cut, the list still ends
+// with two terminators and the result is size - 2.
+std::uint32_t copy_list(const std::vector<std::string_view>& names, char* buf, std::uint32_t size) {
+    std::string all;
+    for (std::string_view n : names) {
+        all.append(n);
+        all.push_back('\0');
+    }
+    if (all.size() + 1 <= size) {
+        std::memcpy(buf, all.data(), all.size());
+        buf[all.size()] = '\0';
+        if (all.empty() && size > 1) buf[1] = '\0';
+        return static_cast<std::uint32_t>(all.size());
+    }
+    if (size < 2) {
+        buf[0] = '\0';
+        return 0;
+    }
+    std::memcpy(buf, all.data(), size - 2);
+    buf[size - 2] = '\0';
+    buf[size - 1] = '\0';
+    return size - 2;
+}
+
+std::string_view unquote(std::string_view v) {
+    if (v.size() > 1 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return v.substr(1, v.size() - 2);
+    return v;
+}
+
 }  // namespace
+
+bool make_op(const char* section, const char* key, const char* value, Op* op) {
+    if (!section) return false;
+    op->section = ini::trim(section);
+    op->key.clear();
+    op->value.clear();
+    if (!ini::Document::valid_section(op->section)) return false;
+    if (!key) {
+        op->kind = Op::Kind::EraseSection;
+        return true;
+    }
+    op->key = ini::trim(key);
+    if (!ini::Document::valid_key(op->key)) return false;
+    if (!value) {
+        op->kind = Op::Kind::EraseKey;
+        return true;
+    }
+    // A line break in a value would write keys of its own.
+    if (!ini::Document::valid_value(value)) return false;
+    op->kind = Op::Kind::Set;
+    op->value = value;
+    return true;
+}
+
+std::uint32_t get_string(const State* state, const char* section, const char* key, const char* def, char* buf,
+                         std::uint32_t size) {
+    if (!buf || size == 0) return 0;
+    if (!section) return copy_list(state ? state->doc.section_names() : std::vector<std::string_view>{}, buf, size);
+    if (!key)
+        return copy_list(state ? state->doc.key_names(ini::trim(section)) : std::vector<std::string_view>{}, buf,
+                         size);
+    std::string_view v;
+    if (state && state->doc.find(ini::trim(section), ini::trim(key), &v)) return copy_cut(unquote(v), buf, size);
+    std::string_view fallback = def ? def : "";
+    while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
+    return copy_cut(fallback, buf, size);
+}
 
 bool apply(State& state, const Op& op) {
     switch (op.kind) {

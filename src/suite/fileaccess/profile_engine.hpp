@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,6 +27,18 @@ struct Op {
     Kind kind = Kind::Set;
     std::string section, key, value;
 };
+
+// The op of a private-profile write (null key: erase the section; null
+// value: erase the key); false when the names or the value would not read
+// back as written.
+bool make_op(const char* section, const char* key, const char* value, Op* op);
+
+// A private-profile read on state (null: a missing file): the value of the
+// key, unquoted, or def without trailing blanks; a null section lists the
+// section names, a null key the keys of the section. Cut to size;
+// returns the characters copied.
+std::uint32_t get_string(const State* state, const char* section, const char* key, const char* def, char* buf,
+                         std::uint32_t size);
 
 // Applies op; true when the document (or its existence) changed.
 bool apply(State& state, const Op& op);
