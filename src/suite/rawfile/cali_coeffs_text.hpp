@@ -1,0 +1,15 @@
+// One calibration polynomial record as one line of text, as the raw file
+// library writes it: the calibration polynomial text (type, order,
+// coefficients).
+#pragma once
+
+#include <cstddef>
+
+#include "masscal/records.h"
+
+// Writes the text of rec into text (cut to size, terminated); returns its
+// length.
+int RawFormatCaliCoeffs(const RawCalibCoEffs* rec, char* text, std::size_t size);
+// Replaces the whole record by the polynomial of text (standard deviation
+// and covariance become 0). The text ends at the first line end. Returns 1.
+int RawParseCaliCoeffs(RawCalibCoEffs* rec, const char* text);
