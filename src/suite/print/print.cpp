@@ -1,0 +1,98 @@
+#include "suite/print/print.hpp"
+
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "platform/gdi/device_context.hpp"
+
+using namespace masscal::platform;
+
+namespace {
+
+std::mutex g_mutex;
+
+PrnSetup& current() {
+    static PrnSetup setup = [] {
+        PrnSetup s{};
+        std::strcpy(s.szOutputFile, "calibration-report.pdf");
+        s.dPageWidthIn = 210.0 / 25.4;
+        s.dPageHeightIn = 297.0 / 25.4;
+        s.dMarginIn = 0.5;
+        s.nDpi = 600;
+        return s;
+    }();
+    return setup;
+}
+
+}  // namespace
+
+int PrnPrintGCV(PrnSetup* setup) {
+    if (!setup) return 0;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    *setup = current();
+    return setup->szOutputFile[0] != '\0';
+}
+
+int PrnPrintSetup(CalWnd) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return current().szOutputFile[0] != '\0';
+}
+
+int PrnSetOutputFile(const char* path) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    PrnSetup& s = current();
+    if (!path) path = "";
+    if (std::strlen(path) >= sizeof s.szOutputFile) return 0;
+    std::strcpy(s.szOutputFile, path);
+    return 1;
+}
+
+int PrnReport(CalWnd wnd, const PrnSetup* setup, int nPages, int) {
+    if (!setup || !setup->szOutputFile[0] || !IsWindow(wnd) || nPages < 1 || setup->nDpi < 1) return 0;
+    const double printable_w = setup->dPageWidthIn - 2 * setup->dMarginIn;
+    const double printable_h = setup->dPageHeightIn - 2 * setup->dMarginIn;
+    if (printable_w <= 0 || printable_h <= 0) return 0;
+    auto dc = CalDeviceContext::create_pdf(setup->szOutputFile, setup->dPageWidthIn, setup->dPageHeightIn,
+                                           setup->nDpi);
+    if (!dc) return 0;
+    const int margin = static_cast<int>(setup->dMarginIn * setup->nDpi + 0.5);
+    PrnPage page{0, nPages, static_cast<std::int32_t>(printable_w * setup->nDpi),
+                 static_cast<std::int32_t>(printable_h * setup->nDpi)};
+    int result = 1;
+    for (int i = 1; i <= nPages && result; ++i) {
+        page.nPage = i;
+        dc->save();
+        dc->set_origin(margin, margin);
+        dc->intersect_clip(CalRect{0, 0, page.nWidth, page.nHeight});
+        const auto w = reinterpret_cast<std::uintptr_t>(dc.get());
+        const auto l = reinterpret_cast<std::intptr_t>(&page);
+        if (!SendMessage(wnd, kPrnPageRequest, w, l)) result = 0;
+        SendMessage(wnd, kPrnPageDone, w, l);
+        dc->restore();
+        if (!dc->end_page()) result = 0;
+    }
+    if (!dc->finish()) result = 0;
+    return result;
+}
+
+int PrnReportWindow(CalDC dc, CalWnd wnd, const CalRect* rect, int) {
+    if (!dc || !rect || !IsWindow(wnd)) return 0;
+    const CalPoint o = dc->origin();
+    dc->save();
+    dc->set_origin(o.x + rect->left, o.y + rect->top);
+    CalRect local{0, 0, rect->right - rect->left, rect->bottom - rect->top};
+    dc->intersect_clip(local);
+    const auto answer = SendMessage(wnd, kPrnPaintRequest, reinterpret_cast<std::uintptr_t>(dc),
+                                    reinterpret_cast<std::intptr_t>(&local));
+    dc->restore();
+    return static_cast<int>(answer);
+}
+
+HFont PrnCreateBoldFont(CalDC dc) {
+    if (!dc) return nullptr;
+    LogFont lf;
+    if (!GetFontDesc(dc->font(), &lf)) return nullptr;
+    lf.lfWeight = kFontWeightBold;
+    return CreateFontIndirect(lf);
+}
