@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+
+#include "suite/datamanager/memory_store.hpp"
+#include "suite/datamanager/records.hpp"
+#include "suite/datamanager/test_files.hpp"
+#include "suite/massmeasure/massmeasure.hpp"
+
+namespace {
+
+namespace dm = masscal::dm;
+namespace mm = masscal::mm;
+
+dm::Spectrum centroid(const testfiles::MzmlSpectrum& p, const mm::Settings& s = {}) {
+    std::vector<float> m(p.mz.begin(), p.mz.end()), in(p.intensity.begin(), p.intensity.end());
+    return mm::centroid_profile(m.data(), in.data(), m.size(), s);
+}
+
+TEST(MassMeasure, GaussianPeaksCentreAndWidth) {
+    // Off-grid centres, so the centroid must interpolate.
+    const std::vector<testfiles::ProfilePeak> peaks = {
+        {500.0137, 1000, 0.05}, {501.0171, 600, 0.05}, {750.3333, 5000, 0.08}, {1200.777, 300, 0.12}};
+    const double spacing = 0.005;
+    auto p = testfiles::profile_spectrum(499, 1201, spacing, peaks, 5.0);
+    for (bool aboveLevel : {false, true}) {
+        mm::Settings s;
+        s.weightAboveLevel = aboveLevel;
+        dm::Spectrum c = centroid(p, s);
+        ASSERT_EQ(c.mass.size(), peaks.size());
+        // The points of the top fall unevenly about the centre; plain
+        // intensity weights feel that more than weights above the level.
+        const double tol = aboveLevel ? 0.05 * spacing : 0.35 * spacing;
+        for (std::size_t i = 0; i < peaks.size(); ++i) {
+            EXPECT_NEAR(c.mass[i], peaks[i].centre, tol) << i << " above level " << aboveLevel;
+            EXPECT_NEAR(c.width[i], peaks[i].fwhm, 0.1 * peaks[i].fwhm) << i;
+            EXPECT_NEAR(c.intensity[i], peaks[i].height + 5.0, 0.02 * peaks[i].height) << i;
+        }
+        EXPECT_FALSE(c.continuum);
+        EXPECT_TRUE(std::is_sorted(c.mass.begin(), c.mass.end()));
+    }
+}
+
+TEST(MassMeasure, NoiseIsNotTakenForPeaks) {
+    std::mt19937 rng(7);
+    std::normal_distribution<double> noise(0.0, 3.0);
+    auto p = testfiles::profile_spectrum(100, 110, 0.002, {{103.3, 400, 0.02}, {107.7, 80, 0.02}}, 50.0);
+    for (double& y : p.intensity) y += noise(rng);
+    dm::Spectrum c = centroid(p);
+    ASSERT_EQ(c.mass.size(), 2u);
+    EXPECT_NEAR(c.mass[0], 103.3, 0.002);
+    EXPECT_NEAR(c.mass[1], 107.7, 0.002);
+}
+
+TEST(MassMeasure, BlockSettingsAndTheirDefaults) {
+    unsigned char block[mm::kBlockSize] = {};
+    mm::Settings d = mm::settings_from_block(block);
+    EXPECT_FLOAT_EQ(d.signalToNoise, 5.0f);
+    EXPECT_FLOAT_EQ(d.topFraction, 0.8f);
+    EXPECT_EQ(d.minPoints, 1);
+    EXPECT_FLOAT_EQ(d.widthScale, 1.0f);
+    EXPECT_FLOAT_EQ(d.minIntensity, 0.0f);
+
+    dm::set_field<float>(block, mm::kMinIntensity, 550.0f);
+    dm::set_field<float>(block, mm::kTopFraction, 0.5f);
+    dm::set_field<float>(block, mm::kWidthScale, 0.5f);
+    dm::set_field<std::int32_t>(block, mm::kMinPoints, 4);
+    dm::set_field<float>(block, mm::kSignalToNoise, -1.0f);
+    mm::Settings s = mm::settings_from_block(block);
+    EXPECT_FLOAT_EQ(s.minIntensity, 550.0f);
+    EXPECT_FLOAT_EQ(s.topFraction, 0.5f);
+    EXPECT_EQ(s.minPoints, 4);
+    EXPECT_LT(s.signalToNoise, 0.0f);
+
+    auto p = testfiles::profile_spectrum(100, 102, 0.01, {{100.5, 500, 0.05}, {101.5, 600, 0.05}});
+    dm::Spectrum c = centroid(p, s);
+    ASSERT_EQ(c.mass.size(), 1u);  // the 500 peak is below the threshold
+    EXPECT_NEAR(c.width[0], 0.025, 0.003);
+
+    dm::set_field<float>(block, mm::kTopFraction, 7.0f);  // out of range: default
+    EXPECT_FLOAT_EQ(mm::settings_from_block(block).topFraction, 0.8f);
+    EXPECT_FLOAT_EQ(mm::settings_from_block(nullptr).topFraction, 0.8f);
+}
+
+TEST(MassMeasure, TooShortOrFlatSpectraGiveNoPeaks) {
+    const float m[] = {1, 2, 3, 4};
+    const float flat[] = {5, 5, 5, 5};
+    EXPECT_TRUE(mm::centroid_profile(m, flat, 4, {}).mass.empty());
+    EXPECT_TRUE(mm::centroid_profile(m, flat, 2, {}).mass.empty());
+    const float zero[] = {0, 0, 0, 0};
+    EXPECT_TRUE(mm::centroid_profile(m, zero, 4, {}).mass.empty());
+}
+
+TEST(MassMeasure, SpectrumCallKeepsTheResultInTheDataManager) {
+    const auto dir = testfiles::temp_dir("mm");
+    auto p = testfiles::profile_spectrum(200, 202, 0.002, {{201.0, 1000, 0.02}});
+    p.windowLow = 150;
+    p.windowHigh = 250;
+    testfiles::write_file(dir / "p.mzML", testfiles::mzml({p}));
+    RawFileRef ref = testfiles::ref_to(dir / "p.mzML");
+    unsigned char block[mm::kBlockSize] = {};
+    const int before = dm::dm_stored_spectrum_count();
+    dm::DmHandle h = MassMeasureSpectrum(nullptr, &ref, block, 0, 0);
+    ASSERT_NE(h, nullptr) << dm::dm_last_error();
+    const auto* id = static_cast<const unsigned char*>(dm::DmLockID(h));
+    const auto number = dm::get_field<std::uint16_t>(id, dm::kIdSingle);
+    EXPECT_NE(number, 0);
+    EXPECT_EQ(dm::get_field<std::uint32_t>(id, dm::kIdPeakCount), 1u);
+    EXPECT_EQ(dm::get_field<std::uint32_t>(id, dm::kIdContinuum), 0u);
+    EXPECT_EQ(dm::get_field<float>(id + dm::kIdHeader, dm::kHdrMassLow), 150.0f);  // the source's header
+    dm::DmReleaseHandle(h, 0);
+    EXPECT_EQ(dm::dm_stored_spectrum_count(), before + 1);
+    dm::dm_release_spectrum(number);
+
+    ref.nFunction = 2;
+    EXPECT_EQ(MassMeasureSpectrum(nullptr, &ref, block, 0, 0), nullptr);
+    EXPECT_NE(std::string(dm::dm_last_error()).find("no function 2"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
+// Our centroids of a profile spectrum written by another program against
+// that program's own picked peaks of it.
+TEST(MassMeasure, AgreesWithThePeersPickedPeaks) {
+    const std::filesystem::path ex = "/usr/share/doc/openms/examples";
+    dm::Spectrum profile, picked;
+    dm::FunctionDescription d;
+    ASSERT_TRUE(dm::dm_read_scan(testfiles::ref_to(ex / "peakpicker_tutorial_2.mzML"), 1, 1, profile, d))
+        << dm::dm_last_error();
+    ASSERT_TRUE(dm::dm_read_scan(testfiles::ref_to(ex / "peakpicker_tutorial_2_picked.mzML"), 1, 1, picked, d))
+        << dm::dm_last_error();
+    for (float dip : {1.0f, -1.0f}) {
+    mm::Settings settings;
+    settings.minDip = dip;
+    dm::Spectrum ours = mm::centroid_profile(profile.mass.data(), profile.intensity.data(), profile.mass.size(), settings);
+    ASSERT_FALSE(ours.mass.empty());
+
+    const float base = *std::max_element(picked.intensity.begin(), picked.intensity.end());
+    std::vector<double> ppm;
+    int considered = 0;
+    for (std::size_t i = 0; i < picked.mass.size(); ++i) {
+        if (picked.intensity[i] <= 0.05f * base) continue;
+        ++considered;
+        const double m = picked.mass[i];
+        auto it = std::lower_bound(ours.mass.begin(), ours.mass.end(), static_cast<float>(m));
+        double best = 1e9;
+        if (it != ours.mass.end()) best = std::fabs(*it - m);
+        if (it != ours.mass.begin()) best = std::min(best, std::fabs(*(it - 1) - m));
+        const double e = best / m * 1e6;
+        if (e <= 20.0) ppm.push_back(e);  // found: within 20 ppm
+    }
+    ASSERT_GT(considered, 0);
+    std::sort(ppm.begin(), ppm.end());
+    const double median = ppm.empty() ? 1e9 : ppm[ppm.size() / 2];
+    const double largest = ppm.empty() ? 1e9 : ppm.back();
+    std::printf("dip %s: peer peaks above 5%% of base: %d, found: %zu, median %.4f ppm, largest %.4f ppm; "
+                "peaks: ours %zu, peer %zu\n",
+                dip > 0 ? "1 noise unit (default)" : "off", considered, ppm.size(), median, largest,
+                ours.mass.size(), picked.mass.size());
+    EXPECT_GE(static_cast<double>(ppm.size()), 0.9 * considered);
+    if (dip < 0) {
+        EXPECT_EQ(static_cast<int>(ppm.size()), considered);
+    }
+    EXPECT_LT(median, 5.0);
+    }
+}
+
+}  // namespace
