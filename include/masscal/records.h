@@ -131,7 +131,11 @@ typedef struct tagRAWCALIBFUNC {
 /* Acquisition modes with a calibration of their own; only the integer value
  * is used (it names the section "TOF<value>"). */
 typedef enum tagHASCALTYPE {
-    HASCALTYPE_NONE = 0
+    HASCALTYPE_NONE = 0,
+    /* Any 32-bit value is a mode: these bounds give the type the whole int32
+     * range (without them C++ would limit its values to 0 and 1). */
+    HASCALTYPE_MIN_VALUE = INT32_MIN,
+    HASCALTYPE_MAX_VALUE = INT32_MAX
 } tagHASCALTYPE;
 
 #pragma pack(pop)
