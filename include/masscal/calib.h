@@ -160,5 +160,7 @@ MASSCAL_END_C
 #include "masscal/fit.h"
 #include "masscal/reference.h"
 #include "masscal/tofcal.h"
+#include "masscal/params.h"
+#include "masscal/input.h"
 
 #endif
