@@ -162,5 +162,7 @@ MASSCAL_END_C
 #include "masscal/tofcal.h"
 #include "masscal/params.h"
 #include "masscal/input.h"
+#include "masscal/graphs.h"
+#include "masscal/report.h"
 
 #endif

@@ -9,8 +9,6 @@
 
 #include <stdint.h>
 
-#include "masscal/calib.h"
-
 /* A rectangle in device units: left and top inside, right and bottom just
  * outside. */
 typedef struct CalRect {
@@ -30,6 +28,10 @@ typedef struct CalPoint {
 typedef struct CalDeviceContext* CalDC;
 /* An axes object of the axes library; null = no graph. */
 typedef struct AxsAxes* CalAxesHandle;
+
+/* The basic types above come first: calib.h includes this header and
+ * report.h, which needs them, at its end. */
+#include "masscal/calib.h"
 
 enum {
     CAL_GRAPH_SPECTRUM = 0,

@@ -6,6 +6,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <unordered_map>
@@ -129,8 +130,16 @@ struct CalDeviceContext::Impl {
             cairo_move_to(cr, a, y0 + o);
             cairo_line_to(cr, b, y1 + o);
         } else {
-            cairo_move_to(cr, x0 + o, y0 + o);
-            cairo_line_to(cr, x1 + o, y1 + o);
+            // From the centre of the first pixel to the centre of the last
+            // one covered (one step short of the end), each end stretched by
+            // half a pixel along the line.
+            const double dx = x1 - x0, dy = y1 - y0;
+            const double steps = std::max(std::fabs(dx), std::fabs(dy));
+            const double ex = x1 - dx / steps, ey = y1 - dy / steps;
+            const double len = std::hypot(dx, dy);
+            const double ux = 0.5 * dx / len, uy = 0.5 * dy / len;
+            cairo_move_to(cr, x0 + o - ux, y0 + o - uy);
+            cairo_line_to(cr, ex + o + ux, ey + o + uy);
         }
     }
 

@@ -71,7 +71,9 @@ void label_sticks(CalDC dc, AxsAxes& a, const AxsPlotDesc& d, std::vector<Candid
         return p.value != q.value ? p.value > q.value : p.index < q.index;
     });
     CalRect area;
-    AxsGetArea(&a, 0, &area, kAxsAreaTop | kAxsAreaLeft | kAxsAreaBottom);
+    // Labels stay over the plot (not over the value axis) and inside the
+    // graph's band, which includes its header line.
+    AxsGetArea(&a, 0, &area, kAxsAreaTop | kAxsAreaRight);
     area.bottom = a.plot.bottom;
     const int gap = scaled(dc, std::max(0, d.nLabelGap));
     const int lift = scaled(dc, 2);

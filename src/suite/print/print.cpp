@@ -48,28 +48,44 @@ int PrnSetOutputFile(const char* path) {
     return 1;
 }
 
+namespace {
+
+bool printable(const PrnSetup* setup, double* w, double* h) {
+    *w = setup->dPageWidthIn - 2 * setup->dMarginIn;
+    *h = setup->dPageHeightIn - 2 * setup->dMarginIn;
+    return *w > 0 && *h > 0;
+}
+
+}  // namespace
+
+int PrnReportPage(CalWnd wnd, CalDC dc, const PrnSetup* setup, int nPage, int nPages) {
+    double w, h;
+    if (!dc || !setup || !IsWindow(wnd) || !printable(setup, &w, &h)) return 0;
+    const int dpi = dc->dpi_y();
+    const int margin = static_cast<int>(setup->dMarginIn * dpi + 0.5);
+    PrnPage page{nPage, nPages, static_cast<std::int32_t>(w * dpi), static_cast<std::int32_t>(h * dpi)};
+    dc->save();
+    dc->set_origin(margin, margin);
+    dc->intersect_clip(CalRect{0, 0, page.nWidth, page.nHeight});
+    const auto wp = reinterpret_cast<std::uintptr_t>(dc);
+    const auto lp = reinterpret_cast<std::intptr_t>(&page);
+    const int answer = static_cast<int>(SendMessage(wnd, kPrnPageRequest, wp, lp));
+    SendMessage(wnd, kPrnPageDone, wp, lp);
+    dc->restore();
+    return answer;
+}
+
 int PrnReport(CalWnd wnd, const PrnSetup* setup, int nPages, int) {
-    if (!setup || !setup->szOutputFile[0] || !IsWindow(wnd) || nPages < 1 || setup->nDpi < 1) return 0;
-    const double printable_w = setup->dPageWidthIn - 2 * setup->dMarginIn;
-    const double printable_h = setup->dPageHeightIn - 2 * setup->dMarginIn;
-    if (printable_w <= 0 || printable_h <= 0) return 0;
+    double w, h;
+    if (!setup || !setup->szOutputFile[0] || !IsWindow(wnd) || nPages < 1 || setup->nDpi < 1 ||
+        !printable(setup, &w, &h))
+        return 0;
     auto dc = CalDeviceContext::create_pdf(setup->szOutputFile, setup->dPageWidthIn, setup->dPageHeightIn,
                                            setup->nDpi);
     if (!dc) return 0;
-    const int margin = static_cast<int>(setup->dMarginIn * setup->nDpi + 0.5);
-    PrnPage page{0, nPages, static_cast<std::int32_t>(printable_w * setup->nDpi),
-                 static_cast<std::int32_t>(printable_h * setup->nDpi)};
     int result = 1;
     for (int i = 1; i <= nPages && result; ++i) {
-        page.nPage = i;
-        dc->save();
-        dc->set_origin(margin, margin);
-        dc->intersect_clip(CalRect{0, 0, page.nWidth, page.nHeight});
-        const auto w = reinterpret_cast<std::uintptr_t>(dc.get());
-        const auto l = reinterpret_cast<std::intptr_t>(&page);
-        if (!SendMessage(wnd, kPrnPageRequest, w, l)) result = 0;
-        SendMessage(wnd, kPrnPageDone, w, l);
-        dc->restore();
+        if (!PrnReportPage(wnd, dc.get(), setup, i, nPages)) result = 0;
         if (!dc->end_page()) result = 0;
     }
     if (!dc->finish()) result = 0;

@@ -50,6 +50,10 @@ int PrnSetOutputFile(const char* path);
 // document was written, 0 when it could not be created or written or when a
 // page request answered 0.
 int PrnReport(CalWnd wnd, const PrnSetup* setup, int nPages, int flags);
+// One page of wnd drawn on dc (a page of the set-up's paper at dc's
+// resolution): the same requests as PrnReport sends for page nPage of
+// nPages. Returns the page request's answer.
+int PrnReportPage(CalWnd wnd, CalDC dc, const PrnSetup* setup, int nPage, int nPages);
 // Sends wnd kPrnPaintRequest to draw into rect of the page: the origin is
 // moved to rect's top-left, drawing is clipped to it, and the rectangle the
 // window receives is (0, 0, width, height). Returns the window's answer.

@@ -1,0 +1,43 @@
+// What the graph files share: typed access to the record's arrays, the
+// residual unit, the calibration curve and the confidence band.
+#pragma once
+
+#include <cstddef>
+
+#include "masscal/graphs.h"
+#include "platform/memory.hpp"
+
+namespace masscal::graphs {
+
+// The array's data, or null when it is not allocated.
+template <class T>
+T* data_of(const CalArray& a) {
+    return a.hMem ? static_cast<T*>(a.pData) : nullptr;
+}
+
+// Number of T elements the array holds (0 when not allocated).
+template <class T>
+std::size_t capacity_of(const CalArray& a) {
+    return a.hMem ? platform::mem_size(a.hMem) / sizeof(T) : 0;
+}
+
+inline constexpr int kBandPoints = CAL_BAND_POINTS;
+inline constexpr int kCurvePoints = CAL_CURVE_POINTS;
+
+bool residual_unit_amu();
+
+// The detail flag: the matched peaks carry flags and mass uncertainties.
+inline bool has_detail(const CalRecord* rec) { return rec->MatchPeaks.bDetail != 0; }
+
+// Fills the layout's curve buffer with the fitted correction over the
+// layout's mass range.
+void compute_calibration_curve(const CalRecord* rec, GraphLayout* layout);
+// Fills BandUpper and BandLower with the 95 % band over the layout's mass
+// range, in the residual unit.
+void compute_confidence_band(CalRecord* rec, const GraphLayout* layout);
+
+// The header texts of a graph (slot 1 and slot 2), translated and
+// formatted, into buffers of size bytes.
+void header_texts(const CalRecord* rec, int graph, char* slot1, char* slot2, std::size_t size);
+
+}  // namespace masscal::graphs

@@ -1,0 +1,161 @@
+// Sticks, points, error bars and the callbacks the axes library calls back.
+#include <cmath>
+#include <cstring>
+
+#include "engine/calib_eval.hpp"
+#include "graphs/graph_internal.hpp"
+#include "suite/axes/axes.hpp"
+#include "suite/print/global_resources.hpp"
+#include "suite/utility/ftoa.hpp"
+
+using namespace masscal::platform;
+using namespace masscal::graphs;
+
+namespace {
+
+// What the flag-marker callback searches: the series and the masses its
+// sticks were drawn at.
+struct FlagContext {
+    const CalPeakList* series;
+    const float* masses;
+};
+
+int32_t flag_marker(CalDC, float fX, float, int32_t, char* label, int32_t size, CalAxesHandle, void* data) {
+    const auto* ctx = static_cast<const FlagContext*>(data);
+    if (!ctx || !label || size <= 0) return 0;
+    const CalPeakList& s = *ctx->series;
+    AxsSeries search;
+    search.nCount = s.nCount;
+    search.pX = ctx->masses;
+    search.pY = data_of<float>(s.Intensity);
+    search.pWidth = data_of<float>(s.Width);
+    search.pExtra = data_of<void>(s.Extra);
+    const int i = AxsSearch(nullptr, &search, fX, 1, nullptr, nullptr);
+    if (i < 0) return 0;
+    const std::uint8_t* flags = data_of<std::uint8_t>(s.Flags);
+    if (!flags || !(flags[i] & (1 | 2 | 16))) return 1;
+    char text[256];
+    int n = 0;
+    if (flags[i] & 1) text[n++] = '*';
+    if (flags[i] & 2) text[n++] = '?';
+    if (flags[i] & 16) text[n++] = '!';
+    text[n++] = '\n';
+    std::size_t room = sizeof text - static_cast<std::size_t>(n) - 1;
+    std::strncpy(text + n, label, room);
+    text[sizeof text - 1] = '\0';
+    const std::size_t len = std::min(std::strlen(text), static_cast<std::size_t>(size) - 1);
+    std::memcpy(label, text, len);
+    label[len] = '\0';
+    return 1;
+}
+
+int32_t plot_sticks(CalDC hdc, CalAxesHandle hAxes, CalPeakList* s, int32_t nDataSet, const RawCalibCoEffs* cal,
+                    int32_t nPenVariant, int32_t bLabels, bool flags) {
+    if (!s || s->nCount <= 0) return 1;
+    float* mass = data_of<float>(s->Mass);
+    float* intensity = data_of<float>(s->Intensity);
+    if (!mass || !intensity) return 1;
+    const float* x = mass;
+    float* calMass = data_of<float>(s->CalMass);
+    if (cal && calMass) {
+        for (int i = 0; i < s->nCount; ++i) calMass[i] = static_cast<float>(CalEvalCoeffs(cal, mass[i]));
+        x = calMass;
+    }
+    const GlobalResources& res = GetGlobalResources(hdc);
+    AxsPlotDesc d;
+    d.bOptions = kAxsOptOn;
+    d.nMode = kAxsModeSticks;
+    d.bSticks = 1;
+    d.nPoints = s->nCount;
+    d.pX = x;
+    d.pY = intensity;
+    d.pen = AxsGetDataPenExt(nDataSet, 0, &d.penDetails, nPenVariant);
+    FlagContext ctx{s, x};
+    if (bLabels) {
+        d.bOptions |= kAxsOptLabels;
+        d.nLabelValue = 0;
+        d.nLabelDecimals = 2;
+        d.nLabelGap = 5;
+        d.hLabelFont = res.hLabelFont;
+        if (flags) {
+            d.pfnLabel = flag_marker;
+            d.pLabelData = &ctx;
+            d.hLabelFont2 = res.hLabelFont2;
+        }
+    }
+    AxsPlotData(hdc, hAxes, &d);
+    return 1;
+}
+
+}  // namespace
+
+extern "C" {
+
+MASSCAL_API int32_t CalPlotStickData(CalDC hdc, CalAxesHandle hAxes, CalPeakList* pSeries, int32_t nDataSet,
+                                     const RawCalibCoEffs* pDisplayCal, int32_t nPenVariant, int32_t bLabels) {
+    return plot_sticks(hdc, hAxes, pSeries, nDataSet, pDisplayCal, nPenVariant, bLabels, false);
+}
+
+MASSCAL_API int32_t CalPlotStickDataFlagAnno(CalDC hdc, CalAxesHandle hAxes, CalPeakList* pSeries, int32_t nDataSet,
+                                             const RawCalibCoEffs* pDisplayCal, int32_t nPenVariant,
+                                             int32_t bLabels) {
+    return plot_sticks(hdc, hAxes, pSeries, nDataSet, pDisplayCal, nPenVariant, bLabels, true);
+}
+
+MASSCAL_API void CalPlotPoints(CalDC hdc, CalAxesHandle hAxes, const float* pX, const float* pY, int32_t nCount,
+                               int32_t nDataSet) {
+    if (!pX || !pY || nCount <= 0) return;
+    AxsPlotDesc d;
+    d.bOptions = kAxsOptOn;
+    d.nMode = kAxsModePoints;
+    d.nPoints = nCount;
+    d.pX = pX;
+    d.pY = pY;
+    d.pen = AxsGetDataPen(nDataSet, 0, 0);
+    d.pfnMarker = CalPlotCross;
+    AxsPlotData(hdc, hAxes, &d);
+}
+
+MASSCAL_API void CalPlotErrorBars(CalDC hdc, CalAxesHandle hAxes, const float* pX, const float* pY,
+                                  const float* pErrors, int32_t nCount, int32_t nDataSet) {
+    if (!pX || !pY || !pErrors || nCount <= 0) return;
+    auto* half = static_cast<float*>(heap_alloc(sizeof(float) * static_cast<std::size_t>(nCount)));
+    if (!half) return;
+    // The errors are standard deviations; the bars show the 95 % interval.
+    for (int i = 0; i < nCount; ++i) half[i] = 2.0f * pErrors[i];
+    AxsPlotDesc d;
+    d.bOptions = kAxsOptOn;
+    d.nMode = kAxsModeErrorBars;
+    d.nPoints = nCount;
+    d.pX = pX;
+    d.pY = pY;
+    d.pErrors = half;
+    d.pen = AxsGetDataPen(nDataSet, 0, 0);
+    AxsPlotData(hdc, hAxes, &d);
+    heap_free(half);
+}
+
+MASSCAL_API int32_t CalPlotCross(CalDC hdc, CalPoint pt, int32_t, void*) {
+    if (!hdc) return 0;
+    // About 1/16 inch on any device.
+    const int dx = hdc->dpi_x() / 32;
+    const int dy = hdc->dpi_y() / 32;
+    hdc->move_to(pt.x - dx, pt.y - dy);
+    hdc->line_to(pt.x + 1 + dx, pt.y + 1 + dy);
+    hdc->move_to(pt.x - dx, pt.y + dy);
+    hdc->line_to(pt.x + 1 + dx, pt.y - dy - 1);
+    return 1;
+}
+
+MASSCAL_API int32_t CalAnnotateResidual(CalDC, float fValue, float, int32_t, char* pszLabel, int32_t nLabelSize,
+                                        CalAxesHandle, void*) {
+    if (!pszLabel || nLabelSize <= 0) return 1;
+    char text[kFtoaBufferSize];
+    ftoa(fValue, text, 2);
+    const std::size_t len = std::min(std::strlen(text), static_cast<std::size_t>(nLabelSize) - 1);
+    std::memcpy(pszLabel, text, len);
+    pszLabel[len] = '\0';
+    return 1;
+}
+
+}  // extern "C"

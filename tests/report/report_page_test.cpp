@@ -1,0 +1,269 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "../graphs/graph_scene.hpp"
+#include "masscal/render.h"
+#include "masscal/report.h"
+#include "report/page_header.hpp"
+#include "suite/print/global_resources.hpp"
+#include "suite/print/print.hpp"
+#include "suite/utility/ftoa.hpp"
+
+using namespace masscal::platform;
+using namespace masscal::testing;
+
+namespace {
+
+std::time_t fixed_time() { return 1760000000; }
+
+struct ClockGuard {
+    ClockGuard() { masscal::report::set_report_clock(fixed_time); }
+    ~ClockGuard() {
+        masscal::report::set_report_clock(nullptr);
+        SetCalReportPageNumber(1);
+        SetCalReportPageTotal(1);
+    }
+};
+
+const TextRecord* find(const std::vector<TextRecord>& log, const std::string& t) {
+    for (const auto& r : log)
+        if (r.text == t) return &r;
+    return nullptr;
+}
+
+std::string head(const std::string& path, std::size_t n) {
+    std::ifstream f(path, std::ios::binary);
+    std::string s(n, '\0');
+    f.read(s.data(), static_cast<std::streamsize>(n));
+    s.resize(static_cast<std::size_t>(f.gcount()));
+    return s;
+}
+
+TEST(PageNumbers, SettersReturnTheValue) {
+    ClockGuard guard;
+    EXPECT_EQ(masscal::report::page_number(), 1);
+    EXPECT_EQ(masscal::report::page_total(), 1);
+    EXPECT_EQ(SetCalReportPageNumber(3), 3);
+    EXPECT_EQ(SetCalReportPageTotal(12), 12);
+    EXPECT_EQ(masscal::report::page_number(), 3);
+}
+
+TEST(PageHeader, LinesWithAndWithoutSubtitle) {
+    ClockGuard guard;
+    CalRecord rec{};
+    auto dc = CalDeviceContext::create_image(1000, 400);
+    std::vector<TextRecord> log;
+    dc->record_text(&log);
+    const int cw = 10, lh = 20, cpl = 60;
+    EXPECT_EQ(masscal::report::draw_page_header(dc.get(), &rec, cw, lh, cpl), 7);
+    const TextRecord* title = find(log, "Calibration Report");  // no " - " without a name
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->y, 2 * lh);
+    const TextRecord* page = find(log, "Page 1 of 1");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->x, (cpl - 11) * cw);  // its last character ends in the last cell
+    EXPECT_EQ(page->y, 2 * lh);
+    const TextRecord* printed = find(log, "Printed:");
+    ASSERT_TRUE(printed);
+    EXPECT_EQ(printed->y, 4 * lh);
+    char when[64];
+    const std::time_t t = fixed_time();
+    ctime_r(&t, when);
+    when[std::strcspn(when, "\n")] = '\0';
+    const TextRecord* date = find(log, when);
+    ASSERT_TRUE(date);
+    EXPECT_EQ(date->x, 16 * cw);
+    int rules0 = 0, rules5 = 0;
+    for (const auto& r : log) {
+        if (r.text != "_") continue;
+        rules0 += r.y == 0;
+        rules5 += r.y == 5 * lh;
+    }
+    EXPECT_EQ(rules0, cpl);
+    EXPECT_EQ(rules5, cpl);
+
+    log.clear();
+    std::strcpy(rec.szDataName, "Run 7");
+    std::strcpy(rec.szSubtitle, "Second analyser");
+    rec.bCheckOnly = 1;
+    SetCalReportPageNumber(2);
+    SetCalReportPageTotal(10);
+    EXPECT_EQ(masscal::report::draw_page_header(dc.get(), &rec, cw, lh, cpl), 9);
+    EXPECT_TRUE(find(log, "Calibration Verification Report - Run 7"));
+    ASSERT_TRUE(find(log, "Second analyser"));
+    EXPECT_EQ(find(log, "Second analyser")->y, 4 * lh);
+    EXPECT_EQ(find(log, "Printed:")->y, 6 * lh);
+    ASSERT_TRUE(find(log, "Page 2 of 10"));
+    EXPECT_EQ(find(log, "Page 2 of 10")->x, (cpl - 12) * cw);
+}
+
+// A window that answers the printing's requests as the calibration window
+// does, and remembers the graph rectangle it was given.
+struct PrintWindow {
+    RecordPtr rec = make_synthetic_calibration();
+    GraphLayout layout{};
+    CalWnd parent = CreateHeadlessWindow(nullptr, CalRect{0, 0, 900, 700}, nullptr, nullptr);
+    CalWnd wnd = nullptr;
+    CalRect graphs{};
+    CalPoint origin{};
+    int paints = 0;
+
+    PrintWindow() {
+        wnd = CreateHeadlessWindow(parent, CalRect{0, 0, 880, 680}, proc, this);
+        CalInitGraphRanges(rec.get(), &layout);
+    }
+    ~PrintWindow() {
+        CalDeleteGraphs(&layout);
+        DestroyWindow(parent);
+    }
+    static std::intptr_t proc(CalWnd w, std::uint32_t msg, std::uintptr_t wp, std::intptr_t lp) {
+        auto* self = static_cast<PrintWindow*>(GetWindowUserData(w));
+        if (!self) return 0;
+        auto* dc = reinterpret_cast<CalDC>(wp);
+        if (msg == kPrnPageRequest)
+            return masscal::report::page_request(w, dc, reinterpret_cast<const PrnPage*>(lp), self->rec.get());
+        if (msg == kPrnPaintRequest) {
+            self->graphs = *reinterpret_cast<const CalRect*>(lp);
+            self->origin = dc->origin();
+            ++self->paints;
+            CalRect r = self->graphs;
+            CalPaintGraphs(w, &r, dc, self->rec.get(), &self->layout, 1);
+            return 1;
+        }
+        return msg == kPrnPageDone ? 1 : 0;
+    }
+};
+
+TEST(PageRequest, GraphsStartRightBelowTheHeader) {
+    ClockGuard guard;
+    for (bool subtitle : {false, true}) {
+        PrintWindow pw;
+        if (subtitle) std::strcpy(pw.rec->szSubtitle, "sub");
+        PrnSetup setup;
+        ASSERT_TRUE(PrnPrintGCV(&setup));
+        auto dc = CalDeviceContext::create_image(static_cast<int>(setup.dPageWidthIn * 150),
+                                                 static_cast<int>(setup.dPageHeightIn * 150), 150);
+        std::vector<TextRecord> log;
+        dc->record_text(&log);
+        ASSERT_EQ(PrnReportPage(pw.wnd, dc.get(), &setup, 1, 1), 1);
+        ASSERT_EQ(pw.paints, 1);
+        // The header's font: the screen text font scaled to 150 per inch, bold.
+        LogFont lf;
+        GetFontDesc(GetGlobalResources().hTextFont, &lf);
+        lf.lfHeight = static_cast<int>(lf.lfHeight * (150.0 / 96.0) + 0.5);
+        lf.lfWeight = kFontWeightBold;
+        HFont bold = CreateFontIndirect(lf);
+        dc->select_font(bold);
+        const TextMetrics tm = dc->text_metrics();
+        DeleteFont(bold);
+        const int lh = tm.tmHeight + tm.tmExternalLeading;
+        const int cw = tm.tmAveCharWidth;
+        const int margin = static_cast<int>(setup.dMarginIn * 150 + 0.5);
+        const int pageW = static_cast<int>((setup.dPageWidthIn - 2 * setup.dMarginIn) * 150);
+        const int pageH = static_cast<int>((setup.dPageHeightIn - 2 * setup.dMarginIn) * 150);
+        const int lines = subtitle ? 9 : 7;
+        EXPECT_EQ(pw.origin.x, margin);
+        EXPECT_EQ(pw.origin.y, margin + lines * lh);
+        EXPECT_EQ(pw.graphs.left, 0);
+        EXPECT_EQ(pw.graphs.top, 0);
+        EXPECT_EQ(pw.graphs.right, pageW / cw * cw);
+        EXPECT_EQ(pw.graphs.bottom, pageH / lh * lh - lines * lh);
+        // Header texts land in device units from the page's top-left.
+        const TextRecord* page = find(log, "Page 1 of 1");
+        ASSERT_TRUE(page);
+        EXPECT_EQ(page->x, margin + (pageW / cw - 11) * cw);
+        EXPECT_EQ(page->y, margin + 2 * lh);
+        EXPECT_TRUE(find(log, "Calibration Report - PEG 200-1000 in MeOH, ESI+"));
+        // The graphs were drawn below the header.
+        const TextRecord* matches = find(log, "22 matches of 23 tested references");
+        ASSERT_TRUE(matches);
+        EXPECT_GE(matches->y, margin + lines * lh);
+    }
+}
+
+TEST(PrintReport, ResidualGraphOfAVerification) {
+    ClockGuard guard;
+    RecordPtr rec = make_synthetic_calibration();
+    SyntheticOptions opt;
+    opt.seed = 7;
+    RecordPtr verify = make_synthetic_calibration(opt);
+    float* errors = static_cast<float*>(verify->Errors.pData);
+    auto dc = CalDeviceContext::create_image(800, 1300);
+    std::vector<TextRecord> log;
+    dc->record_text(&log);
+    CalRect r{0, 100, 800, 1300};
+    ASSERT_EQ(CalPrintReport(dc.get(), &r, rec.get(), 0, verify.get(), "Verification of run 7", 100, 1100), 1);
+    // The first record's residuals now hold the verification's errors.
+    EXPECT_EQ(std::memcmp(rec->Residuals.pData, errors, sizeof(float) * verify->MatchPeaks.nCount), 0);
+    const int band = 1200 / 12;
+    const TextRecord* h1 = find(log, "Verification of run 7");
+    ASSERT_TRUE(h1);
+    char sd[64];
+    std::snprintf(sd, sizeof sd, "SD = %s", ftoa(verify->dRmsResidual, sd + 40, 4));
+    const TextRecord* h2 = find(log, sd);
+    ASSERT_TRUE(h2) << sd;
+    EXPECT_EQ(h1->y, 100 + band + 1);
+    EXPECT_EQ(h1->x, 800 / 40 + 3);
+    EXPECT_LE(h2->x + h2->cx, 800 - 800 / 40);
+    for (const TextRecord& t : log) {
+        EXPECT_GE(t.y, 100 + band) << t.text;
+        EXPECT_LE(t.y + (t.vertical ? t.cy : t.cy), 100 + 11 * band) << t.text;
+        EXPECT_GE(t.x, 800 / 40) << t.text;
+    }
+    // Nothing is drawn without a verification record, and it still succeeds.
+    auto blank = CalDeviceContext::create_image(200, 200);
+    CalRect r2{0, 0, 200, 200};
+    EXPECT_EQ(CalPrintReport(blank.get(), &r2, rec.get(), 0, nullptr, "x", 100, 1100), 1);
+    for (int y = 0; y < 200; y += 4)
+        for (int x = 0; x < 200; x += 4) ASSERT_EQ(blank->pixel(x, y), rgb(255, 255, 255));
+}
+
+TEST(PrintReport, TooManyMatchesAreCutToTheResiduals) {
+    RecordPtr rec = make_synthetic_calibration();
+    SyntheticOptions opt;
+    opt.noisePeaks = 400;
+    RecordPtr verify = make_synthetic_calibration(opt);
+    verify->MatchPeaks.nCount = 5000;  // more than Errors or Residuals hold
+    auto dc = CalDeviceContext::create_image(300, 300);
+    CalRect r{0, 0, 300, 300};
+    EXPECT_EQ(CalPrintReport(dc.get(), &r, rec.get(), 0, verify.get(), "", 100, 1100), 1);
+    verify->MatchPeaks.nCount = 20;
+}
+
+TEST(PrintReport, FailsWhenTheAxesCannotBeMade) {
+    RecordPtr rec = make_synthetic_calibration();
+    auto dc = CalDeviceContext::create_image(300, 300);
+    CalRect r{0, 0, 300, 300};
+    set_alloc_failure(1);
+    EXPECT_EQ(CalPrintReport(dc.get(), &r, rec.get(), 0, rec.get(), "", 100, 1100), 0);
+    set_alloc_failure(0);
+}
+
+TEST(Render, GraphsAndReportFiles) {
+    ClockGuard guard;
+    RecordPtr rec = make_synthetic_calibration();
+    const std::string dir = ::testing::TempDir();
+    const std::string png = dir + "masscal_graphs.png", svg = dir + "masscal_graphs.svg";
+    const std::string pdf = dir + "masscal_report.pdf", page = dir + "masscal_report.png";
+    EXPECT_EQ(CalRenderGraphs(rec.get(), png.c_str(), 800, 600, 0), 1);
+    EXPECT_EQ(head(png, 4), "\x89PNG");
+    EXPECT_EQ(CalRenderGraphs(rec.get(), svg.c_str(), 800, 600, CAL_RENDER_PPM), 1);
+    EXPECT_NE(head(svg, 300).find("<svg"), std::string::npos);
+    EXPECT_EQ(CalGetResidualUnitAmu(), 1);  // restored
+    EXPECT_EQ(CalRenderReport(rec.get(), pdf.c_str(), 0), 1);
+    EXPECT_EQ(head(pdf, 5), "%PDF-");
+    EXPECT_EQ(CalRenderReport(rec.get(), page.c_str(), 0), 1);
+    EXPECT_EQ(head(page, 4), "\x89PNG");
+    EXPECT_EQ(CalRenderGraphs(rec.get(), "/nonexistent-dir/x.png", 800, 600, 0), 0);
+    EXPECT_EQ(CalRenderReport(rec.get(), "/nonexistent-dir/x.pdf", 0), 0);
+    EXPECT_EQ(CalRenderGraphs(rec.get(), png.c_str(), 0, 600, 0), 0);
+    EXPECT_EQ(CalRenderGraphs(nullptr, png.c_str(), 800, 600, 0), 0);
+    for (const std::string& p : {png, svg, pdf, page}) std::remove(p.c_str());
+}
+
+}  // namespace
