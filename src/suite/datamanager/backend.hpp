@@ -23,7 +23,7 @@ struct FunctionDescription {
     int scanCount = 1;
     int segment = 1;
     std::optional<std::uint16_t> reflectron;
-    std::uint32_t typeValue = 0;  // header value for function types 15, 16, 18, 19
+    std::uint32_t typeValue = 0;  // header word for function types 15, 16, 18, 19 (a float's bits)
     int functionType = 0;         // 5 bits
     int ionisationMode = 0;       // 5 bits
     std::uint16_t modeWord = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -295,9 +296,10 @@ private:
             d.reflectron = static_cast<std::uint16_t>(n);
             return true;
         }
-        if (key == "type value") {
-            if (!integer(value, 0, 4294967295LL, n)) return false;
-            d.typeValue = static_cast<std::uint32_t>(n);
+        if (key == "type value") {  // a float, kept as its 32-bit pattern
+            float v = 0;
+            if (!real(value, v)) return false;
+            std::memcpy(&d.typeValue, &v, sizeof v);
             return true;
         }
         if (key == "mode word") {

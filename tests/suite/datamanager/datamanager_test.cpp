@@ -88,7 +88,7 @@ TEST_F(DataManager, FunctionHandleFillsTheHeaderAtItsOffsets) {
     EXPECT_EQ(get_field<std::uint32_t>(hdr, dm::kHdrSegment), 4u);
     EXPECT_NE(get_field<std::uint32_t>(hdr, dm::kHdrHasReflectron), 0u);
     EXPECT_EQ(get_field<std::uint16_t>(hdr, dm::kHdrReflectron), 777u);
-    EXPECT_EQ(get_field<std::uint32_t>(hdr, dm::kHdrTypeValue), 99u);
+    EXPECT_EQ(get_field<float>(hdr, dm::kHdrTypeValue), 99.0f);
     // The caller's identifier is completed too.
     EXPECT_EQ(std::memcmp(id + dm::kIdHeader, hdr, dm::kHeaderSize), 0);
     dm::DmUnlockID(h);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "suite/datamanager/peak_list_backend.hpp"
@@ -72,7 +73,7 @@ TEST(PeakList, FunctionsScansAndEveryKey) {
         "# acquisition word: 6\n"
         "# segment: 3\n"
         "# reflectron: 1234\n"
-        "# type value: 4000000000\n"
+        "# type value: 25.5\n"
         "# mode word: 1\n"
         "# function type: 15\n"
         "# ionization mode: 9\n"
@@ -107,7 +108,9 @@ TEST(PeakList, FunctionsScansAndEveryKey) {
     EXPECT_EQ(d.segment, 3);
     ASSERT_TRUE(d.reflectron.has_value());
     EXPECT_EQ(*d.reflectron, 1234);
-    EXPECT_EQ(d.typeValue, 4000000000u);
+    float tv;
+    std::memcpy(&tv, &d.typeValue, 4);
+    EXPECT_EQ(tv, 25.5f);
     EXPECT_EQ(d.modeWord, 1);
     EXPECT_EQ(d.functionType, 15);
     EXPECT_EQ(d.ionisationMode, 9);

@@ -1,0 +1,32 @@
+/*
+ * Spectrum input: the spectrum to calibrate and its acquisition parameters,
+ * read through the data manager.
+ */
+#ifndef MASSCAL_INPUT_H
+#define MASSCAL_INPUT_H
+
+#include "masscal/calib.h"
+
+MASSCAL_BEGIN_C
+
+/* Reads the spectrum of pRec->DataFile into pRec->DataPeaks (combining the
+ * scans nFirstScan..nLastScan, centroiding profile data with the settings in
+ * pRec->MassMeasure) and sets fMassLow and fMassHigh. A single scan
+ * (nFirstScan = nLastScan >= 1) reads that scan; otherwise the reference's
+ * nIndex names the scan (0 = the first). Returns 0, CAL_ERR_FILE_ACCESS (-4)
+ * when the data cannot be read (CalGetDataError says why) or
+ * CAL_ERR_NO_MEMORY (-2). Shows no message. */
+MASSCAL_API int32_t CalGetRawData(CalWnd hOwner, CalRecord* pRec);
+
+/* Copies the acquisition parameters of the data's functions into the
+ * time-of-flight calibration. Returns the data's segment count (at least 1),
+ * or -1 when a function's information or header cannot be read. */
+MASSCAL_API int32_t CalReadDataParams(RawFileRef* pFile, _TOFCALIBRATION* pTof);
+
+/* The calling thread's last data-file failure: the file and what is wrong
+ * with it ("" when none). Valid until the next call into the library. */
+MASSCAL_API const char* CalGetDataError(void);
+
+MASSCAL_END_C
+
+#endif

@@ -1,0 +1,66 @@
+#include <cstring>
+
+#include "input/spectrum_input.hpp"
+#include "suite/datamanager/datamanager.hpp"
+#include "suite/datamanager/records.hpp"
+
+namespace dm = masscal::dm;
+
+namespace {
+
+// A function's information and header, read as every caller reads them.
+bool read_info_and_header(const RawFileRef& ref, unsigned char* info, unsigned char* header) {
+    if (!dm::DmRawGetFunctionInfo(&ref, info)) return false;
+    unsigned char id[dm::kIdentifierSize];
+    dm::DmRawFileToID(&ref, id);
+    dm::set_field<std::uint16_t>(id, dm::kIdRequestType, 2);
+    dm::set_field<std::uint32_t>(id, dm::kIdSelector, 0);
+    dm::set_field<std::int32_t>(id, dm::kIdFunction, ref.nFunction);
+    dm::DmHandle h = dm::DmGetHandle(0, static_cast<int>(dm::kIdentifierSize), id, 2, 4, 0);
+    if (!h) return false;
+    std::memcpy(header, static_cast<const unsigned char*>(dm::DmLockID(h)) + dm::kIdHeader, dm::kHeaderSize);
+    dm::DmUnlockID(h);
+    dm::DmReleaseHandle(h, 0);
+    return true;
+}
+
+int segment_of(const unsigned char* info, const unsigned char* header) {
+    if (dm::get_field<std::uint16_t>(info, dm::kInfoModeWord) == 0) return 1;
+    return static_cast<int>(dm::get_field<std::uint32_t>(header, dm::kHdrSegment));
+}
+
+}  // namespace
+
+int32_t CalReadDataParams(RawFileRef* file, _TOFCALIBRATION* tof) {
+    if (!file || !tof) return -1;
+    RawFileRef copy = *file;
+    unsigned char info[dm::kFunctionInfoSize];
+    unsigned char header[dm::kHeaderSize];
+    if (!read_info_and_header(copy, info, header)) return -1;
+    const int result = segment_of(info, header);
+
+    for (int k = 1; k <= file->nFunction; ++k) {
+        copy.nFunction = k;
+        if (!read_info_and_header(copy, info, header)) return -1;
+        const int s = segment_of(info, header);
+        if (dm::get_field<std::uint32_t>(header, dm::kHdrHasReflectron) != 0 && s >= 1 && s <= CAL_MAX_SEGMENTS)
+            tof->fReflectron[s - 1] = static_cast<float>(dm::get_field<std::uint16_t>(header, dm::kHdrReflectron));
+    }
+
+    // The last function read is the data's own.
+    tof->fLowMass = dm::get_field<float>(header, dm::kHdrMassLow);
+    tof->fHighMass = dm::get_field<float>(header, dm::kHdrMassHigh);
+    tof->nInstrumentMode = dm::get_field<std::uint16_t>(info, dm::kInfoInstrumentMode);
+    tof->fSamplingRate = static_cast<float>(dm::get_field<std::uint16_t>(info, dm::kInfoSamplingRate));
+    tof->fPrecursorMass = dm::get_field<float>(info, dm::kInfoPrecursorMass);
+    tof->fFocusVoltage = dm::get_field<float>(info, dm::kInfoFocusVoltage);
+    tof->fSourceVoltage = dm::get_field<float>(info, dm::kInfoSourceVoltage);
+    tof->fExtractionVoltage = dm::get_field<float>(info, dm::kInfoExtractionVoltage);
+    const std::uint16_t word = dm::get_field<std::uint16_t>(info, dm::kInfoTypeWord);
+    tof->nIonisationMode = (word >> 5) & 0x1F;
+    tof->bPSDCalibration = dm::get_field<std::uint16_t>(info, dm::kInfoModeWord) == 1 ? 1 : 0;
+    const int type = word & 0x1F;
+    if (type == 15 || type == 16 || type == 18 || type == 19)
+        tof->fReflectron[0] = dm::get_field<float>(header, dm::kHdrTypeValue);
+    return result;
+}

@@ -1,0 +1,13 @@
+// Internal parts of the spectrum input.
+#pragma once
+
+#include "masscal/input.h"
+
+// Non-zero when the data carries the per-peak detail channels (flags, widths,
+// extra values); 0 for a null reference.
+int32_t CalHasPeakDetail(const RawFileRef* ref);
+
+// 1 for the instrument "TALVEX2", 2 for "TALVEXPRIME" (key Instrument of the
+// settings section Acquisition, compared exactly), 0 for any other or when
+// the settings cannot be opened.
+int32_t CalGetInstrumentType();
