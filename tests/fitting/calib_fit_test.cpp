@@ -12,6 +12,7 @@
 #include "fit_test_support.hpp"
 #include "fitting/calib_fit.hpp"
 #include "fitting/fit_weights.hpp"
+#include "fitting/restrained_fit.hpp"
 #include "fitting/svd_fit.hpp"
 #include "platform/memory.hpp"
 
@@ -315,6 +316,48 @@ TEST(CalFit, EveryAllocationFailureGivesOutOfMemory) {
         EXPECT_EQ(CalFitPolynomial(x.data(), y.data(), nullptr, 4, &out, 2), CAL_ERR_NO_MEMORY) << k;
     }
     set_alloc_failure(0);
+}
+
+TEST(CalFit, RestraintIntegratesOverTheMassRangeInTheFitsAbscissa) {
+    TestRecord t;
+    ASSERT_TRUE(t.ok);
+    const int n = 12;
+    Normal rnd(5);
+    for (int i = 0; i < n; ++i) {
+        t.mass()[i] = static_cast<float>(0.3 + 0.15 * i);
+        t.errors()[i] = static_cast<float>(1e-3 * std::cos(2.0 * t.mass()[i]) + 2e-4 * rnd());
+        t.width()[i] = 1e-4f;
+        t.intensity()[i] = 50.0f;
+    }
+    t.rec.MatchPeaks.nCount = n;
+    t.rec.MatchPeaks.bDetail = 1;
+    t.rec.Params.AutoPolyOrder = 1;
+    t.rec.Params.PolyOrder = 1;
+    t.rec.fMassLow = 250.0f;
+    t.rec.fMassHigh = 2000.0f;
+    std::vector<float> w(n, 1e4f);
+    for (int type : {0, 1}) {
+        t.rec.ErrorFunc.nType = type;
+        ASSERT_EQ(CalFitCalibration(&t.rec), 0);
+        EXPECT_EQ(t.rec.ErrorFunc.nOrder, 5);
+        for (int i = 0; i < n; ++i) EXPECT_EQ(t.fitwork()[i], 1e4f);
+        const double a = type ? std::sqrt(250.0) : 0.25, b = type ? std::sqrt(2000.0) : 2.0;
+        double coeffs[6], covar[21], chisq = 0.0;
+        ASSERT_EQ(RestrainedFit(t.mass(), t.errors(), w.data(), n, a, b, 1e-7, 5, coeffs, covar, 21, &chisq), 0);
+        for (int k = 0; k < 6; ++k) EXPECT_EQ(t.rec.ErrorFunc.dCoeffs[k], coeffs[k]) << type << k;
+        for (int k = 0; k < 21; ++k) EXPECT_EQ(t.rec.ErrorFunc.dCovar[k], covar[k]) << type << k;
+        EXPECT_EQ(t.rec.ErrorFunc.dStdDev, std::sqrt(chisq));
+    }
+    // An empty mass range leaves no roughness matrix: -2, order 5 all the same.
+    t.rec.fMassHigh = t.rec.fMassLow;
+    t.rec.ErrorFunc.nOrder = 1;
+    EXPECT_EQ(CalFitCalibration(&t.rec), CAL_ERR_NO_MEMORY);
+    EXPECT_EQ(t.rec.ErrorFunc.nOrder, 5);
+    EXPECT_EQ(t.rec.ErrorFunc.dStdDev, 0.0);
+    // Without usable widths the ordinary fit of PolyOrder runs.
+    for (int i = 0; i < n; ++i) t.width()[i] = 0.0f;
+    EXPECT_EQ(CalFitCalibration(&t.rec), 0);
+    EXPECT_EQ(t.rec.ErrorFunc.nOrder, 1);
 }
 
 // Runs in a fresh directory so that "phi.txt" is ours.
