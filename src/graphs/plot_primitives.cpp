@@ -20,17 +20,22 @@ struct FlagContext {
     const float* masses;
 };
 
-int32_t flag_marker(CalDC, float fX, float, int32_t, char* label, int32_t size, CalAxesHandle, void* data) {
+int32_t flag_marker(CalDC, float fX, float, int32_t nIndex, char* label, int32_t size, CalAxesHandle, void* data) {
     const auto* ctx = static_cast<const FlagContext*>(data);
     if (!ctx || !label || size <= 0) return 0;
     const CalPeakList& s = *ctx->series;
-    AxsSeries search;
-    search.nCount = s.nCount;
-    search.pX = ctx->masses;
-    search.pY = data_of<float>(s.Intensity);
-    search.pWidth = data_of<float>(s.Width);
-    search.pExtra = data_of<void>(s.Extra);
-    const int i = AxsSearch(nullptr, &search, fX, 1, nullptr, nullptr);
+    // The label's own point is the peak at its mass; search only when the
+    // index does not tell.
+    int i = nIndex;
+    if (i < 0 || i >= s.nCount || ctx->masses[i] != fX) {
+        AxsSeries search;
+        search.nCount = s.nCount;
+        search.pX = ctx->masses;
+        search.pY = data_of<float>(s.Intensity);
+        search.pWidth = data_of<float>(s.Width);
+        search.pExtra = data_of<void>(s.Extra);
+        i = AxsSearch(nullptr, &search, fX, 1, nullptr, nullptr);
+    }
     if (i < 0) return 0;
     const std::uint8_t* flags = data_of<std::uint8_t>(s.Flags);
     if (!flags || !(flags[i] & (1 | 2 | 16))) return 1;
