@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "fit_test_support.hpp"
+#include "fitting/peak_match.hpp"
+#include "platform/memory.hpp"
+
+namespace {
+
+using fittest::Normal;
+using fittest::TestRecord;
+
+struct Peak {
+    float mass, intensity;
+    unsigned char flags = 0;
+};
+
+// A record with the given data and reference peaks; MatchPeaks gets the
+// capacity of the data list, as Calibrate allocates it.
+struct MatchRecord : TestRecord {
+    MatchRecord(const std::vector<Peak>& data, const std::vector<float>& refs, bool detail = false)
+        : TestRecord(static_cast<int>(data.size()), static_cast<int>(data.size()) > 0 ? static_cast<int>(data.size()) : 1) {
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            dmass()[i] = data[i].mass;
+            dint()[i] = data[i].intensity;
+            CalArrayData<unsigned char>(rec.DataPeaks.Flags)[i] = data[i].flags;
+            CalArrayData<float>(rec.DataPeaks.Width)[i] = 0.001f * static_cast<float>(i + 1);
+            CalArrayData<int32_t>(rec.DataPeaks.Extra)[i] = 100 + static_cast<int32_t>(i);
+        }
+        rec.DataPeaks.nCount = static_cast<int32_t>(data.size());
+        rec.DataPeaks.bDetail = detail ? 1 : 0;
+        for (std::size_t i = 0; i < refs.size(); ++i) CalArrayData<float>(rec.RefPeaks.Mass)[i] = refs[i];
+        rec.RefPeaks.nCount = static_cast<int32_t>(refs.size());
+        rec.Params.InitialError = 0.5f;
+        rec.Params.PeakWindow = 0.4f;
+        rec.Params.Threshold = 0.0f;
+    }
+    float* dmass() { return CalArrayData<float>(rec.DataPeaks.Mass); }
+    float* dint() { return CalArrayData<float>(rec.DataPeaks.Intensity); }
+};
+
+// The plain scan from index 0, to check the bisection against.
+int32_t scan_window(const std::vector<float>& m, const std::vector<float>& in, float low, float high) {
+    int32_t best = -1;
+    for (std::size_t i = 0; i < m.size() && m[i] <= high; ++i)
+        if (m[i] > low && (best < 0 || in[i] > in[best])) best = static_cast<int32_t>(i);
+    return best;
+}
+
+TEST(FindPeakInWindow, HalfOpenWindowMostIntenseFirstOnTies) {
+    const std::vector<float> m = {10.0f, 10.5f, 11.0f, 11.0f, 12.0f}, in = {5, 1, 3, 3, 9};
+    struct Case {
+        float low, high;
+        int32_t expected;
+    } cases[] = {
+        {10.0f, 10.5f, 1},   // 10.0 at the low bound is outside, 10.5 at the high bound inside
+        {9.0f, 11.0f, 0},    // the first data peak competes on intensity
+        {10.2f, 11.5f, 2},   // equal intensities: the lower index
+        {11.0f, 11.9f, -1},  // nothing in (11, 11.9]
+        {12.0f, 99.0f, -1},  // the last peak exactly at the low bound
+        {-5.0f, 9.9f, -1},
+        {11.5f, 12.0f, 4},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FindPeakInWindow(m.data(), in.data(), 5, c.low, c.high), c.expected) << c.low << " " << c.high;
+    EXPECT_EQ(FindPeakInWindow(m.data(), in.data(), 0, 0.0f, 100.0f), -1);
+    // A peak already taken (negative) loses against any other.
+    const std::vector<float> taken = {-50, 1, 3, 3, 9};
+    EXPECT_EQ(FindPeakInWindow(m.data(), taken.data(), 5, 9.0f, 10.6f), 1);
+    EXPECT_EQ(FindPeakInWindow(m.data(), taken.data(), 5, 9.0f, 10.2f), 0);
+}
+
+TEST(FindPeakInWindow, BisectionFindsWhatTheScanFinds) {
+    Normal rnd(7);
+    std::vector<float> m, in;
+    float x = 100.0f;
+    for (int i = 0; i < 3000; ++i) {
+        // Repeated masses and intensities on purpose.
+        if (rnd.uniform() > 0.1) x += static_cast<float>(rnd.uniform() * 0.3);
+        m.push_back(x);
+        in.push_back(static_cast<float>(std::floor(rnd.uniform() * 20.0)));
+    }
+    for (int t = 0; t < 5000; ++t) {
+        const float c = static_cast<float>(90.0 + rnd.uniform() * 500.0);
+        const float w = static_cast<float>(rnd.uniform() * 2.0);
+        const float low = t % 7 == 0 ? m[t % m.size()] : c - w;
+        const float high = t % 11 == 0 ? m[(t * 3) % m.size()] : c + w;
+        ASSERT_EQ(FindPeakInWindow(m.data(), in.data(), static_cast<int32_t>(m.size()), low, high),
+                  scan_window(m, in, low, high))
+            << low << " " << high;
+    }
+}
+
+TEST(Matching, IntensityThresholdIsAPercentageOfTheLargest) {
+    MatchRecord r({{1, 5}, {2, 40}, {3, 7}}, {2});
+    r.rec.Params.Threshold = 2.5f;
+    EXPECT_DOUBLE_EQ(IntensityThreshold(&r.rec.DataPeaks, &r.rec.Params), 1.0);
+    r.rec.DataPeaks.nCount = 0;
+    EXPECT_EQ(IntensityThreshold(&r.rec.DataPeaks, &r.rec.Params), 0.0);
+}
+
+TEST(Matching, AnchorIsSoughtFromTheMiddleOutward) {
+    // Four reference peaks try 2, 2, 1, 3, 0: give data only near some.
+    const std::vector<float> refs = {100, 200, 300, 400};
+    struct Case {
+        std::vector<Peak> data;
+        int32_t ref, data_index;
+    } cases[] = {
+        {{{100.1f, 1}, {399.9f, 1}}, 3, 1},
+        {{{100.1f, 1}, {200.2f, 1}, {399.9f, 1}}, 1, 1},
+        {{{100.1f, 1}, {200.2f, 1}, {300.3f, 1}, {399.9f, 1}}, 2, 2},
+        {{{100.1f, 1}}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        MatchRecord r(c.data, refs);
+        int32_t j = -1, k = -1;
+        ASSERT_EQ(FindAnchorPeak(&r.rec.DataPeaks, &r.rec.RefPeaks, &r.rec.Params, 0.0f, &j, &k), 1);
+        EXPECT_EQ(k, c.ref);
+        EXPECT_EQ(j, c.data_index);
+    }
+    // A peak below the threshold does not anchor.
+    MatchRecord weak({{100.2f, 5}, {300.1f, 1}}, refs);
+    int32_t j = -1, k = -1;
+    ASSERT_EQ(FindAnchorPeak(&weak.rec.DataPeaks, &weak.rec.RefPeaks, &weak.rec.Params, 2.0f, &j, &k), 1);
+    EXPECT_EQ(k, 0);
+    EXPECT_EQ(FindAnchorPeak(&weak.rec.DataPeaks, &weak.rec.RefPeaks, &weak.rec.Params, 6.0f, &j, &k), 0);
+}
+
+TEST(Matching, WalksFollowADriftingError) {
+    MatchRecord r({{100.0f, 10}, {200.3f, 10}, {300.6f, 10}}, {100, 200, 300});
+    ASSERT_EQ(CalMatchPeaks(&r.rec), 3);
+    ASSERT_EQ(r.rec.MatchPeaks.nCount, 3);
+    const float* m = CalArrayData<float>(r.rec.MatchPeaks.Mass);
+    const float* e = r.errors();
+    const float* re = CalArrayData<float>(r.rec.RootErrors);
+    EXPECT_EQ(m[0], 100.0f);
+    EXPECT_EQ(m[1], 200.3f);
+    EXPECT_EQ(m[2], 300.6f);
+    EXPECT_EQ(e[0], 100.0f - 100.0f);
+    EXPECT_EQ(e[1], 200.3f - 200.0f);
+    EXPECT_EQ(e[2], 300.6f - 300.0f);
+    EXPECT_EQ(re[2], static_cast<float>(std::sqrt(static_cast<double>(300.6f)) - std::sqrt(300.0)));
+    EXPECT_EQ(r.rec.nMaxUnmatched, 0);
+    EXPECT_EQ(r.rec.MatchPeaks.bDetail, 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(r.dint()[i], 10.0f);
+}
+
+TEST(Matching, MostIntensePeakInTheWindowAndIntensitiesRestored) {
+    MatchRecord r({{99.8f, 3}, {100.1f, 8}, {150.0f, -4}, {199.9f, 2}, {200.2f, 2}, {300.1f, 1}},
+                  {100, 200, 300});
+    r.rec.Params.Threshold = 10.0f;  // of 8: 0.8
+    EXPECT_EQ(CalMatchPeaks(&r.rec), 3);
+    const float* m = CalArrayData<float>(r.rec.MatchPeaks.Mass);
+    // Anchor 200: 199.9 and 200.2 tie, the lower one wins; then 100.1 from
+    // the prediction 99.9 + ... and 300.1.
+    EXPECT_EQ(m[0], 100.1f);
+    EXPECT_EQ(m[1], 199.9f);
+    EXPECT_EQ(m[2], 300.1f);
+    // Every intensity is non-negative again, the one negative on entry too.
+    EXPECT_EQ(r.dint()[2], 4.0f);
+    EXPECT_EQ(r.dint()[1], 8.0f);
+}
+
+TEST(Matching, UnmatchedRunsAndNoAnchor) {
+    MatchRecord r({{300.05f, 5}, {600.0f, 5}}, {100, 200, 300, 400, 500, 600, 700});
+    EXPECT_EQ(CalMatchPeaks(&r.rec), 2);
+    EXPECT_EQ(r.rec.MatchPeaks.nCount, 2);
+    EXPECT_EQ(r.rec.nMaxUnmatched, 2);  // 400, 500 (and 100, 200 before)
+
+    MatchRecord none({{1000.0f, 5}}, {100, 200, 300, 400});
+    EXPECT_EQ(CalMatchPeaks(&none.rec), CAL_ERR_NO_MATCH);
+    EXPECT_EQ(none.rec.MatchPeaks.nCount, 0);
+    EXPECT_EQ(none.rec.nMaxUnmatched, 4);
+
+    MatchRecord one({{100.2f, 5}}, {100});
+    EXPECT_EQ(CalMatchPeaks(&one.rec), 1);
+    EXPECT_EQ(one.rec.MatchPeaks.nCount, 1);
+    MatchRecord lone({{101.0f, 5}}, {100});
+    EXPECT_EQ(CalMatchPeaks(&lone.rec), CAL_ERR_NO_MATCH);
+
+    MatchRecord empty({{101.0f, 5}}, {});
+    EXPECT_EQ(CalMatchPeaks(&empty.rec), CAL_ERR_NO_MATCH);
+    EXPECT_EQ(empty.rec.nMaxUnmatched, 0);
+}
+
+TEST(Matching, FlaggedPeaksAreLeftOutButCountAsMatched) {
+    MatchRecord r({{100.0f, 5, 0x02}, {200.0f, 5, 0x10}, {300.0f, 5, 0x01}, {400.0f, 5, 0}},
+                  {100, 200, 300, 400, 500}, true);
+    EXPECT_EQ(CalMatchPeaks(&r.rec), 4);
+    EXPECT_EQ(r.rec.MatchPeaks.nCount, 2);
+    EXPECT_EQ(r.rec.MatchPeaks.bDetail, 1);
+    EXPECT_EQ(r.rec.nMaxUnmatched, 1);
+    const float* m = CalArrayData<float>(r.rec.MatchPeaks.Mass);
+    EXPECT_EQ(m[0], 300.0f);
+    EXPECT_EQ(m[1], 400.0f);
+    EXPECT_EQ(CalArrayData<unsigned char>(r.rec.MatchPeaks.Flags)[0], 0x01);
+    EXPECT_EQ(CalArrayData<float>(r.rec.MatchPeaks.Width)[1], 0.004f);
+    EXPECT_EQ(CalArrayData<int32_t>(r.rec.MatchPeaks.Extra)[0], 102);
+    // Without the detail flag nothing is left out.
+    MatchRecord plain({{100.0f, 5, 0x02}, {200.0f, 5, 0x10}}, {100, 200});
+    EXPECT_EQ(CalMatchPeaks(&plain.rec), 2);
+    EXPECT_EQ(plain.rec.MatchPeaks.nCount, 2);
+}
+
+// The anchor's data peak is taken: a neighbour whose window reaches it does
+// not match it again, and the one-entry matched list is not overrun.
+TEST(Matching, TheAnchorsPeakIsNotMatchedTwice) {
+    MatchRecord r({{200.0f, 5}}, {199, 200, 201});
+    r.rec.Params.PeakWindow = 1.5f;
+    EXPECT_EQ(CalMatchPeaks(&r.rec), 1);
+    EXPECT_EQ(r.rec.MatchPeaks.nCount, 1);
+    EXPECT_EQ(r.errors()[0], 0.0f);
+    EXPECT_EQ(r.rec.nMaxUnmatched, 1);
+    EXPECT_EQ(r.dint()[0], 5.0f);
+
+    // A negative threshold lets taken peaks through; the list still stops
+    // at its capacity.
+    MatchRecord neg({{200.0f, 5}}, {199, 200, 201});
+    neg.rec.Params.PeakWindow = 1.5f;
+    neg.rec.Params.Threshold = -200.0f;
+    EXPECT_EQ(CalMatchPeaks(&neg.rec), 3);
+    EXPECT_EQ(neg.rec.MatchPeaks.nCount, 1);
+}
+
+TEST(Matching, BuildStopsAtTheSmallestCapacity) {
+    MatchRecord r({{100.0f, 5}, {200.0f, 6}}, {100, 200, 300, 400});
+    const int32_t index[5] = {0, 0, 1, 1, 0};
+    BuildMatchedPeaks(&r.rec, index);
+    EXPECT_EQ(r.rec.MatchPeaks.nCount, 2);  // capacity of MatchPeaks: 2
+    EXPECT_EQ(r.rec.nMaxUnmatched, 0);
+    // A list without arrays gets nothing.
+    CalAllocPeakList(&r.rec.MatchPeaks, 0, 1);
+    BuildMatchedPeaks(&r.rec, index);
+    EXPECT_EQ(r.rec.MatchPeaks.nCount, 0);
+}
+
+TEST(Matching, OutOfMemory) {
+    using masscal::platform::set_alloc_failure;
+    MatchRecord r({{100.0f, 5}, {200.0f, 6}}, {100, 200});
+    set_alloc_failure(1);  // the match index array
+    EXPECT_EQ(CalMatchPeaks(&r.rec), CAL_ERR_NO_MEMORY);
+    EXPECT_EQ(r.rec.MatchPeaks.nCount, 0);
+    set_alloc_failure(2);  // the reference spacings
+    EXPECT_EQ(CalMatchPeaks(&r.rec), CAL_ERR_NO_MEMORY);
+    EXPECT_EQ(r.rec.MatchPeaks.nCount, 0);
+    EXPECT_EQ(r.rec.nMaxUnmatched, 2);
+    set_alloc_failure(0);
+    EXPECT_EQ(CalMatchPeaks(&r.rec), 2);
+}
+
+TEST(Matching, SpacingsOfTheReferenceList) {
+    MatchRecord r({{1, 1}}, {100, 150, 175});
+    const float* d = ReferenceSpacings(&r.rec.RefPeaks, 0);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d[0], 50.0f);
+    EXPECT_EQ(d[1], 25.0f);
+    EXPECT_EQ(ReferenceSpacings(&r.rec.RefPeaks, 1), nullptr);
+}
+
+}  // namespace
