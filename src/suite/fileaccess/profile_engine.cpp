@@ -96,7 +96,7 @@ Entry* current(const std::string& path) {
 
 std::uint32_t copy_cut(std::string_view v, char* buf, std::uint32_t size) {
     const std::size_t n = v.size() < size - 1 ? v.size() : size - 1;
-    std::memcpy(buf, v.data(), n);
+    if (n > 0) std::memcpy(buf, v.data(), n);
     buf[n] = '\0';
     return static_cast<std::uint32_t>(n);
 }

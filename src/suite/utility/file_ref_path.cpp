@@ -12,7 +12,7 @@ bool ends_in_separator(std::string_view dir) { return !dir.empty() && (dir.back(
 
 void store(char* out, std::size_t size, std::string_view text) {
     std::memset(out, 0, size);
-    std::memcpy(out, text.data(), text.size());
+    if (!text.empty()) std::memcpy(out, text.data(), text.size());
 }
 
 }  // namespace
