@@ -223,7 +223,7 @@ TEST_F(CalibrationInfo, FunctionCountsAndSections) {
 
     InfoStorage back;
     CCalFile::ReadCalibrationFunctions(many.c_str(), back.get());
-    EXPECT_EQ(back->nFunctions, 40);
+    EXPECT_EQ(+back->nFunctions, 40);
 }
 
 TEST_F(CalibrationInfo, FunctionsRoundTrip) {
@@ -234,7 +234,7 @@ TEST_F(CalibrationInfo, FunctionsRoundTrip) {
     CCalFile::WriteCalibrationFunctions(file.c_str(), info.get());
     InfoStorage back;
     CCalFile::ReadCalibrationFunctions(file.c_str(), back.get());
-    EXPECT_EQ(back->nFunctions, 32);
+    EXPECT_EQ(+back->nFunctions, 32);
     for (int k = 0; k < 32; ++k) {
         const tagRAWCALIBFUNC want = info.function(k), got = back.function(k);
         EXPECT_EQ(got.nSegments, want.nSegments);
@@ -292,7 +292,7 @@ TEST_F(CalibrationInfo, TimeStampsAndReservoir) {
     EXPECT_STREQ(back->szDate, "2024-05-06");
     EXPECT_STREQ(back->szCheckTime, "11:00");
     EXPECT_STREQ(back->szCheckDate, "2024-05-07");
-    EXPECT_EQ(back->wCheckNotOk, 65535);
+    EXPECT_EQ(+back->wCheckNotOk, 65535);
     EXPECT_STREQ(back->szReservoir, "Reservoir B");
 }
 
@@ -301,7 +301,7 @@ TEST_F(CalibrationInfo, CheckNotOkKeepsSixteenBits) {
     write_all(file, "[DateTime]\nCheckNotOk=70000\nTime=" + std::string(60, 't') + "\n");
     InfoStorage back;
     CalFile::ReadTimeStamps(file.c_str(), back.get());
-    EXPECT_EQ(back->wCheckNotOk, 4464);
+    EXPECT_EQ(+back->wCheckNotOk, 4464);
     // Text fields are cut to their 40 characters.
     EXPECT_EQ(std::string(back->szTime), std::string(39, 't'));
 }
@@ -354,7 +354,7 @@ TEST_F(CalibrationInfo, WholeCalibrationSectionOrderAndReadBack) {
     expect_block(info.block(0), back.block(0), false, "tof");
     EXPECT_STREQ(back->szDate, "d");
     EXPECT_STREQ(back->szReservoir, "r");
-    EXPECT_EQ(back->nFunctions, 1);
+    EXPECT_EQ(+back->nFunctions, 1);
     EXPECT_EQ(back.function(0).nSegments, 3);
 }
 

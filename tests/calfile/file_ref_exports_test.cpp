@@ -45,7 +45,7 @@ TEST_F(FileRefExports, ReachTheSameFileAsThePath) {
     auto back = std::make_unique<RawCalibInfo>();
     std::memset(back.get(), 0, sizeof *back);
     EXPECT_EQ(ReadCalibrationFunctionsQB(&r, back.get()), 1);
-    EXPECT_EQ(back->nFunctions, 1);
+    EXPECT_EQ(+back->nFunctions, 1);
     EXPECT_EQ(+back->Functions[0].Segments[0].dCoeffs[0], 0.25);
 
     const RawFileRef other = ref("functions");
