@@ -4,6 +4,7 @@
 
 #include <array>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace masscal::dm {
@@ -92,6 +93,9 @@ bool decode_into(std::string_view base64, bool zlib, NumberType type, std::size_
             for (std::size_t i = 0; i < count; ++i) {
                 double v;
                 std::memcpy(&v, p + 8 * i, 8);
+                // Too large for a float: infinity, which readers refuse.
+                if (sizeof(Out) == 4 && std::fabs(v) > 3.4028234663852886e38 && std::isfinite(v))
+                    v = v > 0 ? HUGE_VAL : -HUGE_VAL;
                 out[i] = static_cast<Out>(v);
             }
             break;

@@ -58,7 +58,15 @@ struct StoredSpectrum {
     std::uint64_t serial = 0;  // order of storing; the oldest goes first
 };
 
+// A decoded scan; the file is held so that its address names it uniquely.
+struct DecodedScan {
+    std::shared_ptr<const RawFile> file;
+    int function = 0, scan = 0;
+    std::shared_ptr<const Spectrum> data;
+};
+
 constexpr std::size_t kCachedFiles = 8;
+constexpr std::size_t kCachedScans = 4;
 constexpr std::size_t kStoredSpectra = 64;
 
 struct State {
@@ -66,6 +74,7 @@ struct State {
     std::vector<std::string> paths;  // key - 1 -> path
     std::map<std::string, std::uint32_t> pathKeys;
     std::list<std::pair<std::string, CachedFile>> files;  // most recent first
+    std::list<DecodedScan> scans;  // most recent first
     std::map<std::uint16_t, StoredSpectrum> stored;
     std::uint16_t nextNumber = 1;
     std::uint64_t nextSerial = 1;
@@ -157,6 +166,29 @@ bool find_stored(std::uint16_t number, StoredSpectrum& out) {
     return true;
 }
 
+// Scan `scan` of a function, decoded once while it stays among the recent.
+bool decoded_scan(const std::shared_ptr<const RawFile>& file, int function, int scan,
+                  std::shared_ptr<const Spectrum>& out, std::string& error) {
+    State& st = state();
+    {
+        std::lock_guard lock(st.mutex);
+        for (auto it = st.scans.begin(); it != st.scans.end(); ++it) {
+            if (it->file == file && it->function == function && it->scan == scan) {
+                st.scans.splice(st.scans.begin(), st.scans, it);
+                out = st.scans.front().data;
+                return true;
+            }
+        }
+    }
+    auto s = std::make_shared<Spectrum>();
+    if (!file->readScan(function, scan, *s, error)) return false;
+    out = s;
+    std::lock_guard lock(st.mutex);
+    st.scans.push_front(DecodedScan{file, function, scan, out});
+    while (st.scans.size() > kCachedScans) st.scans.pop_back();
+    return true;
+}
+
 // An in-memory spectrum named by the reference, when there is one.
 bool stored_for(const RawFileRef& ref, StoredSpectrum& out) {
     return ref.wSingle != 0 && find_stored(ref.wSingle, out) && out.sourcePath == reference_path(ref);
@@ -211,11 +243,9 @@ bool resolved_spectrum(const Resolved& r, const std::string& path, std::shared_p
         out = r.stored.spectrum;
         return true;
     }
-    auto s = std::make_shared<Spectrum>();
     std::string error;
-    if (r.function < 1 || !r.file->readScan(r.function, r.scan, *s, error))
+    if (r.function < 1 || !decoded_scan(r.file, r.function, r.scan, out, error))
         return fail(error.empty() ? path + ": no function " + std::to_string(r.function) : error);
-    out = std::move(s);
     return true;
 }
 
@@ -309,6 +339,7 @@ void dm_clear_file_cache() {
     State& s = state();
     std::lock_guard lock(s.mutex);
     s.files.clear();
+    s.scans.clear();
 }
 
 int DmRawFileToID(const RawFileRef* ref, void* identifier) {
@@ -453,12 +484,13 @@ bool dm_describe(const RawFileRef& ref, int function, FunctionDescription& out) 
     return ref_description(&ref, function, out);
 }
 
-bool dm_read_scan(const RawFileRef& ref, int function, int scan, Spectrum& out, FunctionDescription& desc) {
+bool dm_read_scan_shared(const RawFileRef& ref, int function, int scan, std::shared_ptr<const Spectrum>& out,
+                        FunctionDescription& desc) {
     StoredSpectrum st;
     if (stored_for(ref, st)) {
         if (function != 1 || scan != 1)
             return fail("in-memory spectrum " + std::to_string(ref.wSingle) + " has only one scan");
-        out = *st.spectrum;
+        out = st.spectrum;
         desc = st.desc;
         return true;
     }
@@ -468,14 +500,28 @@ bool dm_read_scan(const RawFileRef& ref, int function, int scan, Spectrum& out, 
     if (function < 1 || !file->describe(function, desc))
         return fail(path + ": no function " + std::to_string(function));
     std::string error;
-    if (!file->readScan(function, scan, out, error)) return fail(error);
+    if (!decoded_scan(file, function, scan, out, error)) return fail(error);
     return true;
 }
 
-bool dm_read_reference(const RawFileRef& ref, Spectrum& out, FunctionDescription& desc) {
+bool dm_read_scan(const RawFileRef& ref, int function, int scan, Spectrum& out, FunctionDescription& desc) {
+    std::shared_ptr<const Spectrum> s;
+    if (!dm_read_scan_shared(ref, function, scan, s, desc)) return false;
+    out = *s;
+    return true;
+}
+
+bool dm_read_reference_shared(const RawFileRef& ref, std::shared_ptr<const Spectrum>& out, FunctionDescription& desc) {
     StoredSpectrum st;
-    if (stored_for(ref, st)) return dm_read_scan(ref, 1, 1, out, desc);
-    return dm_read_scan(ref, function_of(ref.nFunction), ref.nIndex > 0 ? ref.nIndex : 1, out, desc);
+    if (stored_for(ref, st)) return dm_read_scan_shared(ref, 1, 1, out, desc);
+    return dm_read_scan_shared(ref, function_of(ref.nFunction), ref.nIndex > 0 ? ref.nIndex : 1, out, desc);
+}
+
+bool dm_read_reference(const RawFileRef& ref, Spectrum& out, FunctionDescription& desc) {
+    std::shared_ptr<const Spectrum> s;
+    if (!dm_read_reference_shared(ref, s, desc)) return false;
+    out = *s;
+    return true;
 }
 
 std::uint16_t dm_store_spectrum(Spectrum spectrum, FunctionDescription desc, const std::string& sourcePath) {

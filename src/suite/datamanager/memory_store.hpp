@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "masscal/records.h"
@@ -22,6 +23,10 @@ bool dm_read_scan(const RawFileRef& ref, int function, int scan, Spectrum& out, 
 // The spectrum the reference itself names: its in-memory spectrum, or scan
 // nIndex of function nFunction (0 counting as 1 for both).
 bool dm_read_reference(const RawFileRef& ref, Spectrum& out, FunctionDescription& desc);
+// The same without copying the data (recently decoded scans are shared).
+bool dm_read_scan_shared(const RawFileRef& ref, int function, int scan, std::shared_ptr<const Spectrum>& out,
+                        FunctionDescription& desc);
+bool dm_read_reference_shared(const RawFileRef& ref, std::shared_ptr<const Spectrum>& out, FunctionDescription& desc);
 
 // Keeps a spectrum in memory under a new number (1..65535), remembering the
 // file it came from; 0 when it cannot be kept.

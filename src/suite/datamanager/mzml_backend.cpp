@@ -39,6 +39,9 @@ constexpr const char* kTimeOfFlight = "MS:1000084";
 constexpr const char* kOrbitrap = "MS:1000484";
 constexpr const char* kFtIcr = "MS:1000079";
 
+// Masses from the document's text, kept within what a float holds.
+float to_float(double v) { return static_cast<float>(std::clamp(v, -3.4e38, 3.4e38)); }
+
 // Ionisation modes we give mzML polarities (docs/peak-list.md lists them).
 constexpr int kIonPositive = 1;
 constexpr int kIonNegative = 2;
@@ -149,7 +152,7 @@ bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std:
 
         int level = 1;
         double lv = 0;
-        if (cv_double(sp, kMsLevel, lv)) level = static_cast<int>(lv);
+        if (cv_double(sp, kMsLevel, lv) && lv >= 0 && lv <= 1000) level = static_cast<int>(lv);
         else if (has_cv(sp, kMsnSpectrum) && !has_cv(sp, kMs1Spectrum)) level = 2;
 
         pugi::xml_node scan = sp.child("scanList").child("scan");
@@ -183,8 +186,8 @@ bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std:
             d.continuum = has_cv(sp, kProfile);
             d.ionisationMode = has_cv(sp, kPositive) ? kIonPositive : has_cv(sp, kNegative) ? kIonNegative : 0;
             if (window) {
-                d.massLow = static_cast<float>(lo);
-                d.massHigh = static_cast<float>(hi);
+                d.massLow = to_float(lo);
+                d.massHigh = to_float(hi);
                 f->rangeKnown = true;
             }
         }
@@ -210,8 +213,8 @@ bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std:
             if (i == 0 || h > hi) hi = h;
         }
         if (all) {
-            f.desc.massLow = static_cast<float>(lo);
-            f.desc.massHigh = static_cast<float>(hi);
+            f.desc.massLow = to_float(lo);
+            f.desc.massHigh = to_float(hi);
             f.rangeKnown = true;
         }
         f.desc.scanCount = static_cast<int>(f.spectra.size());

@@ -153,9 +153,10 @@ dm::Spectrum centroid_profile(const float* mass, const float* in, std::size_t n,
 masscal::dm::DmHandle MassMeasureSpectrum(CalWnd, const RawFileRef* ref, const void* block, int, int) {
     using namespace masscal;
     if (!ref) return nullptr;
-    dm::Spectrum profile;
+    std::shared_ptr<const dm::Spectrum> source;
     dm::FunctionDescription desc;
-    if (!dm::dm_read_reference(*ref, profile, desc)) return nullptr;
+    if (!dm::dm_read_reference_shared(*ref, source, desc)) return nullptr;
+    const dm::Spectrum& profile = *source;
     const mm::Settings settings = mm::settings_from_block(block);
     dm::Spectrum peaks = mm::centroid_profile(profile.mass.data(), profile.intensity.data(), profile.mass.size(), settings);
     desc.continuum = false;
