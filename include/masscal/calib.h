@@ -161,6 +161,7 @@ MASSCAL_END_C
 #include "masscal/reference.h"
 #include "masscal/tofcal.h"
 #include "masscal/params.h"
+#include "masscal/calibrate.h"
 #include "masscal/input.h"
 #include "masscal/graphs.h"
 #include "masscal/report.h"

@@ -52,11 +52,12 @@ int32_t fit_legendre(const float* x, const float* y, const float* w, int32_t n, 
                                       CalVector(f.W), chisq, LegendreBasis);
     if (fit != CAL_OK) return fit;
     const double* const A = CalVector(f.A);
-    for (double& c : out->dCoeffs) c = 0.0;
+    // Members, not references: the record's doubles are only 4-aligned.
+    for (int k = 0; k < 6; ++k) out->dCoeffs[k] = 0.0;
     for (int i = 1; i <= ma; ++i)
         for (int j = 1; j <= ma; ++j) out->dCoeffs[j - 1] += G[i][j] * A[i];
     out->nOrder = order;
-    for (double& c : out->dCovar) c = 0.0;
+    for (int k = 0; k < 21; ++k) out->dCovar[k] = 0.0;
     return CAL_OK;
 }
 
@@ -102,8 +103,14 @@ int32_t CalFitCalibration(CalRecord* rec) {
         const double a = root ? std::sqrt(low) : low / kMassScale;
         const double b = root ? std::sqrt(high) : high / kMassScale;
         double chisq = 0.0;
-        const int32_t status = RestrainedFit(x, y, weights, n, a, b, CalRoughnessWeight(), kRestrainedOrder,
-                                             rec->ErrorFunc.dCoeffs, rec->ErrorFunc.dCovar, kCovarValues, &chisq);
+        // Aligned copies: the record's doubles are only 4-aligned.
+        double coeffs[6], covar[21];
+        std::memcpy(coeffs, rec->ErrorFunc.dCoeffs, sizeof coeffs);
+        std::memcpy(covar, rec->ErrorFunc.dCovar, sizeof covar);
+        const int32_t status = RestrainedFit(x, y, weights, n, a, b, CalRoughnessWeight(), kRestrainedOrder, coeffs,
+                                             covar, kCovarValues, &chisq);
+        std::memcpy(rec->ErrorFunc.dCoeffs, coeffs, sizeof coeffs);
+        std::memcpy(rec->ErrorFunc.dCovar, covar, sizeof covar);
         rec->ErrorFunc.dStdDev = std::sqrt(chisq);
         rec->ErrorFunc.nOrder = kRestrainedOrder;
         return status;

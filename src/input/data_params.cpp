@@ -6,10 +6,7 @@
 
 namespace dm = masscal::dm;
 
-namespace {
-
-// A function's information and header, read as every caller reads them.
-bool read_info_and_header(const RawFileRef& ref, unsigned char* info, unsigned char* header) {
+bool CalReadFunctionHeader(const RawFileRef& ref, unsigned char* info, unsigned char* header) {
     if (!dm::DmRawGetFunctionInfo(&ref, info)) return false;
     unsigned char id[dm::kIdentifierSize];
     dm::DmRawFileToID(&ref, id);
@@ -24,6 +21,8 @@ bool read_info_and_header(const RawFileRef& ref, unsigned char* info, unsigned c
     return true;
 }
 
+namespace {
+
 int segment_of(const unsigned char* info, const unsigned char* header) {
     if (dm::get_field<std::uint16_t>(info, dm::kInfoModeWord) == 0) return 1;
     return static_cast<int>(dm::get_field<std::uint32_t>(header, dm::kHdrSegment));
@@ -36,12 +35,12 @@ int32_t CalReadDataParams(RawFileRef* file, _TOFCALIBRATION* tof) {
     RawFileRef copy = *file;
     unsigned char info[dm::kFunctionInfoSize];
     unsigned char header[dm::kHeaderSize];
-    if (!read_info_and_header(copy, info, header)) return -1;
+    if (!CalReadFunctionHeader(copy, info, header)) return -1;
     const int result = segment_of(info, header);
 
     for (int k = 1; k <= file->nFunction; ++k) {
         copy.nFunction = k;
-        if (!read_info_and_header(copy, info, header)) return -1;
+        if (!CalReadFunctionHeader(copy, info, header)) return -1;
         const int s = segment_of(info, header);
         if (dm::get_field<std::uint32_t>(header, dm::kHdrHasReflectron) != 0 && s >= 1 && s <= CAL_MAX_SEGMENTS)
             tof->fReflectron[s - 1] = static_cast<float>(dm::get_field<std::uint16_t>(header, dm::kHdrReflectron));

@@ -11,3 +11,8 @@ int32_t CalHasPeakDetail(const RawFileRef* ref);
 // settings section Acquisition, compared exactly), 0 for any other or when
 // the settings cannot be opened.
 int32_t CalGetInstrumentType();
+
+// A function's information (kFunctionInfoSize bytes) and header
+// (kHeaderSize bytes), read as every caller reads them; false when either
+// cannot be read.
+bool CalReadFunctionHeader(const RawFileRef& ref, unsigned char* info, unsigned char* header);

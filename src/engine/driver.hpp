@@ -1,0 +1,26 @@
+// The calibration driver: the reading step, which loads the spectrum and the
+// reference peaks, and the driver proper, which matches, fits, checks and
+// computes the residuals and statistics of a record.
+#pragma once
+
+#include "masscal/calib.h"
+
+// The calling thread's root-mass switch (calibrate on square roots of mass).
+int32_t CalRootMassSwitch();
+void CalSetRootMassSwitch(int32_t on);
+
+// 1 when the record holds data peaks and at least one reference peak.
+int32_t CalReadPeaks(CalWnd owner, CalRecord* rec);
+// 1 when it finished (with or without a calibration); 0 only when the
+// function information of a time-of-flight function cannot be read. A null
+// owner silences the driver's messages.
+int32_t CalRunCalibration(CalWnd owner, CalRecord* rec, int32_t bRematch);
+// Applies pCheckCalib to DataPeaks.Mass in place (nothing without one).
+void CalApplyCheckCalib(CalRecord* rec);
+// CalMass[i] = p at Mass[i] for every peak of the list; returns 1.
+int32_t CalApplyCalibration(const RawCalibCoEffs* p, CalPeakList* list);
+// A zero error function (identity mass function for external functions)
+// and residuals equal to the raw errors.
+void CalResetFit(CalRecord* rec);
+// Residuals of the matches against the fitted error, then the statistics.
+void CalComputeResiduals(CalWnd owner, CalRecord* rec);

@@ -1,0 +1,101 @@
+#include "engine/entry_points.hpp"
+
+#include <cstring>
+#include <vector>
+
+#include "engine/driver.hpp"
+#include "engine/record_alloc.hpp"
+#include "fitting/calib_fit.hpp"
+#include "masscal/calibrate.h"
+#include "masscal/tofcal.h"
+#include "platform/memory.hpp"
+#include "platform/ui.hpp"
+#include "suite/datamanager/datamanager.hpp"
+#include "suite/datamanager/records.hpp"
+#include "suite/rawfile/root_mass.hpp"
+
+namespace dm = masscal::dm;
+
+namespace {
+
+// A list allocated for an earlier, smaller spectrum is replaced, so that the
+// new peaks are never written past its end.
+bool alloc_list(CalPeakList& list, int32_t capacity) {
+    if (list.Mass.hMem && masscal::platform::mem_size(list.Mass.hMem) < static_cast<std::size_t>(capacity) * 4)
+        CalAllocPeakList(&list, 0, 1);
+    return CalAllocPeakList(&list, capacity, 0) != 0;
+}
+
+}  // namespace
+
+int32_t CalPrepareRecord(CalWnd owner, CalRecord* rec) {
+    rec->bTofFunction = dm::DmRawIsTOFFunction(&rec->DataFile, rec->DataFile.wFunction) & 0xFFFF;
+    rec->bExternalFunction = dm::DmRawIsExternalFunction(&rec->DataFile, rec->DataFile.wFunction) & 0xFFFF;
+    if (rec->bExternalFunction) {
+        const char* key = rec->bSavedCalib ? "SavedCalibration" : "SavedPPCalibration";
+        RawFileRef saved;
+        std::memset(&saved, 0, sizeof saved);
+        rec->bTofCalibLoaded = 0;
+        GetTofCalFile(key, &saved);
+        rec->bTofCalibLoaded = ReadTofCalibrationQB(&saved, &rec->TofCalib);
+        unsigned char info[dm::kFunctionInfoSize] = {};
+        if (!dm::DmRawGetFunctionInfo(&rec->DataFile, info)) {
+            masscal::platform::MessageBox(owner, "Can't read function information", "Calibrate",
+                                          CAL_MB_OK | CAL_MB_ICONEXCLAMATION);
+            return 0;
+        }
+        CalSetRootMassSwitch(RawIsRootMassCalibration(info));
+    } else {
+        CalSetRootMassSwitch(0);
+    }
+    if (!CalAllocArrays(rec, 0)) return 0;
+    return CalReadPeaks(owner, rec);
+}
+
+int32_t CalFinishCalibration(CalWnd owner, CalRecord* rec) {
+    const int32_t n = rec->DataPeaks.nCount;
+    if (!alloc_list(rec->MatchPeaks, n) || !alloc_list(rec->SparePeaks, n)) return 0;
+    if (!CalRunCalibration(owner, rec, 1)) return 0;
+    if (!rec->bTofFunction) {
+        rec->MassFunc = rec->ErrorFunc;
+        CalMassFunction(&rec->MassFunc);
+    }
+    return 1;
+}
+
+extern "C" MASSCAL_API int32_t Calibrate(CalWnd hOwner, CalRecord* pRec) {
+    if (!pRec) return 0;
+    return CalPrepareRecord(hOwner, pRec) && CalFinishCalibration(hOwner, pRec) ? 1 : 0;
+}
+
+extern "C" MASSCAL_API int32_t CalMakeCalibrationExt(float* pMasses, float* pErrors, int32_t nCount,
+                                                     RawCalibCoEffs* pResult, int32_t nOrder) {
+    const int32_t n = nCount > 0 ? nCount : 0;
+    // The masses are restored from a copy, not multiplied back, so that the
+    // caller gets exactly what it passed.
+    std::vector<float> saved(pMasses, pMasses + n);
+    for (int32_t i = 0; i < n; ++i) pMasses[i] = pMasses[i] / 1000.0f;
+    auto* weights = static_cast<float*>(masscal::platform::heap_alloc(sizeof(float) * static_cast<std::size_t>(n)));
+    if (weights)
+        for (int32_t i = 0; i < n; ++i) weights[i] = 1.0f;
+    // Without a weight table every point weighs 1 all the same.
+    RawCalibCoEffs result;
+    std::memcpy(&result, pResult, sizeof result);
+    CalFitPolynomial(pMasses, pErrors, weights, n, &result, nOrder);
+    masscal::platform::heap_free(weights);
+    if (n > 0) std::memcpy(pMasses, saved.data(), sizeof(float) * n);
+    const int order = result.nOrder > CAL_MAX_ORDER ? CAL_MAX_ORDER : result.nOrder;
+    double power = 1.0;
+    for (int i = 1; i <= order; ++i) {
+        power *= 1000.0;
+        result.dCoeffs[i] = result.dCoeffs[i] / power;
+    }
+    CalMassFunction(&result);
+    std::memcpy(pResult, &result, sizeof result);
+    return 1;
+}
+
+extern "C" MASSCAL_API int32_t CalUseRootMassCali(int32_t bOn) {
+    CalSetRootMassSwitch(bOn);
+    return bOn;
+}
