@@ -57,9 +57,22 @@ int32_t FindPeakInWindow(const float* masses, const float* intensities, int32_t 
 double IntensityThreshold(const CalPeakList* data, const CalParams* params) {
     if (data->nCount <= 0) return 0.0;
     const auto* intensity = data_of<const float>(data->Intensity);
+    // Eight running maxima that the compiler can keep in one vector register;
+    // each starts from element 0 and takes only strictly larger values, so
+    // the result is that of one running maximum (a NaN never replaces a
+    // value, and a NaN first element stays).
+    constexpr int kLanes = 8;
+    float lane[kLanes];
+    for (float& l : lane) l = intensity[0];
+    const int32_t n = data->nCount;
+    int32_t i = 1;
+    for (; i + kLanes <= n; i += kLanes)
+        for (int k = 0; k < kLanes; ++k) lane[k] = intensity[i + k] > lane[k] ? intensity[i + k] : lane[k];
     float largest = intensity[0];
-    for (int32_t i = 1; i < data->nCount; ++i)
+    for (; i < n; ++i)
         if (intensity[i] > largest) largest = intensity[i];
+    for (const float l : lane)
+        if (l > largest) largest = l;
     return static_cast<double>(params->Threshold) / 100.0 * largest;
 }
 
