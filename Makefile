@@ -11,7 +11,7 @@ build: deps
 	@cmake --build --preset release -j $(JOBS)
 
 run: build
-	@build/release/apps/masscal/masscal-demo
+	@build/release/apps/masscal/masscal calibrate examples/nai_tof.txt examples/nai.ref --report build/report.pdf
 
 test: deps
 	cmake --preset release

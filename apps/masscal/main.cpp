@@ -1,0 +1,365 @@
+// masscal: calibrate a spectrum against a reference file from the command line.
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "masscal/calfile.hpp"
+#include "masscal/calib.h"
+#include "masscal/calibrate.h"
+#include "masscal/fit.h"
+#include "masscal/input.h"
+#include "masscal/params.h"
+#include "masscal/polynomial.hpp"
+#include "masscal/reference.h"
+#include "masscal/render.h"
+#include "masscal/tofcal.h"
+#include "masscal/ui.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum Exit { kOk = 0, kCalFailed = 1, kBadInput = 2 };
+
+// The library's message boxes, kept for one line on stderr instead of a dialog.
+std::vector<std::string> g_messages;
+
+int32_t collect(void*, CalWnd, const char* text, const char* caption, uint32_t type) {
+    std::string line = text ? text : "";
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    if (caption && *caption) line = std::string(caption) + ": " + line;
+    g_messages.push_back(line);
+    switch (type & CAL_MB_TYPEMASK) {
+    case CAL_MB_YESNO:
+    case CAL_MB_YESNOCANCEL: return CAL_IDNO;
+    case CAL_MB_OKCANCEL:
+    case CAL_MB_RETRYCANCEL: return CAL_IDCANCEL;
+    default: return CAL_IDOK;
+    }
+}
+
+int fail(int code, const std::string& file, const std::string& what) {
+    std::fprintf(stderr, "masscal: %s%s%s\n", file.c_str(), file.empty() ? "" : ": ", what.c_str());
+    return code;
+}
+
+RawFileRef ref_to(const fs::path& path, int function) {
+    RawFileRef r{};
+    r.wKind = 19;
+    const fs::path abs = fs::absolute(path);
+    const std::string dir = abs.parent_path().string() + "/";
+    std::string ext = abs.extension().string();
+    if (!ext.empty()) ext.erase(0, 1);
+    std::snprintf(r.szDirectory, sizeof r.szDirectory, "%s", dir.c_str());
+    std::snprintf(r.szName, sizeof r.szName, "%s", abs.stem().string().c_str());
+    std::snprintf(r.szExtension, sizeof r.szExtension, "%s", ext.c_str());
+    r.nFunction = function;
+    r.wFunction = static_cast<uint16_t>(function);
+    return r;
+}
+
+// Empty when the file can be read, else why not.
+std::string unreadable(const std::string& path) {
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return "no such file";
+    if (fs::is_directory(path, ec)) return "is a directory";
+    std::ifstream f(path);
+    if (!f) return std::strerror(errno);
+    return "";
+}
+
+// Copies of packed doubles (4-aligned in the record).
+std::vector<double> coeffs(const RawCalibCoEffs& c) {
+    std::vector<double> v(6);
+    std::memcpy(v.data(), reinterpret_cast<const char*>(&c) + offsetof(RawCalibCoEffs, dCoeffs), sizeof(double) * 6);
+    v.resize(c.nOrder + 1 > 6 ? 6 : c.nOrder + 1);
+    return v;
+}
+
+std::string poly_text(const RawCalibCoEffs& c) {
+    CCalibPolynomial p(&c);
+    return static_cast<const char*>(p);
+}
+
+struct Match {
+    double reference, measured, errorMda, errorPpm, residual;
+};
+
+std::vector<Match> matches(const CalRecord& rec) {
+    std::vector<Match> out;
+    const int n = rec.MatchPeaks.nCount;
+    if (n <= 0 || !rec.MatchPeaks.Mass.pData || !rec.Errors.pData) return out;
+    const float* mass = static_cast<const float*>(rec.MatchPeaks.Mass.pData);
+    const float* err = static_cast<const float*>(rec.Errors.pData);
+    const float* res = rec.Residuals.pData ? static_cast<const float*>(rec.Residuals.pData) : nullptr;
+    for (int i = 0; i < n; ++i) {
+        Match m{};
+        m.measured = mass[i];
+        m.reference = static_cast<double>(mass[i]) - err[i];
+        m.errorMda = err[i] * 1000.0;
+        m.errorPpm = m.reference != 0 ? err[i] / m.reference * 1e6 : 0.0;
+        m.residual = res ? res[i] : 0.0;
+        out.push_back(m);
+    }
+    return out;
+}
+
+struct CalOptions {
+    std::string data, ref, out, report, png;
+    int order = -1, function = 1, firstScan = 1, lastScan = 0;
+    double window = -1, initialError = -1, threshold = -1, deisotope = -1;
+    bool intensityWeight = false, noIntensityWeight = false, restrain = false, noRestrain = false;
+    bool noAutoMatch = false, rootMass = false, json = false;
+};
+
+// Writes the record's calibration into a calibration file, keeping its other sections.
+bool write_calibration(const CalRecord& rec, const std::string& path, int function, std::string& why) {
+    RawFileRef ref = ref_to(path, function);
+    if (rec.bTofFunction) {
+        _TOFCALIBRATION tof;
+        std::memcpy(&tof, &rec.TofCalib, sizeof tof);
+        if (!WriteTofCalibrationQB(&ref, &tof)) {
+            why = "cannot write the time-of-flight calibration";
+            return false;
+        }
+        return true;
+    }
+    if (function < 1 || function > CAL_MAX_FUNCTIONS) {
+        why = "function out of range";
+        return false;
+    }
+    auto info = std::make_unique<RawCalibInfo>();
+    std::memset(info.get(), 0, sizeof *info);
+    std::error_code ec;
+    if (fs::exists(path, ec)) CCalFile::ReadCalibrationFunctions(path.c_str(), info.get());
+    tagRAWCALIBFUNC& f = info->Functions[function - 1];
+    f.nSegments = 1;
+    std::memcpy(&f.Segments[0], &rec.MassFunc, sizeof(RawCalibCoEffs));
+    if (info->nFunctions < function) info->nFunctions = function;
+    CCalFile::WriteCalibrationFunctions(path.c_str(), info.get());
+    if (!fs::exists(path, ec)) {
+        why = "cannot write the calibration file";
+        return false;
+    }
+    return true;
+}
+
+int run_calibrate(const CalOptions& o) {
+    if (auto why = unreadable(o.data); !why.empty()) return fail(kBadInput, o.data, why);
+    if (auto why = unreadable(o.ref); !why.empty()) return fail(kBadInput, o.ref, why);
+
+    auto rec = std::make_unique<CalRecord>();
+    std::memset(rec.get(), 0, sizeof(CalRecord));
+    CalParams p{};
+    p.bSinglePoint = 0;
+    CalParamsGetIniFile("Calibration", &p);
+    if (o.order >= 0) {
+        p.PolyOrder = o.order;
+        p.AutoPolyOrder = 0;
+    }
+    if (o.window >= 0) p.PeakWindow = static_cast<float>(o.window);
+    if (o.initialError >= 0) p.InitialError = static_cast<float>(o.initialError);
+    if (o.threshold >= 0) p.Threshold = static_cast<float>(o.threshold);
+    if (o.intensityWeight) p.IntensityWeight = 1;
+    if (o.noIntensityWeight) p.IntensityWeight = 0;
+    if (o.restrain) p.AutoPolyOrder = 1;
+    if (o.noRestrain) p.AutoPolyOrder = 0;
+    if (o.noAutoMatch) p.AutoPeakMatch = 0;
+    rec->Params = p;
+    rec->DataFile = ref_to(o.data, o.function);
+    rec->RefFile = ref_to(o.ref, 1);
+    rec->nFirstScan = o.firstScan;
+    rec->nLastScan = o.lastScan > 0 ? o.lastScan : o.firstScan;
+
+    if (o.rootMass) CalUseRootMassCali(1);
+    g_messages.clear();
+    const int32_t ok =
+        o.deisotope >= 0 ? CalibrateDeisotope(nullptr, rec.get(), static_cast<float>(o.deisotope))
+                         : Calibrate(nullptr, rec.get());
+    struct Free {
+        CalRecord* r;
+        ~Free() { CalAllocArrays(r, 1); }
+    } release{rec.get()};
+
+    if (!ok) {
+        const char* data_error = CalGetDataError();
+        if (data_error && *data_error) return fail(kBadInput, "", data_error);
+        return fail(kBadInput, o.data, g_messages.empty() ? "cannot be read" : g_messages.back());
+    }
+    const auto found = matches(*rec);
+    const auto ec = coeffs(rec->ErrorFunc);
+    bool zero = true;
+    for (double c : ec) zero = zero && c == 0.0;
+    const bool failed = static_cast<int>(found.size()) < rec->Params.PolyOrder + 1 || (zero && !g_messages.empty());
+    if (failed) {
+        return fail(kCalFailed, o.data,
+                    g_messages.empty() ? "too few matches (" + std::to_string(found.size()) + ")" : g_messages.back());
+    }
+    for (const auto& m : g_messages) std::fprintf(stderr, "masscal: %s\n", m.c_str());
+
+    if (!o.out.empty()) {
+        std::string why;
+        if (!write_calibration(*rec, o.out, o.function, why)) return fail(kBadInput, o.out, why);
+    }
+    if (!o.report.empty() && !CalRenderReport(rec.get(), o.report.c_str(), CAL_RENDER_PPM))
+        return fail(kBadInput, o.report, "cannot write the report");
+    if (!o.png.empty() && !CalRenderGraphs(rec.get(), o.png.c_str(), 1200, 900, CAL_RENDER_PPM))
+        return fail(kBadInput, o.png, "cannot write the graphs");
+
+    if (o.json) {
+        nlohmann::json j;
+        j["data"] = o.data;
+        j["reference"] = o.ref;
+        j["function"] = o.function;
+        j["order"] = rec->ErrorFunc.nOrder;
+        j["mass_function"] = {{"text", poly_text(rec->MassFunc)}, {"coefficients", coeffs(rec->MassFunc)}};
+        j["error_function"] = {{"text", poly_text(rec->ErrorFunc)}, {"coefficients", ec}};
+        j["matches"] = nlohmann::json::array();
+        for (const auto& m : found)
+            j["matches"].push_back({{"reference", m.reference},
+                                    {"measured", m.measured},
+                                    {"error_mda", m.errorMda},
+                                    {"error_ppm", m.errorPpm},
+                                    {"residual", m.residual}});
+        j["statistics"] = {{"matches", found.size()},
+                           {"mean_residual", rec->dMeanResidual},
+                           {"rms_residual", rec->dRmsResidual},
+                           {"rms_residual_ppm", rec->dRmsResidualPpm},
+                           {"confidence_band_ppm", rec->dConfBandPpm},
+                           {"mass_low", rec->fMassLow},
+                           {"mass_high", rec->fMassHigh}};
+        j["time_of_flight"] = rec->bTofFunction != 0;
+        j["messages"] = g_messages;
+        std::printf("%s\n", j.dump(2).c_str());
+        return kOk;
+    }
+    std::printf("%s against %s: %zu matches\n\n", o.data.c_str(), o.ref.c_str(), found.size());
+    std::printf("%14s %14s %11s %10s %12s\n", "reference", "measured", "error mDa", "error ppm", "residual");
+    for (const auto& m : found)
+        std::printf("%14.5f %14.5f %11.3f %10.2f %12.6f\n", m.reference, m.measured, m.errorMda, m.errorPpm,
+                    m.residual);
+    std::printf("\nmass function (order %d): %s\n", rec->MassFunc.nOrder, poly_text(rec->MassFunc).c_str());
+    std::printf("mean residual %.6f amu, RMS residual %.6f amu, RMS %.3f ppm, confidence band %.3f ppm\n",
+                rec->dMeanResidual, rec->dRmsResidual, rec->dRmsResidualPpm, rec->dConfBandPpm);
+    if (!o.out.empty()) std::printf("calibration written to %s\n", o.out.c_str());
+    if (!o.report.empty()) std::printf("report written to %s\n", o.report.c_str());
+    if (!o.png.empty()) std::printf("graphs written to %s\n", o.png.c_str());
+    return kOk;
+}
+
+int run_ref_check(const std::string& path) {
+    if (auto why = unreadable(path); !why.empty()) return fail(kBadInput, path, why);
+    std::vector<float> mass(CAL_REF_CAPACITY), inten(CAL_REF_CAPACITY);
+    int32_t n = 0;
+    RawFileRef ref = ref_to(path, 1);
+    g_messages.clear();
+    if (!CalReadReferenceFile(nullptr, &ref, mass.data(), inten.data(), &n, 0.0f, 0.0f))
+        return fail(kBadInput, path, g_messages.empty() ? "cannot be read" : g_messages.back());
+    if (n == 0) return fail(kBadInput, path, "no reference peaks");
+    std::printf("%s: %d peaks\n", path.c_str(), n);
+    for (int i = 0; i < n; ++i) std::printf("%14.6f %10.2f\n", mass[i], inten[i]);
+    return kOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CalSetMessageBoxHandler(collect, nullptr);
+    CLI::App app{"masscal: mass-scale calibration of mass spectra"};
+    app.require_subcommand(1);
+
+    CalOptions o;
+    auto* cal = app.add_subcommand("calibrate", "calibrate a spectrum against a reference file");
+    cal->add_option("DATA", o.data, "peak list (.txt/.csv/.tsv) or mzML file")->required();
+    cal->add_option("REF", o.ref, "reference file (mass [intensity] per line)")->required();
+    cal->add_option("--order", o.order, "polynomial order (turns the automatic order off)")->check(CLI::Range(0, 5));
+    cal->add_option("--window", o.window, "peak window, amu")->check(CLI::NonNegativeNumber);
+    cal->add_option("--initial-error", o.initialError, "initial error, amu")->check(CLI::NonNegativeNumber);
+    cal->add_option("--threshold", o.threshold, "intensity threshold (fraction)")->check(CLI::NonNegativeNumber);
+    auto* iw = cal->add_flag("--intensity-weight", o.intensityWeight, "weight the fit by intensity");
+    cal->add_flag("--no-intensity-weight", o.noIntensityWeight, "weight every match alike")->excludes(iw);
+    auto* rs = cal->add_flag("--restrain", o.restrain, "restrained fit: lower the order when it is not justified");
+    cal->add_flag("--no-restrain", o.noRestrain, "fit the order as given")->excludes(rs);
+    cal->add_flag("--no-auto-match", o.noAutoMatch, "match by the window only");
+    cal->add_flag("--root-mass", o.rootMass, "calibrate on square roots of mass");
+    cal->add_option("--first-scan", o.firstScan, "first scan (default 1)")->check(CLI::PositiveNumber);
+    cal->add_option("--last-scan", o.lastScan, "last scan (default the first)")->check(CLI::PositiveNumber);
+    cal->add_option("--function", o.function, "function of the data file (default 1)")->check(CLI::Range(1, 65535));
+    cal->add_option("--deisotope", o.deisotope, "deisotope after removing intensities below THRESHOLD")
+        ->check(CLI::NonNegativeNumber);
+    cal->add_option("--out", o.out, "write the calibration into this calibration file");
+    cal->add_option("--report", o.report, "write the report (.pdf, .png or .svg)");
+    cal->add_option("--png", o.png, "write the graphs (.png or .svg)");
+    cal->add_flag("--json", o.json, "print a JSON object instead of the table");
+
+    std::string refPath;
+    auto* ref = app.add_subcommand("ref", "reference files");
+    ref->require_subcommand(1);
+    auto* refCheck = ref->add_subcommand("check", "parse a reference file and list its peaks");
+    refCheck->add_option("REF", refPath, "reference file")->required();
+
+    std::string polyText;
+    std::vector<double> polyArgs;
+    double polyLow = 0, polyHigh = 1e5;
+    auto* poly = app.add_subcommand("poly", "calibration polynomials in their text form");
+    poly->require_subcommand(1);
+    auto* pText = poly->add_subcommand("text", "print a polynomial's text");
+    pText->add_option("POLY", polyText, "polynomial text")->required();
+    auto* pEval = poly->add_subcommand("eval", "evaluate a polynomial at masses");
+    pEval->add_option("POLY", polyText, "polynomial text")->required();
+    pEval->add_option("MASS", polyArgs, "masses")->required();
+    auto* pInv = poly->add_subcommand("inverse", "the masses a polynomial maps onto the given values");
+    pInv->add_option("POLY", polyText, "polynomial text")->required();
+    pInv->add_option("VALUE", polyArgs, "values")->required();
+    pInv->add_option("--low", polyLow, "lowest mass searched");
+    pInv->add_option("--high", polyHigh, "highest mass searched");
+
+    std::string section = "Calibration";
+    auto* params = app.add_subcommand("params", "calibration settings");
+    params->require_subcommand(1);
+    auto* pGet = params->add_subcommand("get", "print the settings of a section");
+    pGet->add_option("--section", section, "settings section (default Calibration)");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) return app.exit(e);
+        std::fprintf(stderr, "masscal: %s\n", e.what());
+        return kBadInput;
+    }
+
+    if (cal->parsed()) return run_calibrate(o);
+    if (refCheck->parsed()) return run_ref_check(refPath);
+    if (pText->parsed() || pEval->parsed() || pInv->parsed()) {
+        CCalibPolynomial p(polyText.c_str());
+        if (pText->parsed()) {
+            std::printf("%s\n", static_cast<const char*>(p));
+            return kOk;
+        }
+        for (double x : polyArgs) {
+            const double y = pEval->parsed() ? p.Calc(x) : p.Inverse(x, polyLow, polyHigh, 1e-9);
+            std::printf("%.10g %.10g\n", x, y);
+        }
+        return kOk;
+    }
+    if (pGet->parsed()) {
+        CalParams p{};
+        if (!CalParamsGetIniFile(section.c_str(), &p)) return fail(kBadInput, "", "cannot open the settings");
+        std::printf("PolyOrder=%d\nPeakWindow=%g\nInitialError=%g\nIntensityWeight=%d\nThreshold=%g\n"
+                    "AutoPeakMatch=%d\nAutoPolyOrder=%d\nCalibrateDisplay=%d\n",
+                    p.PolyOrder, p.PeakWindow, p.InitialError, p.IntensityWeight, p.Threshold, p.AutoPeakMatch,
+                    p.AutoPolyOrder, p.CalibrateDisplay);
+        return kOk;
+    }
+    return kBadInput;
+}

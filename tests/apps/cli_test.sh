@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# End-to-end checks of the masscal program: masscal_cli_test.sh PROGRAM SOURCE_DIR
+set -u
+BIN=$1
+SRC=$2
+EX=$SRC/examples
+T=$(mktemp -d)
+trap 'rm -rf "$T"' EXIT
+export MASSCAL_SETTINGS=$T/settings.ini
+: >"$MASSCAL_SETTINGS"
+failures=0
+check() {  # name, condition result
+    if [ "$2" -eq 0 ]; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
+}
+# expect NAME CODE STDERR-PATTERN -- ARGS...
+expect() {
+    local name=$1 code=$2 pat=$3
+    shift 4
+    "$BIN" "$@" >"$T/out" 2>"$T/err"
+    local rc=$?
+    local good=0
+    [ "$rc" -eq "$code" ] || good=1
+    if [ -n "$pat" ]; then
+        grep -q -- "$pat" "$T/err" || good=1
+        [ "$(wc -l <"$T/err")" -eq 1 ] || good=1
+    fi
+    check "$name (rc $rc)" $good
+    [ $good -eq 0 ] || { cat "$T/err"; }
+}
+
+# The examples calibrate with the expected RMS.
+expect "tof example" 0 "" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --json
+python3 - "$T/out" <<'PY'
+import json, sys
+j = json.load(open(sys.argv[1]))
+for k in ("data", "reference", "function", "order", "mass_function", "error_function", "matches", "statistics",
+          "time_of_flight", "messages"):
+    assert k in j, k
+for m in j["matches"]:
+    assert set(m) == {"reference", "measured", "error_mda", "error_ppm", "residual"}, m
+    assert abs((m["measured"] - m["reference"]) * 1000 - m["error_mda"]) < 1e-2
+s = j["statistics"]
+assert s["matches"] == len(j["matches"]) >= 15, s
+assert 0.5 < s["rms_residual_ppm"] < 5.0, s
+assert j["time_of_flight"] is True
+rms = (sum(m["residual"] ** 2 for m in j["matches"]) / len(j["matches"])) ** 0.5
+assert abs(rms - s["rms_residual"]) < 1e-6, (rms, s)
+PY
+check "tof json shape and RMS" $?
+expect "quad example" 0 "" -- calibrate "$EX/nai_quad.txt" "$EX/nai.ref" --order 1 --json
+python3 -c "import json,sys; s=json.load(open(sys.argv[1]))['statistics']; assert s['matches']>=10 and s['rms_residual_ppm']<100, s" "$T/out"
+check "quad RMS" $?
+expect "profile mzML example" 0 "" -- calibrate "$EX/nai_profile.mzML" "$EX/nai.ref" --json
+python3 -c "import json,sys; s=json.load(open(sys.argv[1]))['statistics']; assert s['matches']>=15 and s['rms_residual_ppm']<10, s" "$T/out"
+check "profile RMS" $?
+
+# Table output.
+expect "table" 0 "" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref"
+grep -q "error ppm" "$T/out" && grep -q "mass function" "$T/out" && grep -q "RMS" "$T/out"
+check "table has matches, polynomial, statistics" $?
+
+# Report and graphs.
+expect "report" 0 "" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --report "$T/r.pdf" --png "$T/g.png"
+head -c 4 "$T/r.pdf" | grep -q "%PDF" && head -c 8 "$T/g.png" | grep -q "PNG"
+check "report is a PDF, graphs a PNG" $?
+
+# --out keeps the other sections of an existing calibration file.
+printf '[VERSION]\r\nVERSION=2\r\n[Keep]\r\nAnswer=42\r\n' >"$T/c.cal"  # a file without VERSION is old-format and replaced
+expect "out tof" 0 "" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --out "$T/c.cal"
+grep -q "Answer=42" "$T/c.cal" && [ "$(wc -l <"$T/c.cal")" -gt 3 ]
+check "out keeps other sections (tof)" $?
+printf '[Keep]\nAnswer=42\n' >"$T/q.cal"
+expect "out quad" 0 "" -- calibrate "$EX/nai_quad.txt" "$EX/nai.ref" --order 1 --out "$T/q.cal"
+grep -q "Answer=42" "$T/q.cal" && [ "$(wc -l <"$T/q.cal")" -gt 2 ]
+check "out keeps other sections (functions)" $?
+
+# Bad input: one line naming the file, nothing written.
+expect "missing data" 2 "nope.txt" -- calibrate "$T/nope.txt" "$EX/nai.ref" --out "$T/n1.cal"
+expect "missing reference" 2 "nope.ref" -- calibrate "$EX/nai_tof.txt" "$T/nope.ref" --out "$T/n2.cal"
+mkdir "$T/dir.ref"
+expect "unreadable reference" 2 "dir.ref" -- calibrate "$EX/nai_tof.txt" "$T/dir.ref"
+printf '5000.0 100\r\n5100.0 100\r\n' >"$T/far.ref"
+expect "no reference peak in range" 2 "does not contain any peaks" -- calibrate "$EX/nai_tof.txt" "$T/far.ref" --out "$T/n3.cal"
+printf '# columns: mass intensity\n' >"$T/empty.txt"
+expect "data without peaks" 2 "No peaks" -- calibrate "$T/empty.txt" "$EX/nai.ref" --out "$T/n4.cal"
+printf '100.0 abc\n' >"$T/bad.txt"
+expect "bad data line" 2 "bad.txt" -- calibrate "$T/bad.txt" "$EX/nai.ref" --out "$T/n5.cal"
+expect "non-numeric option" 2 "order" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --order x
+expect "no verb" 2 "" --
+expect "help" 0 "" -- calibrate --help
+! ls "$T"/n?.cal >/dev/null 2>&1
+check "nothing written on failure" $?
+
+# Other verbs.
+expect "ref check" 0 "" -- ref check "$EX/nai.ref"
+grep -q "22.98922" "$T/out"
+check "ref check lists peaks" $?
+expect "poly eval" 0 "" -- poly eval "0 1 1 + 2x^1" 3
+grep -q "^3 7$" "$T/out"
+check "poly eval value" $?
+expect "params get" 0 "" -- params get
+grep -q "PolyOrder=1" "$T/out"
+check "params defaults" $?
+
+[ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
+exit $((failures != 0))
