@@ -178,6 +178,8 @@ int run_calibrate(const CalOptions& o) {
     rec->Params = p;
     rec->DataFile = ref_to(o.data, o.function);
     rec->RefFile = ref_to(o.ref, 1);
+    // The reference's name text shares its bytes with the function fields.
+    CalSetRefName(rec.get(), fs::path(o.ref).stem().string().c_str());
     rec->nFirstScan = o.firstScan;
     rec->nLastScan = o.lastScan > 0 ? o.lastScan : o.firstScan;
 
