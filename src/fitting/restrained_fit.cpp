@@ -225,7 +225,10 @@ int32_t RestrainedFit(const float* x, const float* y, const float* w, int32_t n,
         RestrainedObjective(best, &ctx);
     }
     if (ctx.status != 0) return ctx.status;
-    LegendreToPower(order, t.T, t.c, coeffs);
+    // Through a local array: coeffs may be a record's 4-aligned member.
+    double power[kMaxOrder + 1];
+    LegendreToPower(order, t.T, t.c, power);
+    std::memcpy(coeffs, power, static_cast<std::size_t>(order + 1) * sizeof(double));
 
     double packed[kCovarValues] = {};
     MakeCovariances0(t.V, t.W, cols, 1.0, packed, kCovarValues);

@@ -132,10 +132,10 @@ TEST_P(ExactPolynomial, GivesItsCoefficientsBackWithZeroDeviation) {
     t.rec.Params.PolyOrder = order;
     ASSERT_EQ(CalFitCalibration(&t.rec), 0);
     EXPECT_EQ(t.rec.ErrorFunc.nOrder, order);
-    for (int k = 0; k <= order; ++k) EXPECT_NEAR(t.rec.ErrorFunc.dCoeffs[k], coeffs[k], 1e-11) << k;
-    for (int k = order + 1; k < 6; ++k) EXPECT_EQ(t.rec.ErrorFunc.dCoeffs[k], 0.0);
-    EXPECT_LT(t.rec.ErrorFunc.dStdDev, 1e-11);
-    for (double c : t.rec.ErrorFunc.dCovar) EXPECT_EQ(c, 0.0);
+    for (int k = 0; k <= order; ++k) EXPECT_NEAR(+t.rec.ErrorFunc.dCoeffs[k], coeffs[k], 1e-11) << k;
+    for (int k = order + 1; k < 6; ++k) EXPECT_EQ(+t.rec.ErrorFunc.dCoeffs[k], 0.0);
+    EXPECT_LT(+t.rec.ErrorFunc.dStdDev, 1e-11);
+    for (int k = 0; k < 21; ++k) EXPECT_EQ(+t.rec.ErrorFunc.dCovar[k], 0.0);
     for (int i = 0; i < n; ++i) EXPECT_EQ(t.fitwork()[i], 1.0f);
 }
 
@@ -157,8 +157,8 @@ TEST_P(AgainstEigen, WeightedNoisyFitMatchesAnIndependentSolver) {
     RawCalibCoEffs out{};
     ASSERT_EQ(CalFitPolynomial(x.data(), y.data(), w.data(), 40, &out, order), 0);
     EXPECT_EQ(out.nOrder, order);
-    for (int k = 0; k <= order; ++k) EXPECT_NEAR(out.dCoeffs[k], ref(k), 1e-9 * ref.cwiseAbs().maxCoeff()) << k;
-    EXPECT_NEAR(out.dStdDev, std::sqrt(chisq / (40 - order - 1)), 1e-9 * out.dStdDev);
+    for (int k = 0; k <= order; ++k) EXPECT_NEAR(+out.dCoeffs[k], ref(k), 1e-9 * ref.cwiseAbs().maxCoeff()) << k;
+    EXPECT_NEAR(+out.dStdDev, std::sqrt(chisq / (40 - order - 1)), 1e-9 * +out.dStdDev);
 
     // The record's fit with intensity weighting: weight sqrt(intensity).
     TestRecord t;
@@ -178,8 +178,8 @@ TEST_P(AgainstEigen, WeightedNoisyFitMatchesAnIndependentSolver) {
     double chisq2 = 0.0;
     const Eigen::VectorXd ref2 = eigen_fit(x, y, wi, order, &chisq2);
     for (int k = 0; k <= order; ++k)
-        EXPECT_NEAR(t.rec.ErrorFunc.dCoeffs[k], ref2(k), 1e-9 * ref2.cwiseAbs().maxCoeff()) << k;
-    EXPECT_NEAR(t.rec.ErrorFunc.dStdDev, std::sqrt(chisq2), 1e-9 * std::sqrt(chisq2));
+        EXPECT_NEAR(+t.rec.ErrorFunc.dCoeffs[k], ref2(k), 1e-9 * ref2.cwiseAbs().maxCoeff()) << k;
+    EXPECT_NEAR(+t.rec.ErrorFunc.dStdDev, std::sqrt(chisq2), 1e-9 * std::sqrt(chisq2));
 }
 
 INSTANTIATE_TEST_SUITE_P(Orders, AgainstEigen, ::testing::Values(0, 1, 2, 3, 4, 5));
@@ -240,17 +240,17 @@ TEST(CalFit, MeanAndLineForTheLowestOrders) {
     ASSERT_EQ(CalFitPolynomial(x.data(), y.data(), w.data(), 4, &out, 0), 0);
     // Weighted mean with weights w^2.
     const double mean = (1 * 1 + 4 * 3 + 1 * 2 + 0.25 * 6) / (1 + 4 + 1 + 0.25);
-    EXPECT_NEAR(out.dCoeffs[0], mean, 1e-14);
+    EXPECT_NEAR(+out.dCoeffs[0], mean, 1e-14);
     ASSERT_EQ(CalFitPolynomial(x.data(), y.data(), nullptr, 4, &out, 1), 0);
-    EXPECT_NEAR(out.dCoeffs[0], -0.5, 1e-14);
-    EXPECT_NEAR(out.dCoeffs[1], 1.4, 1e-14);
+    EXPECT_NEAR(+out.dCoeffs[0], -0.5, 1e-14);
+    EXPECT_NEAR(+out.dCoeffs[1], 1.4, 1e-14);
 }
 
 TEST(CalFit, ExactlyAsManyPointsAsCoefficientsInterpolates) {
     const std::vector<float> x = {0.5f, 1.0f, 1.5f}, y = {1.0f, -1.0f, 2.0f};
     RawCalibCoEffs out{};
     ASSERT_EQ(CalFitPolynomial(x.data(), y.data(), nullptr, 3, &out, 2), 0);
-    EXPECT_EQ(out.dStdDev, 1.0);
+    EXPECT_EQ(+out.dStdDev, 1.0);
     for (int i = 0; i < 3; ++i) EXPECT_NEAR(horner(out.dCoeffs, 2, x[i]), y[i], 1e-13);
 
     TestRecord t;
@@ -262,7 +262,7 @@ TEST(CalFit, ExactlyAsManyPointsAsCoefficientsInterpolates) {
     t.rec.MatchPeaks.nCount = 3;
     t.rec.Params.PolyOrder = 2;
     ASSERT_EQ(CalFitCalibration(&t.rec), 0);
-    EXPECT_LT(t.rec.ErrorFunc.dStdDev, 1e-13);
+    EXPECT_LT(+t.rec.ErrorFunc.dStdDev, 1e-13);
 }
 
 TEST(CalFit, RepeatedAbscissaGivesTheMinimumNormLegendreSolution) {
@@ -275,7 +275,7 @@ TEST(CalFit, RepeatedAbscissaGivesTheMinimumNormLegendreSolution) {
     Eigen::Vector3d b(1.0, 2.0, 0.5);
     const Eigen::VectorXd leg = a.completeOrthogonalDecomposition().solve(b);
     const double power[3] = {leg(0) - 0.5 * leg(2), leg(1), 1.5 * leg(2)};
-    for (int k = 0; k < 3; ++k) EXPECT_NEAR(out.dCoeffs[k], power[k], 1e-9) << k;
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(+out.dCoeffs[k], power[k], 1e-9) << k;
     // The line through the mean at 0.5 and the point at 1.0.
     EXPECT_NEAR(horner(out.dCoeffs, 2, 0.5), 1.5, 1e-12);
     EXPECT_NEAR(horner(out.dCoeffs, 2, 1.0), 0.5, 1e-12);
@@ -344,16 +344,16 @@ TEST(CalFit, RestraintIntegratesOverTheMassRangeInTheFitsAbscissa) {
         const double a = type ? std::sqrt(250.0) : 0.25, b = type ? std::sqrt(2000.0) : 2.0;
         double coeffs[6], covar[21], chisq = 0.0;
         ASSERT_EQ(RestrainedFit(t.mass(), t.errors(), w.data(), n, a, b, 1e-7, 5, coeffs, covar, 21, &chisq), 0);
-        for (int k = 0; k < 6; ++k) EXPECT_EQ(t.rec.ErrorFunc.dCoeffs[k], coeffs[k]) << type << k;
-        for (int k = 0; k < 21; ++k) EXPECT_EQ(t.rec.ErrorFunc.dCovar[k], covar[k]) << type << k;
-        EXPECT_EQ(t.rec.ErrorFunc.dStdDev, std::sqrt(chisq));
+        for (int k = 0; k < 6; ++k) EXPECT_EQ(+t.rec.ErrorFunc.dCoeffs[k], coeffs[k]) << type << k;
+        for (int k = 0; k < 21; ++k) EXPECT_EQ(+t.rec.ErrorFunc.dCovar[k], covar[k]) << type << k;
+        EXPECT_EQ(+t.rec.ErrorFunc.dStdDev, std::sqrt(chisq));
     }
     // An empty mass range leaves no roughness matrix: -2, order 5 all the same.
     t.rec.fMassHigh = t.rec.fMassLow;
     t.rec.ErrorFunc.nOrder = 1;
     EXPECT_EQ(CalFitCalibration(&t.rec), CAL_ERR_NO_MEMORY);
     EXPECT_EQ(t.rec.ErrorFunc.nOrder, 5);
-    EXPECT_EQ(t.rec.ErrorFunc.dStdDev, 0.0);
+    EXPECT_EQ(+t.rec.ErrorFunc.dStdDev, 0.0);
     // Without usable widths the ordinary fit of PolyOrder runs.
     for (int i = 0; i < n; ++i) t.width()[i] = 0.0f;
     EXPECT_EQ(CalFitCalibration(&t.rec), 0);

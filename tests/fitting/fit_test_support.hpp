@@ -52,9 +52,12 @@ private:
     std::uint64_t state_;
 };
 
+// c may be a record's 4-aligned coefficients: read bytewise.
 inline double horner(const double* c, int order, double x) {
-    double y = c[order];
-    for (int i = order - 1; i >= 0; --i) y = y * x + c[i];
+    double k[8];
+    std::memcpy(k, c, static_cast<std::size_t>(order + 1) * sizeof(double));
+    double y = k[order];
+    for (int i = order - 1; i >= 0; --i) y = y * x + k[i];
     return y;
 }
 

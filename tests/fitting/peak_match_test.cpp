@@ -100,6 +100,24 @@ TEST(Matching, IntensityThresholdIsAPercentageOfTheLargest) {
     EXPECT_DOUBLE_EQ(IntensityThreshold(&r.rec.DataPeaks, &r.rec.Params), 1.0);
     r.rec.DataPeaks.nCount = 0;
     EXPECT_EQ(IntensityThreshold(&r.rec.DataPeaks, &r.rec.Params), 0.0);
+
+    // Every length and position of the maximum, against one running maximum.
+    Normal rnd(11);
+    for (int n = 1; n <= 40; ++n) {
+        std::vector<Peak> peaks;
+        for (int i = 0; i < n; ++i) peaks.push_back({static_cast<float>(i), static_cast<float>(rnd.uniform() * 100)});
+        if (n % 5 == 0) peaks[n / 2].intensity = NAN;
+        MatchRecord m(peaks, {1});
+        m.rec.Params.Threshold = 100.0f;
+        float largest = peaks[0].intensity;
+        for (const Peak& p : peaks)
+            if (p.intensity > largest) largest = p.intensity;
+        EXPECT_EQ(IntensityThreshold(&m.rec.DataPeaks, &m.rec.Params), static_cast<double>(largest)) << n;
+    }
+    // A NaN first intensity stays, as in one running maximum.
+    MatchRecord nan({{1, NAN}, {2, 5}, {3, 7}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}, {9, 9}, {10, 1}}, {1});
+    nan.rec.Params.Threshold = 100.0f;
+    EXPECT_TRUE(std::isnan(IntensityThreshold(&nan.rec.DataPeaks, &nan.rec.Params)));
 }
 
 TEST(Matching, AnchorIsSoughtFromTheMiddleOutward) {

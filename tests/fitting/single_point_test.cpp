@@ -54,22 +54,22 @@ TEST(SinglePoint, LineThroughTheMatchWithABorrowedIntercept) {
     // The borrowed mass function -0.02 + 1.0001 m has the error form
     // 0.02 - 0.0001 m: c0 = 0.02.
     EXPECT_EQ(t.rec.ErrorFunc.nOrder, 1);
-    EXPECT_DOUBLE_EQ(t.rec.ErrorFunc.dCoeffs[0], 0.02);
-    EXPECT_DOUBLE_EQ(t.rec.ErrorFunc.dCoeffs[0] + t.rec.ErrorFunc.dCoeffs[1] * 500.0, 0.125);
+    EXPECT_DOUBLE_EQ(+t.rec.ErrorFunc.dCoeffs[0], 0.02);
+    EXPECT_DOUBLE_EQ(+t.rec.ErrorFunc.dCoeffs[0] + +t.rec.ErrorFunc.dCoeffs[1] * 500.0, 0.125);
     // Everything else cleared.
     EXPECT_EQ(t.rec.ErrorFunc.nType, 0);
-    EXPECT_EQ(t.rec.ErrorFunc.dCovar[4], 0.0);
-    EXPECT_EQ(t.rec.ErrorFunc.dCoeffs[2], 0.0);
+    EXPECT_EQ(+t.rec.ErrorFunc.dCovar[4], 0.0);
+    EXPECT_EQ(+t.rec.ErrorFunc.dCoeffs[2], 0.0);
     // The borrowed calibration is back, up to rounding.
     const RawCalibCoEffs& back = t.rec.TofCalib.Segments[3];
     EXPECT_EQ(back.nOrder, 1);
-    EXPECT_NEAR(back.dCoeffs[0], borrowed.dCoeffs[0], 1e-15);
-    EXPECT_NEAR(back.dCoeffs[1], borrowed.dCoeffs[1], 1e-15);
-    EXPECT_EQ(t.rec.TofCalib.Segments[0].dCoeffs[0], 5.0);
+    EXPECT_NEAR(+back.dCoeffs[0], +borrowed.dCoeffs[0], 1e-15);
+    EXPECT_NEAR(+back.dCoeffs[1], +borrowed.dCoeffs[1], 1e-15);
+    EXPECT_EQ(+t.rec.TofCalib.Segments[0].dCoeffs[0], 5.0);
 
     // Another segment takes index 0.
     ASSERT_EQ(CalSinglePointCalibration(&t.rec, 4), 0);
-    EXPECT_DOUBLE_EQ(t.rec.ErrorFunc.dCoeffs[0], -5.0);
+    EXPECT_DOUBLE_EQ(+t.rec.ErrorFunc.dCoeffs[0], -5.0);
 }
 
 TEST(SinglePoint, Refusals) {
@@ -90,7 +90,7 @@ TEST(SinglePoint, Refusals) {
     t.rec.TofCalib.Segments[0] = line(1.0, 1.0);
     t.rec.ErrorFunc.dCoeffs[0] = 42.0;
     EXPECT_EQ(CalSinglePointCalibration(&t.rec, 1), CAL_ERR_SINGLE_POINT_SEGMENT);
-    EXPECT_EQ(t.rec.ErrorFunc.dCoeffs[0], 42.0);
+    EXPECT_EQ(+t.rec.ErrorFunc.dCoeffs[0], 42.0);
     // A segment outside 1..12 skips nothing.
     EXPECT_EQ(CalSinglePointCalibration(&t.rec, 0), 0);
 }

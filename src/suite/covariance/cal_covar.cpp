@@ -36,7 +36,9 @@ bool read_token(const char*& p, const char* end, T& value) {
 CCalCovar::CCalCovar(bool bRootMass, const double* pCovar, int nOrder, double dScale)
     : m_bRootMass(bRootMass), m_nOrder(clamp_order(nOrder)), m_dCovar{} {
     if (!pCovar) return;
-    for (int i = 0; i < kValues; ++i) m_dCovar[i] = pCovar[i] * dScale;
+    // pCovar may be a record's 4-aligned member: copy the bytes first.
+    std::memcpy(m_dCovar, pCovar, sizeof m_dCovar);
+    for (double& v : m_dCovar) v *= dScale;
 }
 
 CCalCovar::CCalCovar(bool bRootMass, const char* pszText) : m_bRootMass(bRootMass), m_nOrder(0), m_dCovar{} {

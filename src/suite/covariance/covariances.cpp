@@ -1,6 +1,7 @@
 #include "suite/covariance/covariances.hpp"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -8,7 +9,12 @@ constexpr int kMaxCoeffs = 6;
 constexpr int kValues = 21;
 constexpr double kZ95 = 1.96;
 
-void unpack(const double* packed, int n, double full[kMaxCoeffs][kMaxCoeffs]) {
+// The packed values of a calibration record are only 4-aligned (the record
+// has 4-byte packing): they are read and written by copying bytes.
+void load(const double* packed, double out[kValues]) { std::memcpy(out, packed, kValues * sizeof(double)); }
+void store(const double in[kValues], double* packed) { std::memcpy(packed, in, kValues * sizeof(double)); }
+
+void unpack(const double packed[kValues], int n, double full[kMaxCoeffs][kMaxCoeffs]) {
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) full[i][j] = packed[CovarIndex(i, j)];
 }
@@ -20,25 +26,24 @@ int32_t MakeCovariances0(const double* const* V, const double* W, int32_t n, dou
     if (!V || !W || !pCovar || n <= 0 || nCovar < 0) return -1;
     const int kept = n < kMaxCoeffs ? n : kMaxCoeffs;
     const int count = nCovar < kValues ? nCovar : kValues;
-    for (int i = 0; i < kMaxCoeffs; ++i) {
+    double c[kValues] = {};
+    for (int i = 0; i < kept; ++i)
         for (int j = 0; j <= i; ++j) {
-            const int at = CovarIndex(i, j);
-            if (at >= count) return 0;
             double s = 0.0;
-            if (i < kept) {
-                for (int k = 0; k < n; ++k)
-                    if (W[k] != 0.0) s += V[i][k] * V[j][k] / (W[k] * W[k]);
-            }
-            pCovar[at] = dScale * s;
+            for (int k = 0; k < n; ++k)
+                if (W[k] != 0.0) s += V[i][k] * V[j][k] / (W[k] * W[k]);
+            c[CovarIndex(i, j)] = dScale * s;
         }
-    }
+    std::memcpy(pCovar, c, static_cast<std::size_t>(count) * sizeof(double));
     return 0;
 }
 
 int32_t TransformCovariances(const double* M, int32_t n, double* pCovar) {
     if (!M || !pCovar || n <= 0 || n > kMaxCoeffs) return -1;
+    double packed[kValues];
+    load(pCovar, packed);
     double c[kMaxCoeffs][kMaxCoeffs];
-    unpack(pCovar, n, c);
+    unpack(packed, n, c);
     double mc[kMaxCoeffs][kMaxCoeffs];
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
@@ -50,8 +55,9 @@ int32_t TransformCovariances(const double* M, int32_t n, double* pCovar) {
         for (int j = 0; j <= i; ++j) {
             double s = 0.0;
             for (int k = 0; k < n; ++k) s += mc[i][k] * M[j * n + k];
-            pCovar[CovarIndex(i, j)] = s;
+            packed[CovarIndex(i, j)] = s;
         }
+    store(packed, pCovar);
     return 0;
 }
 
@@ -60,11 +66,14 @@ int32_t DivideCovariancesByPowers(double* pCovar, double dBase) {
     double power[kMaxCoeffs];
     power[0] = 1.0;
     for (int i = 1; i < kMaxCoeffs; ++i) power[i] = power[i - 1] * dBase;
+    double packed[kValues];
+    load(pCovar, packed);
     for (int i = 0; i < kMaxCoeffs; ++i)
         for (int j = 0; j <= i; ++j) {
-            double& v = pCovar[CovarIndex(i, j)];
+            double& v = packed[CovarIndex(i, j)];
             v = v / power[i] / power[j];
         }
+    store(packed, pCovar);
     return 0;
 }
 
@@ -76,8 +85,10 @@ int32_t GetVariances(int32_t bRootMass, const double* pCovar, int32_t nOrder, fl
         return 0;
     }
     const int n = (nOrder < kMaxCoeffs - 1 ? nOrder : kMaxCoeffs - 1) + 1;
+    double packed[kValues];
+    load(pCovar, packed);
     double c[kMaxCoeffs][kMaxCoeffs];
-    unpack(pCovar, n, c);
+    unpack(packed, n, c);
     for (int p = 0; p < nPoints; ++p) {
         const double mass = static_cast<double>(fLow) + p * static_cast<double>(fStep);
         const double x = bRootMass ? std::sqrt(mass > 0.0 ? mass : 0.0) : mass;

@@ -1,6 +1,7 @@
 // The covariance of a fitted polynomial's coefficients, packed as the lower
 // triangle of a 6 x 6 matrix row by row (the layout CCalCovar reads), and the
-// confidence band it gives.
+// confidence band it gives. The packed arrays may be the 4-aligned members
+// of a calibration record: they are only ever copied bytewise.
 #pragma once
 
 #include <cstdint>

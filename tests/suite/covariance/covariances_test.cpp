@@ -3,8 +3,11 @@
 #include <Eigen/Dense>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
+#include "masscal/records.h"
+#include "suite/covariance/cal_covar.hpp"
 #include "suite/covariance/covariances.hpp"
 
 namespace {
@@ -155,6 +158,40 @@ TEST(Covariances, VariancesOfAKnownCovariance) {
     // A negative mass in root-mass mode is taken as 0, not a NaN.
     ASSERT_EQ(GetVariances(1, packed, 1, -4.0f, 0.0f, 1, out), 0);
     EXPECT_EQ(out[0], 0.0f);
+}
+
+// A calibration record's doubles are only 4-aligned; every function must
+// take them as they are (the sanitizer build checks the accesses).
+TEST(Covariances, RecordMembersNeedNoAlignment) {
+    struct {
+        std::int32_t pad;
+        RawCalibCoEffs rec;
+    } holder{};
+    double* covar = holder.rec.dCovar;
+    const double src[21] = {4.0, -1.0, 9.0};
+    std::memcpy(covar, src, sizeof src);
+    ASSERT_EQ(DivideCovariancesByPowers(covar, 10.0), 0);
+    double back[21];
+    std::memcpy(back, covar, sizeof back);
+    EXPECT_EQ(back[1], -0.1);
+    EXPECT_DOUBLE_EQ(back[2], 0.09);
+    float out[2];
+    ASSERT_EQ(GetVariances(0, covar, 1, 0.0f, 10.0f, 2, out), 0);
+    EXPECT_FLOAT_EQ(out[0], static_cast<float>(1.96 * 2.0));
+    const double m[4] = {1, 0, 0, 2};
+    ASSERT_EQ(TransformCovariances(m, 2, covar), 0);
+    const CCalCovar text(false, covar, 1, 1.0);
+    double copy[21];
+    text.GetCovariances(covar, 21);
+    text.GetCovariances(copy, 21);
+    EXPECT_EQ(copy[0], 4.0);
+    Eigen::Matrix2d v = Eigen::Matrix2d::Identity();
+    const double* rows[2] = {v.data(), v.data() + 2};
+    const double w[2] = {2.0, 4.0};
+    ASSERT_EQ(MakeCovariances0(rows, w, 2, 1.0, covar, 21), 0);
+    std::memcpy(back, covar, sizeof back);
+    EXPECT_EQ(back[0], 0.25);
+    EXPECT_EQ(back[2], 0.0625);
 }
 
 struct Coverage {
