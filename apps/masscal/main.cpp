@@ -96,6 +96,8 @@ struct Match {
 };
 
 std::vector<Match> matches(const CalRecord& rec) {
+    // In verify mode the errors are those left by the stored calibration.
+    const bool check = rec.bCheckOnly != 0;
     std::vector<Match> out;
     const int n = rec.MatchPeaks.nCount;
     if (n <= 0 || !rec.MatchPeaks.Mass.pData || !rec.Errors.pData) return out;
@@ -108,7 +110,7 @@ std::vector<Match> matches(const CalRecord& rec) {
         m.reference = static_cast<double>(mass[i]) - err[i];
         m.errorMda = err[i] * 1000.0;
         m.errorPpm = m.reference != 0 ? err[i] / m.reference * 1e6 : 0.0;
-        m.residual = res ? res[i] : 0.0;
+        m.residual = check ? err[i] : (res ? res[i] : 0.0);
         out.push_back(m);
     }
     return out;
@@ -120,7 +122,36 @@ struct CalOptions {
     double window = -1, initialError = -1, threshold = -1, deisotope = -1;
     bool intensityWeight = false, noIntensityWeight = false, restrain = false, noRestrain = false;
     bool noAutoMatch = false, rootMass = false, json = false;
+    // verify: the stored calibration applied instead of a fit
+    bool verify = false;
+    std::string calFile, polyText;
 };
+
+// The mass function stored for a function of a calibration file: its TOF
+// section when it has one, else the function's first segment.
+bool stored_calibration(const std::string& path, int function, RawCalibCoEffs& out, std::string& why) {
+    if (auto w = unreadable(path); !w.empty()) {
+        why = w;
+        return false;
+    }
+    RawFileRef ref = ref_to(path, function);
+    auto tof = std::make_unique<_TOFCALIBRATION>();
+    std::memset(tof.get(), 0, sizeof *tof);
+    if (ReadTofCalibrationQB(&ref, tof.get()) && tof->Segments[0].nOrder > 0) {
+        std::memcpy(&out, &tof->Segments[0], sizeof out);
+        return true;
+    }
+    auto info = std::make_unique<RawCalibInfo>();
+    std::memset(info.get(), 0, sizeof *info);
+    CCalFile::ReadCalibrationFunctions(path.c_str(), info.get());
+    if (function >= 1 && function <= CAL_MAX_FUNCTIONS && info->Functions[function - 1].nSegments > 0 &&
+        info->Functions[function - 1].Segments[0].nOrder > 0) {
+        std::memcpy(&out, &info->Functions[function - 1].Segments[0], sizeof out);
+        return true;
+    }
+    why = "no calibration for function " + std::to_string(function);
+    return false;
+}
 
 // Writes the record's calibration into a calibration file, keeping its other sections.
 bool write_calibration(const CalRecord& rec, const std::string& path, int function, std::string& why) {
@@ -183,6 +214,19 @@ int run_calibrate(const CalOptions& o) {
     rec->nFirstScan = o.firstScan;
     rec->nLastScan = o.lastScan > 0 ? o.lastScan : o.firstScan;
 
+    RawCalibCoEffs check{};
+    if (o.verify) {
+        std::string why;
+        if (!o.polyText.empty()) {
+            CCalibPolynomial poly(o.polyText.c_str());
+            if (!poly) return fail(kBadInput, "", "'" + o.polyText + "' is not a calibration polynomial");
+            std::memcpy(&check, static_cast<RawCalibCoEffs*>(poly), sizeof check);
+        } else if (!stored_calibration(o.calFile, o.function, check, why)) {
+            return fail(kBadInput, o.calFile, why);
+        }
+        rec->bCheckOnly = 1;
+        rec->pCheckCalib = &check;
+    }
     if (o.rootMass) CalUseRootMassCali(1);
     g_messages.clear();
     const int32_t ok =
@@ -202,7 +246,9 @@ int run_calibrate(const CalOptions& o) {
     const auto ec = coeffs(rec->ErrorFunc);
     bool zero = true;
     for (double c : ec) zero = zero && c == 0.0;
-    const bool failed = static_cast<int>(found.size()) < rec->Params.PolyOrder + 1 || (zero && !g_messages.empty());
+    const bool failed = o.verify ? found.empty()
+                                 : static_cast<int>(found.size()) < rec->Params.PolyOrder + 1 ||
+                                       (zero && !g_messages.empty());
     if (failed) {
         return fail(kCalFailed, o.data,
                     g_messages.empty() ? "too few matches (" + std::to_string(found.size()) + ")" : g_messages.back());
@@ -224,7 +270,9 @@ int run_calibrate(const CalOptions& o) {
         j["reference"] = o.ref;
         j["function"] = o.function;
         j["order"] = rec->ErrorFunc.nOrder;
-        j["mass_function"] = {{"text", poly_text(rec->MassFunc)}, {"coefficients", coeffs(rec->MassFunc)}};
+        const RawCalibCoEffs& massFunc = o.verify ? check : rec->MassFunc;
+        j["verify"] = o.verify;
+        j["mass_function"] = {{"text", poly_text(massFunc)}, {"coefficients", coeffs(massFunc)}};
         j["error_function"] = {{"text", poly_text(rec->ErrorFunc)}, {"coefficients", ec}};
         j["matches"] = nlohmann::json::array();
         for (const auto& m : found)
@@ -250,7 +298,10 @@ int run_calibrate(const CalOptions& o) {
     for (const auto& m : found)
         std::printf("%14.5f %14.5f %11.3f %10.2f %12.6f\n", m.reference, m.measured, m.errorMda, m.errorPpm,
                     m.residual);
-    std::printf("\nmass function (order %d): %s\n", rec->MassFunc.nOrder, poly_text(rec->MassFunc).c_str());
+    if (o.verify)
+        std::printf("\nstored mass function (order %d): %s\n", check.nOrder, poly_text(check).c_str());
+    else
+        std::printf("\nmass function (order %d): %s\n", rec->MassFunc.nOrder, poly_text(rec->MassFunc).c_str());
     std::printf("mean residual %.6f amu, RMS residual %.6f amu, RMS %.3f ppm, confidence band %.3f ppm\n",
                 rec->dMeanResidual, rec->dRmsResidual, rec->dRmsResidualPpm, rec->dConfBandPpm);
     if (!o.out.empty()) std::printf("calibration written to %s\n", o.out.c_str());
@@ -271,6 +322,87 @@ int run_ref_check(const std::string& path) {
     std::printf("%s: %d peaks\n", path.c_str(), n);
     for (int i = 0; i < n; ++i) std::printf("%14.6f %10.2f\n", mass[i], inten[i]);
     return kOk;
+}
+
+int run_params_set(const std::string& section, const std::vector<std::string>& assignments) {
+    CalParams p{};
+    if (!CalParamsGetIniFile(section.c_str(), &p)) return fail(kBadInput, "", "cannot open the settings");
+    for (const auto& a : assignments) {
+        const auto eq = a.find('=');
+        if (eq == std::string::npos) return fail(kBadInput, "", "'" + a + "' is not KEY=VALUE");
+        const std::string key = a.substr(0, eq), value = a.substr(eq + 1);
+        double d = 0;
+        try {
+            size_t used = 0;
+            d = std::stod(value, &used);
+            if (used != value.size() || !std::isfinite(d)) throw std::invalid_argument(value);
+        } catch (const std::exception&) {
+            return fail(kBadInput, "", key + ": '" + value + "' is not a number");
+        }
+        const int i = static_cast<int>(d);
+        auto whole = [&](int lo, int hi) { return d == i && i >= lo && i <= hi; };
+        if (key == "PolyOrder" && whole(0, 5)) p.PolyOrder = i;
+        else if (key == "PeakWindow" && d >= 0) p.PeakWindow = static_cast<float>(d);
+        else if (key == "InitialError" && d >= 0) p.InitialError = static_cast<float>(d);
+        else if (key == "Threshold" && d >= 0) p.Threshold = static_cast<float>(d);
+        else if (key == "IntensityWeight" && whole(0, 1)) p.IntensityWeight = i;
+        else if (key == "AutoPeakMatch" && whole(0, 1)) p.AutoPeakMatch = i;
+        else if (key == "AutoPolyOrder" && whole(0, 1)) p.AutoPolyOrder = i;
+        else if (key == "CalibrateDisplay" && whole(0, 1)) p.CalibrateDisplay = i;
+        else return fail(kBadInput, "", "'" + a + "': unknown key or value out of range");
+    }
+    if (!CalParamsSetIniFile(section.c_str(), &p)) return fail(kBadInput, "", "cannot write the settings");
+    return kOk;
+}
+
+// A calibration file's TOF section, or an old-format text file.
+bool read_tof(const std::string& path, _TOFCALIBRATION& tof) {
+    std::memset(&tof, 0, sizeof tof);
+    RawFileRef ref = ref_to(path, 1);
+    if (GetVersionQB(&ref) > 0) return ReadTofCalibrationQB(&ref, &tof) != 0;
+    return CalReadTofCalibration(&ref, &tof) != 0;
+}
+
+int run_tof_read(const std::string& path) {
+    if (auto why = unreadable(path); !why.empty()) return fail(kBadInput, path, why);
+    auto tof = std::make_unique<_TOFCALIBRATION>();
+    if (!read_tof(path, *tof)) return fail(kBadInput, path, "no time-of-flight calibration could be read");
+    std::printf("segments %d, instrument mode %d, ionisation mode %d, PSD %d\n", tof->nSegments,
+                tof->nInstrumentMode, tof->nIonisationMode, tof->bPSDCalibration);
+    std::printf("source %g V, focus %g V, extraction %g V, sampling rate %g\n", tof->fSourceVoltage,
+                tof->fFocusVoltage, tof->fExtractionVoltage, tof->fSamplingRate);
+    const int n = tof->nSegments > 0 && tof->nSegments <= 12 ? tof->nSegments : 1;
+    for (int i = 0; i < n; ++i) {
+        RawCalibCoEffs c;
+        std::memcpy(&c, &tof->Segments[i], sizeof c);
+        if (c.nOrder > 0 || i == 0) std::printf("segment %d: %s\n", i + 1, poly_text(c).c_str());
+    }
+    return kOk;
+}
+
+int run_tof_write(const std::string& in, const std::string& out) {
+    if (auto why = unreadable(in); !why.empty()) return fail(kBadInput, in, why);
+    std::error_code ec;
+    if (fs::exists(out, ec) && fs::equivalent(in, out, ec)) return fail(kBadInput, out, "would overwrite its input");
+    auto tof = std::make_unique<_TOFCALIBRATION>();
+    if (!read_tof(in, *tof)) return fail(kBadInput, in, "no time-of-flight calibration could be read");
+    RawFileRef ref = ref_to(out, 1);
+    if (!CalWriteTofCalibration(&ref, tof.get())) return fail(kBadInput, out, "cannot be written");
+    return kOk;
+}
+
+int run_tof_compare(const std::string& a, const std::string& b) {
+    for (const auto& path : {a, b})
+        if (auto why = unreadable(path); !why.empty()) return fail(kBadInput, path, why);
+    auto first = std::make_unique<_TOFCALIBRATION>();
+    auto second = std::make_unique<_TOFCALIBRATION>();
+    if (!read_tof(a, *first)) return fail(kBadInput, a, "no time-of-flight calibration could be read");
+    if (!read_tof(b, *second)) return fail(kBadInput, b, "no time-of-flight calibration could be read");
+    int32_t result = 0;
+    const char* text = CompareTofCalibrations(first.get(), second.get(), &result);
+    std::printf("%s%s%s\n", result > 0 ? "suits" : result == 0 ? "suits after adjustment" : "does not suit",
+                text && *text ? ": " : "", text ? text : "");
+    return result < 0 ? kCalFailed : kOk;
 }
 
 }  // namespace
@@ -304,6 +436,21 @@ int main(int argc, char** argv) {
     cal->add_option("--png", o.png, "write the graphs (.png or .svg)");
     cal->add_flag("--json", o.json, "print a JSON object instead of the table");
 
+    CalOptions v;
+    v.verify = true;
+    auto* ver = app.add_subcommand("verify", "apply a stored calibration and report the residuals, without fitting");
+    ver->add_option("DATA", v.data, "peak list or mzML file")->required();
+    ver->add_option("REF", v.ref, "reference file")->required();
+    auto* vCal = ver->add_option("--cal", v.calFile, "calibration file (its TOF section, else the function's)");
+    ver->add_option("--poly", v.polyText, "calibration polynomial text instead of a file")->excludes(vCal);
+    ver->add_option("--function", v.function, "function (default 1)")->check(CLI::Range(1, 65535));
+    ver->add_option("--window", v.window, "peak window, amu")->check(CLI::NonNegativeNumber);
+    ver->add_option("--initial-error", v.initialError, "initial error, amu")->check(CLI::NonNegativeNumber);
+    ver->add_option("--first-scan", v.firstScan, "first scan (default 1)")->check(CLI::PositiveNumber);
+    ver->add_option("--last-scan", v.lastScan, "last scan (default the first)")->check(CLI::PositiveNumber);
+    ver->add_option("--report", v.report, "write the report (.pdf, .png or .svg)");
+    ver->add_flag("--json", v.json, "print a JSON object instead of the table");
+
     std::string refPath;
     auto* ref = app.add_subcommand("ref", "reference files");
     ref->require_subcommand(1);
@@ -332,6 +479,25 @@ int main(int argc, char** argv) {
     auto* pGet = params->add_subcommand("get", "print the settings of a section");
     pGet->add_option("--section", section, "settings section (default Calibration)");
 
+    std::vector<std::string> assignments;
+    auto* pSet = params->add_subcommand("set", "change settings of a section: KEY=VALUE ...");
+    pSet->add_option("KEY=VALUE", assignments, "PolyOrder, PeakWindow, InitialError, IntensityWeight, Threshold, "
+                                               "AutoPeakMatch, AutoPolyOrder, CalibrateDisplay")
+        ->required();
+    pSet->add_option("--section", section, "settings section (default Calibration)");
+
+    std::string tofA, tofB;
+    auto* tof = app.add_subcommand("tof", "time-of-flight calibrations");
+    tof->require_subcommand(1);
+    auto* tRead = tof->add_subcommand("read", "print a time-of-flight calibration (calibration file or old text file)");
+    tRead->add_option("FILE", tofA, "calibration file")->required();
+    auto* tWrite = tof->add_subcommand("write", "copy the TOF section of a calibration file into the old text format");
+    tWrite->add_option("CALFILE", tofA, "calibration file")->required();
+    tWrite->add_option("OUT", tofB, "old-format file to write")->required();
+    auto* tCmp = tof->add_subcommand("compare", "whether a calibration made under FIRST's settings suits SECOND's");
+    tCmp->add_option("FIRST", tofA, "calibration file")->required();
+    tCmp->add_option("SECOND", tofB, "calibration file")->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -341,6 +507,14 @@ int main(int argc, char** argv) {
     }
 
     if (cal->parsed()) return run_calibrate(o);
+    if (ver->parsed()) {
+        if (v.calFile.empty() && v.polyText.empty()) return fail(kBadInput, "", "verify needs --cal FILE or --poly TEXT");
+        return run_calibrate(v);
+    }
+    if (pSet->parsed()) return run_params_set(section, assignments);
+    if (tRead->parsed()) return run_tof_read(tofA);
+    if (tWrite->parsed()) return run_tof_write(tofA, tofB);
+    if (tCmp->parsed()) return run_tof_compare(tofA, tofB);
     if (refCheck->parsed()) return run_ref_check(refPath);
     if (pText->parsed() || pEval->parsed() || pInv->parsed()) {
         CCalibPolynomial p(polyText.c_str());

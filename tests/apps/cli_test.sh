@@ -102,5 +102,45 @@ expect "params get" 0 "" -- params get
 grep -q "PolyOrder=1" "$T/out"
 check "params defaults" $?
 
+# verify applies the stored calibration: the same residuals as the fit, no new fit.
+expect "calibrate for verify" 0 "" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --out "$T/v.cal" --json
+cp "$T/out" "$T/fit.json"
+expect "verify" 0 "" -- verify "$EX/nai_tof.txt" "$EX/nai.ref" --cal "$T/v.cal" --json
+python3 - "$T/fit.json" "$T/out" <<'PY'
+import json, sys
+fit, ver = (json.load(open(p)) for p in sys.argv[1:])
+assert ver["verify"] is True and ver["mass_function"]["text"] == fit["mass_function"]["text"]
+assert ver["statistics"]["matches"] == fit["statistics"]["matches"]
+assert abs(ver["statistics"]["rms_residual_ppm"] - fit["statistics"]["rms_residual_ppm"]) < 0.05, ver["statistics"]
+PY
+check "verify reproduces the fit's residuals" $?
+expect "verify identity" 0 "" -- verify "$EX/nai_tof.txt" "$EX/nai.ref" --poly "0 1 0 + 1x^1" --json
+python3 -c "import json,sys; s=json.load(open(sys.argv[1]))['statistics']; assert s['rms_residual_ppm']>40, s" "$T/out"
+check "verify without correction shows the raw error" $?
+expect "verify needs a calibration" 2 "needs --cal" -- verify "$EX/nai_tof.txt" "$EX/nai.ref"
+expect "verify missing cal file" 2 "none.cal" -- verify "$EX/nai_tof.txt" "$EX/nai.ref" --cal "$T/none.cal"
+
+# tof read / write / compare
+expect "tof read" 0 "" -- tof read "$T/v.cal"
+grep -q "segment 1: 0 5" "$T/out"
+check "tof read shows the polynomial" $?
+expect "tof write" 0 "" -- tof write "$T/v.cal" "$T/v.old"
+expect "tof read old" 0 "" -- tof read "$T/v.old"
+grep -q "segment 1: 0 5" "$T/out"
+check "old format reads back" $?
+expect "tof write onto itself" 2 "overwrite" -- tof write "$T/v.cal" "$T/v.cal"
+expect "tof compare" 0 "" -- tof compare "$T/v.cal" "$T/v.old"
+
+# params set / get round trip; bad values are refused and nothing changes.
+expect "params set" 0 "" -- params set PolyOrder=3 PeakWindow=0.25
+expect "params get after set" 0 "" -- params get
+grep -q "PolyOrder=3" "$T/out" && grep -q "PeakWindow=0.25" "$T/out"
+check "params round trip" $?
+cp "$MASSCAL_SETTINGS" "$T/settings.before"
+expect "params bad number" 2 "not a number" -- params set PolyOrder=x
+expect "params bad key" 2 "unknown key" -- params set Colour=3
+cmp -s "$MASSCAL_SETTINGS" "$T/settings.before"
+check "refused settings leave the file alone" $?
+
 [ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
 exit $((failures != 0))
