@@ -239,7 +239,11 @@ int run_calibrate(const CalOptions& o) {
 
     if (!ok) {
         const char* data_error = CalGetDataError();
-        if (data_error && *data_error) return fail(kBadInput, "", data_error);
+        if (data_error && *data_error) {
+            // Some data errors name the file themselves, some only the scan or function.
+            const bool named = std::strstr(data_error, fs::path(o.data).filename().c_str()) != nullptr;
+            return fail(kBadInput, named ? "" : o.data, data_error);
+        }
         return fail(kBadInput, o.data, g_messages.empty() ? "cannot be read" : g_messages.back());
     }
     const auto found = matches(*rec);
