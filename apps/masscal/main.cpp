@@ -144,10 +144,13 @@ bool stored_calibration(const std::string& path, int function, RawCalibCoEffs& o
     auto info = std::make_unique<RawCalibInfo>();
     std::memset(info.get(), 0, sizeof *info);
     CCalFile::ReadCalibrationFunctions(path.c_str(), info.get());
-    if (function >= 1 && function <= CAL_MAX_FUNCTIONS && info->Functions[function - 1].nSegments > 0 &&
-        info->Functions[function - 1].Segments[0].nOrder > 0) {
-        std::memcpy(&out, &info->Functions[function - 1].Segments[0], sizeof out);
-        return true;
+    if (function >= 1 && function <= CAL_MAX_FUNCTIONS) {
+        const char* f = reinterpret_cast<const char*>(info.get()) + offsetof(RawCalibInfo, Functions) +
+                        sizeof(tagRAWCALIBFUNC) * (function - 1);
+        int32_t segments;
+        std::memcpy(&segments, f + offsetof(tagRAWCALIBFUNC, nSegments), sizeof segments);
+        std::memcpy(&out, f + offsetof(tagRAWCALIBFUNC, Segments), sizeof out);
+        if (segments > 0 && out.nOrder > 0) return true;
     }
     why = "no calibration for function " + std::to_string(function);
     return false;
@@ -173,10 +176,15 @@ bool write_calibration(const CalRecord& rec, const std::string& path, int functi
     std::memset(info.get(), 0, sizeof *info);
     std::error_code ec;
     if (fs::exists(path, ec)) CCalFile::ReadCalibrationFunctions(path.c_str(), info.get());
-    tagRAWCALIBFUNC& f = info->Functions[function - 1];
-    f.nSegments = 1;
-    std::memcpy(&f.Segments[0], &rec.MassFunc, sizeof(RawCalibCoEffs));
-    if (info->nFunctions < function) info->nFunctions = function;
+    // The functions sit at a 2-byte offset in the file record: copied, never bound.
+    char* base = reinterpret_cast<char*>(info.get());
+    char* f = base + offsetof(RawCalibInfo, Functions) + sizeof(tagRAWCALIBFUNC) * (function - 1);
+    const int32_t one = 1;
+    std::memcpy(f + offsetof(tagRAWCALIBFUNC, nSegments), &one, sizeof one);
+    std::memcpy(f + offsetof(tagRAWCALIBFUNC, Segments), &rec.MassFunc, sizeof(RawCalibCoEffs));
+    int32_t count;
+    std::memcpy(&count, base + offsetof(RawCalibInfo, nFunctions), sizeof count);
+    if (count < function) std::memcpy(base + offsetof(RawCalibInfo, nFunctions), &function, sizeof function);
     CCalFile::WriteCalibrationFunctions(path.c_str(), info.get());
     if (!fs::exists(path, ec)) {
         why = "cannot write the calibration file";

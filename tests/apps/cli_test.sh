@@ -90,7 +90,13 @@ expect "function that is not there" 2 "nai_tof.txt.*function 2" -- calibrate "$E
 expect "too few matches" 1 "too few matches" -- calibrate "$EX/nai_tof.txt" "$EX/csi.ref" --out "$T/n6.cal"
 expect "non-numeric option" 2 "order" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --order x
 expect "no verb" 2 "" --
-expect "help" 0 "" -- calibrate --help
+for verb in calibrate verify "ref check" "poly text" "poly eval" "poly inverse" "params get" "params set" \
+    "tof read" "tof write" "tof compare"; do
+    # shellcheck disable=SC2086
+    expect "help of $verb" 0 "" -- $verb --help
+    grep -q "Usage" "$T/out"
+    check "help of $verb prints a usage" $?
+done
 ! ls "$T"/n?.cal >/dev/null 2>&1
 check "nothing written on failure" $?
 
