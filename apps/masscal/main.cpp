@@ -2,7 +2,9 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -417,6 +419,67 @@ int run_tof_compare(const std::string& a, const std::string& b) {
     return result < 0 ? kCalFailed : kOk;
 }
 
+// Rewrites the mass (first) field of every peak line of a peak list with the
+// stored calibration; headers, comments, titles and the other fields stay as
+// they were. The program never sets a locale, so printf writes '.' decimals.
+int run_apply(const std::string& calFile, const std::string& data, const std::string& out, int function) {
+    if (auto why = unreadable(data); !why.empty()) return fail(kBadInput, data, why);
+    std::error_code ec;
+    if (fs::exists(out, ec) && fs::equivalent(data, out, ec)) return fail(kBadInput, out, "would overwrite its input");
+    std::string ext = fs::path(data).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext != ".txt" && ext != ".csv" && ext != ".tsv")
+        return fail(kBadInput, data, "apply writes peak lists only (.txt, .csv, .tsv)");
+    RawCalibCoEffs c{};
+    std::string why;
+    if (!stored_calibration(calFile, function, c, why)) return fail(kBadInput, calFile, why);
+    // Let the reader refuse a bad file before anything is written.
+    {
+        auto rec = std::make_unique<CalRecord>();
+        std::memset(rec.get(), 0, sizeof(CalRecord));
+        rec->DataFile = ref_to(data, 1);
+        rec->nFirstScan = rec->nLastScan = 1;
+        const int32_t status = CalGetRawData(nullptr, rec.get());
+        CalAllocArrays(rec.get(), 1);
+        if (status != 0) {
+            const char* e = CalGetDataError();
+            return fail(kBadInput, e && *e ? "" : data, e && *e ? e : "cannot be read");
+        }
+    }
+    CCalibPolynomial poly(&c);
+    std::ifstream in(data, std::ios::binary);
+    const std::string tmp = out + ".tmp";
+    std::ofstream o(tmp, std::ios::binary);
+    if (!o) return fail(kBadInput, out, "cannot be written");
+    std::string line;
+    long peaks = 0;
+    while (std::getline(in, line)) {
+        const bool crlf = !line.empty() && line.back() == '\r';
+        if (crlf) line.pop_back();
+        size_t start = line.find_first_not_of(" \t");
+        const bool peak = start != std::string::npos && line[start] != '#' &&
+                          (std::isdigit(static_cast<unsigned char>(line[start])) || line[start] == '+' ||
+                           line[start] == '-' || line[start] == '.');
+        if (peak) {
+            size_t end = line.find_first_of(" \t,", start);
+            if (end == std::string::npos) end = line.size();
+            const double mass = std::strtod(line.substr(start, end - start).c_str(), nullptr);
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.10g", poly.Calc(mass));
+            line = line.substr(0, start) + buf + line.substr(end);
+            ++peaks;
+        }
+        o << line << (crlf ? "\r\n" : "\n");
+    }
+    o.close();
+    if (!o || std::rename(tmp.c_str(), out.c_str()) != 0) {
+        std::remove(tmp.c_str());
+        return fail(kBadInput, out, "cannot be written");
+    }
+    std::printf("%ld peaks calibrated with %s into %s\n", peaks, static_cast<const char*>(poly), out.c_str());
+    return kOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -510,6 +573,15 @@ int main(int argc, char** argv) {
     tCmp->add_option("FIRST", tofA, "calibration file")->required();
     tCmp->add_option("SECOND", tofB, "calibration file")->required();
 
+    std::string applyCal, applyData, applyOut;
+    int applyFunction = 1;
+    auto* apply = app.add_subcommand("apply", "apply a stored calibration to every mass of a peak list");
+    apply->add_option("CALFILE", applyCal, "calibration file")->required();
+    apply->add_option("DATA", applyData, "peak list (.txt, .csv, .tsv)")->required();
+    apply->add_option("-o,--output", applyOut, "the calibrated peak list to write")->required();
+    apply->add_option("--function", applyFunction, "which function's calibration (default 1)")
+        ->check(CLI::Range(1, static_cast<int>(CAL_MAX_FUNCTIONS)));
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -523,6 +595,7 @@ int main(int argc, char** argv) {
         if (v.calFile.empty() && v.polyText.empty()) return fail(kBadInput, "", "verify needs --cal FILE or --poly TEXT");
         return run_calibrate(v);
     }
+    if (apply->parsed()) return run_apply(applyCal, applyData, applyOut, applyFunction);
     if (pSet->parsed()) return run_params_set(section, assignments);
     if (tRead->parsed()) return run_tof_read(tofA);
     if (tWrite->parsed()) return run_tof_write(tofA, tofB);

@@ -91,7 +91,7 @@ expect "too few matches" 1 "too few matches" -- calibrate "$EX/nai_tof.txt" "$EX
 expect "non-numeric option" 2 "order" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --order x
 expect "no verb" 2 "" --
 for verb in calibrate verify "ref check" "poly text" "poly eval" "poly inverse" "params get" "params set" \
-    "tof read" "tof write" "tof compare"; do
+    "tof read" "tof write" "tof compare" apply; do
     # shellcheck disable=SC2086
     expect "help of $verb" 0 "" -- $verb --help
     grep -q "Usage" "$T/out"
@@ -150,6 +150,28 @@ expect "params bad number" 2 "not a number" -- params set PolyOrder=x
 expect "params bad key" 2 "unknown key" -- params set Colour=3
 cmp -s "$MASSCAL_SETTINGS" "$T/settings.before"
 check "refused settings leave the file alone" $?
+
+# apply: the calibrated list needs no further correction; headers and other columns stay.
+expect "apply" 0 "" -- apply "$T/v.cal" "$EX/nai_tof.txt" -o "$T/applied.txt"
+diff <(grep '^#' "$EX/nai_tof.txt") <(grep '^#' "$T/applied.txt") >/dev/null &&
+    diff <(grep -v '^#' "$EX/nai_tof.txt" | cut -d' ' -f2-) <(grep -v '^#' "$T/applied.txt" | cut -d' ' -f2-) >/dev/null
+check "apply keeps headers and other columns" $?
+expect "calibrate applied" 0 "" -- calibrate "$T/applied.txt" "$EX/nai.ref" --json
+python3 - "$T/out" <<'PY'
+import json, sys
+j = json.load(open(sys.argv[1]))
+assert j["statistics"]["matches"] >= 15
+assert max(abs(m["error_ppm"]) for m in j["matches"]) < 10, j["matches"]
+PY
+check "applied masses are calibrated" $?
+cp "$EX/nai_tof.txt" "$T/same.txt"
+expect "apply onto its input" 2 "overwrite" -- apply "$T/v.cal" "$T/same.txt" -o "$T/same.txt"
+cmp -s "$EX/nai_tof.txt" "$T/same.txt"
+check "input left alone" $?
+expect "apply bad list" 2 "bad.txt" -- apply "$T/v.cal" "$T/bad.txt" -o "$T/n7.txt"
+expect "apply without calibration" 2 "none.cal" -- apply "$T/none.cal" "$EX/nai_tof.txt" -o "$T/n8.txt"
+! ls "$T"/n7.txt "$T"/n8.txt >/dev/null 2>&1
+check "apply writes nothing on failure" $?
 
 [ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
 exit $((failures != 0))
