@@ -15,7 +15,7 @@ namespace {
 namespace dm = masscal::dm;
 namespace cb = masscal::combine;
 
-dm::Spectrum spec(std::vector<float> m, std::vector<float> in) {
+dm::Spectrum make_spectrum(std::vector<float> m, std::vector<float> in) {
     dm::Spectrum s;
     s.mass = std::move(m);
     s.intensity = std::move(in);
@@ -40,8 +40,8 @@ std::vector<unsigned char> request(int first, int count, std::vector<std::int32_
 }
 
 TEST(Combine, ProfileScansOnOneGridAddUpExactly) {
-    auto a = spec({100, 100.5f, 101}, {1, 2, 3});
-    auto b = spec({100, 100.5f, 101}, {10, 20, 30});
+    auto a = make_spectrum({100, 100.5f, 101}, {1, 2, 3});
+    auto b = make_spectrum({100, 100.5f, 101}, {10, 20, 30});
     a.continuum = b.continuum = true;
     dm::Spectrum s = cb::combine_spectra({a, b}, true, {});
     EXPECT_EQ(s.mass, (std::vector<float>{100, 100.5f, 101}));
@@ -53,8 +53,8 @@ TEST(Combine, ProfileScansOnOneGridAddUpExactly) {
 }
 
 TEST(Combine, ProfileScansOnShiftedGridsAreInterpolated) {
-    auto a = spec({100, 101, 102}, {0, 10, 0});
-    auto b = spec({100.5f, 101.5f}, {4, 8});
+    auto a = make_spectrum({100, 101, 102}, {0, 10, 0});
+    auto b = make_spectrum({100.5f, 101.5f}, {4, 8});
     dm::Spectrum s = cb::combine_spectra({a, b}, true, {});
     ASSERT_EQ(s.mass, (std::vector<float>{100, 100.5f, 101, 101.5f, 102}));
     // a at 100.5 and 101.5 is 5; b at 101 is 6; b is 0 outside 100.5..101.5.
@@ -62,8 +62,8 @@ TEST(Combine, ProfileScansOnShiftedGridsAreInterpolated) {
 }
 
 TEST(Combine, CentroidsMergeWithinTheTolerance) {
-    auto a = spec({100.0000f, 200.0000f, 300.0f}, {100, 50, 10});
-    auto b = spec({100.0005f, 200.0100f}, {300, 50});
+    auto a = make_spectrum({100.0000f, 200.0000f, 300.0f}, {100, 50, 10});
+    auto b = make_spectrum({100.0005f, 200.0100f}, {300, 50});
     cb::Settings s;  // 10 ppm: 0.001 at 100, 0.002 at 200
     dm::Spectrum c = cb::combine_spectra({a, b}, false, s);
     ASSERT_EQ(c.mass.size(), 4u);
@@ -84,8 +84,8 @@ TEST(Combine, CentroidsMergeWithinTheTolerance) {
 }
 
 TEST(Combine, DetailChannelsSurviveWhenEveryScanHasThem) {
-    auto a = spec({100.0f}, {100});
-    auto b = spec({100.0f}, {300});
+    auto a = make_spectrum({100.0f}, {100});
+    auto b = make_spectrum({100.0f}, {300});
     a.flags = {2};
     b.flags = {16};
     a.width = {0.1f};
