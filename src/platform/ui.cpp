@@ -24,6 +24,7 @@ CallbackUiProvider g_callback_provider;
 }  // namespace
 
 int UiProvider::file_dialog(CalWnd, FileDialogRequest&) { return 0; }
+void UiProvider::run_modal(CalWnd) {}
 
 int default_answer(std::uint32_t type) {
     switch (type & CAL_MB_TYPEMASK) {

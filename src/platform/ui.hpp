@@ -32,6 +32,11 @@ public:
     // Lets the user choose a file; non-zero when one was chosen (request then
     // holds it), 0 when cancelled. Without a dialog to show: cancelled.
     virtual int file_dialog(CalWnd owner, FileDialogRequest& request);
+    // Plays the user of a modal dialog that has just been initialised: may
+    // type, click and choose (platform/win/controls.hpp) until the dialog's
+    // procedure ends it. Returning without an end cancels the dialog. The
+    // default does nothing.
+    virtual void run_modal(CalWnd dialog);
 };
 
 // The answer of a user who only ever confirms or declines: OK where that is

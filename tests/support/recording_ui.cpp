@@ -29,4 +29,12 @@ int RecordingUi::file_dialog(CalWnd owner, platform::FileDialogRequest& request)
     return 1;
 }
 
+void RecordingUi::run_modal(CalWnd dialog) {
+    modal_dialogs.push_back(dialog);
+    if (modal_scripts.empty()) return;
+    auto script = std::move(modal_scripts.front());
+    modal_scripts.pop_front();
+    script(dialog);
+}
+
 }  // namespace masscal::testing

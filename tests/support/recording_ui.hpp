@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +33,13 @@ public:
     // copied into the request), nullopt or an empty script cancels.
     int file_dialog(CalWnd owner, platform::FileDialogRequest& request) override;
 
+    // Runs the next modal script on the dialog (none left: the dialog is
+    // cancelled, as a user closing it would).
+    void run_modal(CalWnd dialog) override;
+
     std::vector<MessageBoxCall> calls;
+    std::deque<std::function<void(CalWnd)>> modal_scripts;
+    std::vector<CalWnd> modal_dialogs;
     std::deque<int> answers;
     std::vector<platform::FileDialogRequest> file_dialogs;
     std::vector<CalWnd> file_dialog_owners;
