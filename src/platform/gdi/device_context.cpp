@@ -294,6 +294,16 @@ void CalDeviceContext::fill_rect(const CalRect& r, Colour c) {
     cairo_fill(cr);
 }
 
+void CalDeviceContext::draw_image(CalDeviceContext& src, int x, int y) {
+    if (src.impl_->kind != Kind::image || !src.impl_->surface) return;
+    cairo_surface_flush(src.impl_->surface);
+    cairo_t* cr = impl_->cr;
+    cairo_save(cr);
+    cairo_set_source_surface(cr, src.impl_->surface, x, y);
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
+
 HFont CalDeviceContext::select_font(HFont font) {
     HFont old = impl_->st.font ? impl_->st.font : default_font();
     impl_->st.font = font;

@@ -100,6 +100,8 @@ public:
     // Separate segments pts[2i] -> pts[2i+1], stroked at once with the pen.
     void segments(const CalPoint* pts, int nSegments);
     void fill_rect(const CalRect& r, masscal::platform::Colour c);
+    // Copies the whole of an image context with its top-left at (x, y).
+    void draw_image(CalDeviceContext& src, int x, int y);
 
     masscal::platform::HFont select_font(masscal::platform::HFont font);
     masscal::platform::HFont font() const;
