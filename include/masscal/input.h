@@ -27,6 +27,19 @@ MASSCAL_API int32_t CalReadDataParams(RawFileRef* pFile, _TOFCALIBRATION* pTof);
  * with it ("" when none). Valid until the next call into the library. */
 MASSCAL_API const char* CalGetDataError(void);
 
+/* Fills the combo box nComboId of hDlg with the .ref files of the
+ * reference's folder and selects the entry that begins with its name.
+ * Without any there, the message "Unable to find any reference files in the
+ * directory ..." is shown and the user chooses a file; a chosen .ref file's
+ * folder is listed next (pRef then names that file). Returns 1 when the
+ * combo box was filled, 0 when the user cancelled (or no such combo box). */
+MASSCAL_API int32_t CalFillReferenceCombo(CalWnd hDlg, int32_t nComboId, RawFileRef* pRef);
+/* Opens the reference file in the user's editor ($VISUAL, else $EDITOR, else
+ * xdg-open) without waiting for it; the command line is left as the error
+ * text (GetCalError). Returns 1 when the editor was started, 0 when it could
+ * not be. The window argument is not used. */
+MASSCAL_API int32_t CalEditRefFile(CalWnd hWnd, RawFileRef* pRef);
+
 MASSCAL_END_C
 
 #endif

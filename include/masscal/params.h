@@ -5,6 +5,7 @@
 #define MASSCAL_PARAMS_H
 
 #include "masscal/calib.h"
+#include "masscal/ui.h"
 
 MASSCAL_BEGIN_C
 
@@ -13,6 +14,16 @@ MASSCAL_BEGIN_C
  * TRUE, AutoPolyOrder TRUE, CalibrateDisplay FALSE. bSinglePoint is kept. */
 MASSCAL_API int32_t CalParamsGetIniFile(const char* pszSection, CalParams* pParams);
 MASSCAL_API int32_t CalParamsSetIniFile(const char* pszSection, const CalParams* pParams);
+
+/* Lets the user edit the block in the modal dialog "Calibration Parameters"
+ * owned by hwndOwner. Returns 1 when the user confirmed with values in range
+ * (the block then holds them), 0 when cancelled (the block is untouched).
+ * Without a UI provider that plays the dialog, it is cancelled. */
+MASSCAL_API int32_t CalEditParams(CalWnd hwndOwner, CalParams* pParams);
+/* As CalEditParams; the automatic restraint is offered only when pFile names
+ * accurate-mass data. The reference is remembered for later CalEditParams
+ * calls (a function number of 0 is taken as 1); null forgets it. */
+MASSCAL_API int32_t CalEditParamsExt(CalWnd hwndOwner, CalParams* pParams, RawFileRef* pFile);
 
 MASSCAL_END_C
 

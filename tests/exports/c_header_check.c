@@ -2,6 +2,8 @@
 #include <stdio.h>
 
 #include "masscal/calib.h"
+#include "masscal/render.h"
+#include "masscal/window.h"
 
 int main(void) {
     CalRecord rec = {0};

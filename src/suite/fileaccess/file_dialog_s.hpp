@@ -1,0 +1,32 @@
+// The file access library's standard file dialog, shown through the UI
+// provider: an open or save dialog that starts from a path and gives back
+// the user's choice.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "masscal/ui.h"
+
+class CFileDialogS {
+public:
+    // bOpen: 1 for an open dialog, 0 for a save dialog. defExt (no dot) is
+    // added to a name chosen without one. filter: "Text (*.txt)|*.txt||".
+    // flags are passed to the provider as they are.
+    CFileDialogS(int bOpen, const char* defExt, const char* initialPath, std::uint32_t flags,
+                 const char* filter, CalWnd parent);
+    // 1 when the user chose a file, 2 when cancelled.
+    int DoModal();
+    // The chosen file's full path and its name with extension; before a
+    // choice, those of the initial path.
+    std::string GetPathName() const;
+    std::string GetFileName() const;
+
+private:
+    bool open_;
+    std::string default_extension_;
+    std::uint32_t flags_;
+    std::string filter_;
+    CalWnd parent_;
+    std::string directory_, name_, extension_;
+};

@@ -1,0 +1,286 @@
+#include "window/peak_editing.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/driver.hpp"
+#include "platform/gdi/cursor.hpp"
+#include "platform/memory.hpp"
+#include "platform/ui.hpp"
+#include "platform/win/input.hpp"
+#include "suite/axes/axes.hpp"
+#include "window/window_state.hpp"
+
+using namespace masscal::platform;
+
+namespace masscal::window {
+namespace {
+
+constexpr std::uint8_t kFlagExcluded = 2 | 16;
+
+template <class T>
+T* data(const CalArray& a) {
+    return a.hMem ? static_cast<T*>(a.pData) : nullptr;
+}
+
+std::size_t capacity(const CalArray& a, std::size_t element) { return a.hMem ? mem_size(a.hMem) / element : 0; }
+
+// The point of lParam (dialog client coordinates) in the graph area's.
+CalPoint area_point(CalWnd area, std::intptr_t lParam) {
+    CalPoint pt{lparam_x(lParam), lparam_y(lParam)};
+    ClientToScreen(GetParent(area), &pt);
+    ScreenToClient(area, &pt);
+    return pt;
+}
+
+// Every array that runs parallel to the pairs, with its element size.
+struct PairArray {
+    CalArray* array;
+    std::size_t element;
+};
+
+int pair_arrays(CalRecord* rec, PairArray out[12]) {
+    CalPeakList& m = rec->MatchPeaks;
+    CalPeakList& s = rec->SparePeaks;
+    const PairArray all[] = {{&m.Mass, 4},      {&m.Intensity, 4}, {&m.CalMass, 4},   {&m.Flags, 1},
+                             {&m.Width, 4},     {&m.Extra, 4},     {&rec->Errors, 4}, {&rec->RootErrors, 4},
+                             {&s.Mass, 4},      {&s.Intensity, 4}, {&s.Width, 4},     {&s.Extra, 4}};
+    int n = 0;
+    for (const PairArray& p : all)
+        if (p.array->hMem) out[n++] = p;
+    return n;
+}
+
+// How many pairs fit: at most 100, and no more than every pair array holds.
+int pair_capacity(CalRecord* rec) {
+    PairArray arrays[12];
+    const int n = pair_arrays(rec, arrays);
+    std::size_t cap = CAL_MATCH_CAPACITY;
+    for (int i = 0; i < n; ++i) cap = std::min(cap, capacity(*arrays[i].array, arrays[i].element));
+    // The pair must be writable in the arrays the fit reads.
+    if (!rec->MatchPeaks.Mass.hMem || !rec->MatchPeaks.Intensity.hMem || !rec->Errors.hMem) return 0;
+    return static_cast<int>(cap);
+}
+
+// Moves pairs k+1 .. n-1 down by one in every pair array.
+void remove_pair(CalRecord* rec, int k) {
+    const int n = rec->MatchPeaks.nCount;
+    PairArray arrays[12];
+    const int count = pair_arrays(rec, arrays);
+    for (int i = 0; i < count; ++i) {
+        auto* base = static_cast<unsigned char*>(arrays[i].array->pData);
+        const std::size_t e = arrays[i].element;
+        std::memmove(base + k * e, base + (k + 1) * e, (n - k - 1) * e);
+    }
+    rec->MatchPeaks.nCount = n - 1;
+}
+
+// Opens a gap at k in every pair array.
+void insert_gap(CalRecord* rec, int k) {
+    const int n = rec->MatchPeaks.nCount;
+    PairArray arrays[12];
+    const int count = pair_arrays(rec, arrays);
+    for (int i = 0; i < count; ++i) {
+        auto* base = static_cast<unsigned char*>(arrays[i].array->pData);
+        const std::size_t e = arrays[i].element;
+        std::memmove(base + (k + 1) * e, base + k * e, (n - k) * e);
+    }
+    rec->MatchPeaks.nCount = n + 1;
+}
+
+template <class T>
+void put(const CalArray& a, int k, T v) {
+    if (T* p = data<T>(a)) p[k] = v;
+}
+
+void write_pair(CalRecord* rec, int k, float m, float intensity, float r, float e, float q) {
+    const float root = static_cast<float>(std::sqrt(static_cast<double>(m)));
+    put(rec->MatchPeaks.Mass, k, m);
+    put(rec->MatchPeaks.Intensity, k, intensity);
+    put(rec->MatchPeaks.CalMass, k, m);
+    // A peak the user chose is not one of the excluded ones.
+    put<std::uint8_t>(rec->MatchPeaks.Flags, k, 0);
+    put(rec->Errors, k, m - r);
+    put(rec->RootErrors, k, static_cast<float>(std::sqrt(static_cast<double>(m)) - std::sqrt(static_cast<double>(r))));
+    put(rec->MatchPeaks.Width, k, e);
+    put(rec->MatchPeaks.Extra, k, q);
+    put(rec->SparePeaks.Mass, k, root);
+    put(rec->SparePeaks.Intensity, k, intensity);
+    put(rec->SparePeaks.Width, k, static_cast<float>(e / (2.0 * root)));
+    put(rec->SparePeaks.Extra, k, q);
+}
+
+}  // namespace
+
+bool find_nearest(const float* a, const float* b, int n, float t, int* nearest, int* insert) {
+    *nearest = -1;
+    *insert = -1;
+    if (n < 1 || !a) return false;
+    auto value = [&](int i) { return b ? a[i] - b[i] : a[i]; };
+    float best = value(0);
+    for (int i = 0; i < n; ++i) {
+        const float v = value(i);
+        if (v - t < best) {
+            best = std::fabs(v - t);
+            *nearest = i;
+        }
+        if (v > t) {
+            *insert = i;
+            break;
+        }
+    }
+    return best < 0.0625f;
+}
+
+int zoom_handler(CalWnd area, GraphLayout* layout, CalRecord* rec, std::uint32_t msg, std::intptr_t lParam) {
+    const CalPoint pt = area_point(area, lParam);
+    WindowState& st = state();
+    switch (msg) {
+        case kMsgLButtonDown: {
+            st.zoom_graph = nullptr;
+            for (AxsHandle axes : layout->hAxes)
+                if (axes && AxsSelectAxis(axes, pt.x, pt.y, 0) >= 0) {
+                    st.zoom_graph = axes;
+                    break;
+                }
+            if (!st.zoom_graph || !RubberBandInit(area, st.zoom_graph, 10, 10, pt.x, pt.y)) return 0;
+            SetCursor(Cursor::size_we);
+            SetCapture(GetParent(area));
+            return 1;
+        }
+        case kMsgMouseMove: return RubberBandMove(pt.x, pt.y, 0) ? 1 : 0;
+        case kMsgLButtonUp: {
+            CalRect band{};
+            const std::uint16_t code = RubberBandEnd(&band);
+            if (code == 0) return 0;
+            ReleaseCapture();
+            SetCursor(Cursor::arrow);
+            if (code != 3 || !st.zoom_graph) return 1;
+            const int axis = AxsSelectAxis(st.zoom_graph, band.left, band.bottom, 0);
+            layout->fMassLow = std::floor(AxsGetValue(st.zoom_graph, axis, band.left, 0, 1));
+            layout->fMassHigh = std::ceil(AxsGetValue(st.zoom_graph, axis, band.right, 0, 1));
+            CalUpdateGraphRanges(rec, layout);
+            SendMessage(GetParent(area), kMsgPaint, 0, 0);
+            return 1;
+        }
+        default: return 0;
+    }
+}
+
+PeakHit hit_test(CalWnd area, const CalRecord* rec, const GraphLayout* layout, std::intptr_t lParam) {
+    PeakHit hit;
+    const CalPoint pt = area_point(area, lParam);
+    AxsHandle spectrum = layout->hAxes[CAL_GRAPH_SPECTRUM];
+    const float mass = AxsGetValue(spectrum, 0, pt.x, 0, 1);
+    float value = AxsGetValue(spectrum, 0, pt.y, 1, 1);
+    const bool calibrated = rec->Params.CalibrateDisplay != 0;
+    AxsSeries series;
+    AxsHandle axes = spectrum;
+    if (value > 0) {
+        const CalPeakList& d = rec->DataPeaks;
+        series.nCount = d.nCount;
+        series.pX = data<const float>(calibrated ? d.CalMass : d.Mass);
+        series.pY = data<const float>(d.Intensity);
+        hit.which = 0;
+    } else if (!rec->bExternalFunction) {
+        // Outside the spectrum graph of a quadrupole window: a pick of mass 0.
+        hit.found = true;
+        return hit;
+    } else {
+        axes = layout->hAxes[CAL_GRAPH_REFERENCE];
+        value = AxsGetValue(axes, 0, pt.y, 1, 1);
+        series.nCount = rec->RefPeaks.nCount;
+        series.pX = data<const float>(rec->RefPeaks.Mass);
+        series.pY = data<const float>(rec->RefPeaks.Intensity);
+        hit.which = 1;
+    }
+    series.fValue = value;
+    float foundMass = 0.0f, foundIntensity = 0.0f;
+    const int index = AxsSearch(axes, &series, mass, 1, &foundMass, &foundIntensity);
+    if (index < 0) return hit;
+    hit.found = true;
+    hit.mass = foundMass;
+    hit.intensity = foundIntensity;
+    if (hit.which != 0) return hit;
+    const CalPeakList& d = rec->DataPeaks;
+    if (const auto* flags = data<const std::uint8_t>(d.Flags)) hit.excluded = (flags[index] & kFlagExcluded) != 0;
+    if (const auto* width = data<const float>(d.Width)) hit.mass_error = width[index];
+    if (const auto* extra = data<const float>(d.Extra)) hit.second = extra[index];
+    if (calibrated) {
+        const float* cal = data<const float>(d.CalMass);
+        const float* raw = data<const float>(d.Mass);
+        const float* in = data<const float>(d.Intensity);
+        if (cal && raw && in) {
+            int best = 0;
+            for (int i = 1; i < d.nCount; ++i)
+                if (std::fabs(cal[i] - foundMass) < std::fabs(cal[best] - foundMass)) best = i;
+            hit.mass = raw[best];
+            hit.intensity = in[best];
+        }
+    }
+    return hit;
+}
+
+void manual_assignment(CalRecord* rec, float m, float intensity, float pending, float e, float q) {
+    const bool tof = rec->bExternalFunction != 0;
+    int nearest = -1, insert = -1;
+    find_nearest(data<const float>(rec->RefPeaks.Mass), nullptr, rec->RefPeaks.nCount, tof ? pending : m, &nearest,
+                 &insert);
+    if (nearest < 0) return;
+    const float r = data<const float>(rec->RefPeaks.Mass)[nearest];
+    const int cap = pair_capacity(rec);
+    if (cap <= 0) return;
+    rec->MatchPeaks.nCount = std::clamp(rec->MatchPeaks.nCount, 0, cap);
+
+    float* pairMass = data<float>(rec->MatchPeaks.Mass);
+    float* errors = data<float>(rec->Errors);
+    int k = -1;
+    if (find_nearest(pairMass, nullptr, rec->MatchPeaks.nCount, m, &k, &insert)) {
+        if (!tof || std::fabs(pending + errors[k] - m) < 0.00001f) {
+            remove_pair(rec, k);
+            return;
+        }
+        // Re-assignment to another reference peak: the data peak leaves its
+        // old pair, so it never stands in two pairs at once.
+        remove_pair(rec, k);
+    }
+    if (find_nearest(pairMass, errors, rec->MatchPeaks.nCount, r, &k, &insert)) {
+        write_pair(rec, k, m, intensity, r, e, q);
+        return;
+    }
+    if (rec->MatchPeaks.nCount >= cap) return;
+    if (insert < 0) {
+        k = rec->MatchPeaks.nCount++;
+    } else {
+        insert_gap(rec, insert);
+        k = insert;
+    }
+    write_pair(rec, k, m, intensity, r, e, q);
+}
+
+void right_click(CalWnd dlg, CalWnd area, CalRecord* rec, GraphLayout* layout, std::intptr_t lParam) {
+    const PeakHit hit = hit_test(area, rec, layout, lParam);
+    if (!hit.found) return;
+    WindowState& st = state();
+    if (hit.which != 0) {
+        st.pending = PendingPick{hit.mass, hit.intensity};
+        return;
+    }
+    if (hit.excluded) {
+        MessageBox(dlg,
+                   "A possible mass measurement error has been detected with the peak you are trying to select.  "
+                   "This peak has been automatically excluded from the calibration and cannot be selected.",
+                   "Calibration", CAL_MB_ICONINFORMATION);
+        return;
+    }
+    // A quadrupole window pairs with the reference peak nearest the click
+    // itself, so it needs no pending pick.
+    if (rec->bExternalFunction && st.pending.mass < 0) return;
+    manual_assignment(rec, hit.mass, hit.intensity, st.pending.mass, hit.mass_error, hit.second);
+    CalRunCalibration(dlg, rec, 0);
+    CalUpdateGraphRanges(rec, layout);
+    InvalidateRect(dlg, nullptr, true);
+}
+
+}  // namespace masscal::window

@@ -1,0 +1,10 @@
+#include "window/window_state.hpp"
+
+namespace masscal::window {
+
+WindowState& state() {
+    static WindowState s;
+    return s;
+}
+
+}  // namespace masscal::window
