@@ -133,7 +133,6 @@ TEST(ManualAssignment, FullPairListsAndMissingReferencesChangeNothing) {
         std::vector<float> refs;
         std::vector<std::pair<float, float>> pairs;
         for (int i = 0; i < 100; ++i) {
-            refs.push_back(100.0f + i);
             pairs.push_back({100.0f + i + 0.01f, 100.0f + i});
         }
         refs.push_back(250.0f);

@@ -210,8 +210,14 @@ TEST_F(Window, SaveAsWritesTheFunctionCalibrationAndOpenReadsItBack) {
     std::vector<unsigned char> storage(sizeof(RawCalibInfo) + 2);
     auto* info = reinterpret_cast<RawCalibInfo*>(storage.data());
     ASSERT_EQ(ReadCalibrationFunctionsQB(&ref, info), 1);
-    EXPECT_EQ(info->nFunctions, 3);
-    EXPECT_EQ(info->Functions[2].nSegments, 1);
+    // The functions sit at 2-byte alignment: read by bytes.
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(info);
+    std::int32_t functions = 0, segments = 0;
+    std::memcpy(&functions, bytes + offsetof(RawCalibInfo, nFunctions), sizeof functions);
+    std::memcpy(&segments, bytes + offsetof(RawCalibInfo, Functions) + 2 * sizeof(tagRAWCALIBFUNC) +
+                               offsetof(tagRAWCALIBFUNC, nSegments), sizeof segments);
+    EXPECT_EQ(functions, 3);
+    EXPECT_EQ(segments, 1);
     RawCalibCoEffs segment;
     std::memcpy(&segment, reinterpret_cast<const unsigned char*>(info) + offsetof(RawCalibInfo, Functions) +
                               2 * sizeof(tagRAWCALIBFUNC) + offsetof(tagRAWCALIBFUNC, Segments),
