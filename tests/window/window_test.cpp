@@ -433,6 +433,11 @@ TEST_F(Window, PrintWritesTheReport) {
 
 TEST_F(Window, ParametersDialogRefitsOnOkOnly) {
     open(Kind::quadrupole);
+    // Windows wide enough for the simulated error, narrow enough to miss the isotopes.
+    rec_->Params.PolyOrder = 2;
+    rec_->Params.PeakWindow = 0.2f;
+    rec_->Params.InitialError = 0.1f;
+    rec_->Params.AutoPeakMatch = 1;
     const CalParams before = rec_->Params;
     ui_.modal_scripts.push_back([](CalWnd dlg) { ClickDlgItem(dlg, 2); });
     CalWindowCommand(wnd_, kParams);
@@ -445,14 +450,20 @@ TEST_F(Window, ParametersDialogRefitsOnOkOnly) {
     CalWindowCommand(wnd_, kParams);
     EXPECT_EQ(rec_->Params.PolyOrder, 1);
     EXPECT_EQ(ui_.modal_dialogs.size(), 2u);
+    EXPECT_GT(rec_->MatchPeaks.nCount, 10);
+    EXPECT_EQ(rec_->ErrorFunc.nOrder, 1);
 }
 
-TEST_F(Window, PictureOfTheWindow) {
-    open(Kind::tof);
+TEST_F(Window, PicturesOfTheWindows) {
     const char* docs = std::getenv("MASSCAL_DOC_IMAGES");
-    const std::string out = docs ? std::string(docs) + "/window.png" : path("window.png");
-    ASSERT_TRUE(CalWriteWindowPng(wnd_, out.c_str()));
-    EXPECT_GT(std::filesystem::file_size(out), 1000u);
+    for (const auto& [kind, name] : {std::pair{Kind::quadrupole, "window.png"}, std::pair{Kind::tof, "window-tof.png"}}) {
+        open(kind);
+        const std::string out = docs ? std::string(docs) + "/" + name : path(name);
+        ASSERT_TRUE(CalWriteWindowPng(wnd_, out.c_str()));
+        // The graphs make the picture: a frame with an empty area compresses to a few kilobytes.
+        EXPECT_GT(std::filesystem::file_size(out), 20000u) << name;
+        close();
+    }
 }
 
 TEST_F(Window, ClassesAreRegistered) { EXPECT_EQ(CalWindowClassesRegistered(), 1); }

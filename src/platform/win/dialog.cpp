@@ -46,6 +46,7 @@ bool add_control(CalWindow* dlg, const DialogBaseUnits& u, const ControlTemplate
     c->style = ct.style;
     c->enabled = !(ct.style & kWsDisabled);
     c->background = dlg->background;
+    c->hollow = ct.kind == ControlKind::black_frame || ct.kind == ControlKind::group_box;
     return true;
 }
 

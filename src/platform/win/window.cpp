@@ -451,7 +451,7 @@ bool UpdateWindow(CalWnd wnd) {
     CalWindow* w = live_window(wnd);
     if (!w) return false;
     if (!w->invalid) return true;
-    if (w->erase) {
+    if (w->erase && !w->hollow) {
         if (CalDC dc = GetDC(w)) {
             dc->fill_rect(CalRect{0, 0, width_of(w->rect), height_of(w->rect)}, w->background);
             ReleaseDC(w, dc);

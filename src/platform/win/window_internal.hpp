@@ -65,6 +65,7 @@ struct CalWindow {
     bool visible = true;
     bool iconic = false;
     bool topmost = false;
+    bool hollow = false;  // a frame: erasing it would wipe the siblings it surrounds
     int id = 0;
     std::uint32_t style = 0;
     masscal::platform::Colour background = 0xFFFFFF;
