@@ -63,31 +63,25 @@ int pair_capacity(CalRecord* rec) {
     return static_cast<int>(cap);
 }
 
-// Moves pairs k+1 .. n-1 down by one in every pair array.
-void remove_pair(CalRecord* rec, int k) {
+// Moves the pairs from k on by one place in every pair array: forward over
+// pair k (removing it) or back (opening a gap at k).
+void shift_pairs(CalRecord* rec, int k, bool remove) {
     const int n = rec->MatchPeaks.nCount;
     PairArray arrays[12];
     const int count = pair_arrays(rec, arrays);
     for (int i = 0; i < count; ++i) {
         auto* base = static_cast<unsigned char*>(arrays[i].array->pData);
         const std::size_t e = arrays[i].element;
-        std::memmove(base + k * e, base + (k + 1) * e, (n - k - 1) * e);
+        if (remove)
+            std::memmove(base + k * e, base + (k + 1) * e, (n - k - 1) * e);
+        else
+            std::memmove(base + (k + 1) * e, base + k * e, (n - k) * e);
     }
-    rec->MatchPeaks.nCount = n - 1;
+    rec->MatchPeaks.nCount = remove ? n - 1 : n + 1;
 }
 
-// Opens a gap at k in every pair array.
-void insert_gap(CalRecord* rec, int k) {
-    const int n = rec->MatchPeaks.nCount;
-    PairArray arrays[12];
-    const int count = pair_arrays(rec, arrays);
-    for (int i = 0; i < count; ++i) {
-        auto* base = static_cast<unsigned char*>(arrays[i].array->pData);
-        const std::size_t e = arrays[i].element;
-        std::memmove(base + (k + 1) * e, base + k * e, (n - k) * e);
-    }
-    rec->MatchPeaks.nCount = n + 1;
-}
+void remove_pair(CalRecord* rec, int k) { shift_pairs(rec, k, true); }
+void insert_gap(CalRecord* rec, int k) { shift_pairs(rec, k, false); }
 
 template <class T>
 void put(const CalArray& a, int k, T v) {
