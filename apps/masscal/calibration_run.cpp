@@ -1,0 +1,236 @@
+#include "calibration_run.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "cli_support.hpp"
+#include "masscal/calfile.hpp"
+#include "masscal/calibrate.h"
+#include "masscal/input.h"
+#include "masscal/params.h"
+#include "masscal/polynomial.hpp"
+#include "masscal/reference.h"
+#include "masscal/render.h"
+#include "masscal/tofcal.h"
+
+namespace fs = std::filesystem;
+
+namespace cli {
+namespace {
+
+std::vector<Match> matches(const CalRecord& rec) {
+    // In verify mode the errors are those left by the stored calibration.
+    const bool check = rec.bCheckOnly != 0;
+    std::vector<Match> out;
+    const int n = rec.MatchPeaks.nCount;
+    if (n <= 0 || !rec.MatchPeaks.Mass.pData || !rec.Errors.pData) return out;
+    const float* mass = static_cast<const float*>(rec.MatchPeaks.Mass.pData);
+    const float* err = static_cast<const float*>(rec.Errors.pData);
+    const float* res = rec.Residuals.pData ? static_cast<const float*>(rec.Residuals.pData) : nullptr;
+    for (int i = 0; i < n; ++i) {
+        Match m{};
+        m.measured = mass[i];
+        m.reference = static_cast<double>(mass[i]) - err[i];
+        m.errorMda = err[i] * 1000.0;
+        m.errorPpm = m.reference != 0 ? err[i] / m.reference * 1e6 : 0.0;
+        m.residual = check ? err[i] : (res ? res[i] : 0.0);
+        out.push_back(m);
+    }
+    return out;
+}
+
+// Writes the record's calibration into a calibration file, keeping its other sections.
+bool write_calibration(const CalRecord& rec, const std::string& path, int function, std::string& why) {
+    RawFileRef ref = ref_to(path, function);
+    if (rec.bTofFunction) {
+        _TOFCALIBRATION tof;
+        std::memcpy(&tof, &rec.TofCalib, sizeof tof);
+        if (!WriteTofCalibrationQB(&ref, &tof)) {
+            why = "cannot write the time-of-flight calibration";
+            return false;
+        }
+        return true;
+    }
+    if (function < 1 || function > CAL_MAX_FUNCTIONS) {
+        why = "function out of range";
+        return false;
+    }
+    auto info = std::make_unique<RawCalibInfo>();
+    std::memset(info.get(), 0, sizeof *info);
+    std::error_code ec;
+    if (fs::exists(path, ec)) CCalFile::ReadCalibrationFunctions(path.c_str(), info.get());
+    // The functions sit at a 2-byte offset in the file record: copied, never bound.
+    char* base = reinterpret_cast<char*>(info.get());
+    char* f = base + offsetof(RawCalibInfo, Functions) + sizeof(tagRAWCALIBFUNC) * (function - 1);
+    const int32_t one = 1;
+    std::memcpy(f + offsetof(tagRAWCALIBFUNC, nSegments), &one, sizeof one);
+    std::memcpy(f + offsetof(tagRAWCALIBFUNC, Segments), &rec.MassFunc, sizeof(RawCalibCoEffs));
+    int32_t count;
+    std::memcpy(&count, base + offsetof(RawCalibInfo, nFunctions), sizeof count);
+    if (count < function) std::memcpy(base + offsetof(RawCalibInfo, nFunctions), &function, sizeof function);
+    CCalFile::WriteCalibrationFunctions(path.c_str(), info.get());
+    if (!fs::exists(path, ec)) {
+        why = "cannot write the calibration file";
+        return false;
+    }
+    return true;
+}
+
+RunResult failed(int code, const std::string& file, const std::string& what) {
+    RunResult r;
+    r.code = code;
+    r.error = failure_text(file, what);
+    return r;
+}
+
+struct RecordArrays {
+    CalRecord* r;
+    ~RecordArrays() { CalAllocArrays(r, 1); }
+};
+
+}  // namespace
+
+CalParams parameters_for(const CalOptions& o) {
+    CalParams p{};
+    CalParamsGetIniFile("Calibration", &p);
+    if (o.order >= 0) {
+        p.PolyOrder = o.order;
+        p.AutoPolyOrder = 0;
+    }
+    if (o.window >= 0) p.PeakWindow = static_cast<float>(o.window);
+    if (o.initialError >= 0) p.InitialError = static_cast<float>(o.initialError);
+    if (o.threshold >= 0) p.Threshold = static_cast<float>(o.threshold);
+    if (o.intensityWeight) p.IntensityWeight = 1;
+    if (o.noIntensityWeight) p.IntensityWeight = 0;
+    if (o.restrain) p.AutoPolyOrder = 1;
+    if (o.noRestrain) p.AutoPolyOrder = 0;
+    if (o.noAutoMatch) p.AutoPeakMatch = 0;
+    p.bSinglePoint = 0;
+    return p;
+}
+
+RunResult run_calibration(const CalOptions& o, const CalParams& params) {
+    if (auto why = unreadable(o.data); !why.empty()) return failed(kBadInput, o.data, why);
+    if (auto why = unreadable(o.ref); !why.empty()) return failed(kBadInput, o.ref, why);
+
+    auto rec = std::make_unique<CalRecord>();
+    std::memset(rec.get(), 0, sizeof(CalRecord));
+    rec->Params = params;
+    rec->DataFile = ref_to(o.data, o.function);
+    rec->RefFile = ref_to(o.ref, 1);
+    // The reference's name text shares its bytes with the function fields.
+    CalSetRefName(rec.get(), fs::path(o.ref).stem().string().c_str());
+    rec->nFirstScan = o.firstScan;
+    rec->nLastScan = o.lastScan > 0 ? o.lastScan : o.firstScan;
+
+    RawCalibCoEffs check{};
+    if (o.verify) {
+        std::string why;
+        if (!o.polyText.empty()) {
+            CCalibPolynomial poly(o.polyText.c_str());
+            if (!poly) return failed(kBadInput, "", "'" + o.polyText + "' is not a calibration polynomial");
+            std::memcpy(&check, static_cast<RawCalibCoEffs*>(poly), sizeof check);
+        } else if (!stored_calibration(o.calFile, o.function, check, why)) {
+            return failed(kBadInput, o.calFile, why);
+        }
+        rec->bCheckOnly = 1;
+        rec->pCheckCalib = &check;
+    }
+    CalUseRootMassCali(o.rootMass ? 1 : 0);
+    auto& said = messages();
+    said.clear();
+    const int32_t ok = o.deisotope >= 0 ? CalibrateDeisotope(nullptr, rec.get(), static_cast<float>(o.deisotope))
+                                        : Calibrate(nullptr, rec.get());
+    RecordArrays release{rec.get()};
+
+    if (!ok) {
+        const char* dataError = CalGetDataError();
+        if (dataError && *dataError) {
+            // Some data errors name the file themselves, some only the scan or function.
+            const bool named = std::strstr(dataError, fs::path(o.data).filename().c_str()) != nullptr;
+            return failed(kBadInput, named ? "" : o.data, dataError);
+        }
+        return failed(kBadInput, o.data, said.empty() ? "cannot be read" : said.back());
+    }
+    RunResult r;
+    r.matches = matches(*rec);
+    std::memcpy(&r.errorFunc, &rec->ErrorFunc, sizeof r.errorFunc);
+    bool zero = true;
+    for (double c : coeffs(r.errorFunc)) zero = zero && c == 0.0;
+    const bool tooFew = o.verify ? r.matches.empty()
+                                 : static_cast<int>(r.matches.size()) < rec->Params.PolyOrder + 1 ||
+                                       (zero && !said.empty());
+    if (tooFew)
+        return failed(kCalFailed, o.data,
+                      said.empty() ? "too few matches (" + std::to_string(r.matches.size()) + ")" : said.back());
+
+    if (!o.out.empty()) {
+        std::string why;
+        if (!write_calibration(*rec, o.out, o.function, why)) return failed(kBadInput, o.out, why);
+    }
+    if (!o.report.empty() && !CalRenderReport(rec.get(), o.report.c_str(), CAL_RENDER_PPM))
+        return failed(kBadInput, o.report, "cannot write the report");
+    if (!o.png.empty() && !CalRenderGraphs(rec.get(), o.png.c_str(), 1200, 900, CAL_RENDER_PPM))
+        return failed(kBadInput, o.png, "cannot write the graphs");
+
+    if (o.verify)
+        r.massFunc = check;
+    else
+        std::memcpy(&r.massFunc, &rec->MassFunc, sizeof r.massFunc);
+    r.meanResidual = rec->dMeanResidual;
+    r.rmsResidual = rec->dRmsResidual;
+    r.rmsResidualPpm = rec->dRmsResidualPpm;
+    r.confBandPpm = rec->dConfBandPpm;
+    r.massLow = rec->fMassLow;
+    r.massHigh = rec->fMassHigh;
+    r.timeOfFlight = rec->bTofFunction != 0;
+    r.messages = said;
+    return r;
+}
+
+nlohmann::json to_json(const CalOptions& o, const RunResult& r) {
+    nlohmann::json j;
+    j["data"] = o.data;
+    j["reference"] = o.ref;
+    j["function"] = o.function;
+    j["order"] = r.errorFunc.nOrder;
+    j["verify"] = o.verify;
+    j["mass_function"] = {{"text", poly_text(r.massFunc)}, {"coefficients", coeffs(r.massFunc)}};
+    j["error_function"] = {{"text", poly_text(r.errorFunc)}, {"coefficients", coeffs(r.errorFunc)}};
+    j["matches"] = nlohmann::json::array();
+    for (const auto& m : r.matches)
+        j["matches"].push_back({{"reference", m.reference},
+                                {"measured", m.measured},
+                                {"error_mda", m.errorMda},
+                                {"error_ppm", m.errorPpm},
+                                {"residual", m.residual}});
+    j["statistics"] = {{"matches", r.matches.size()},
+                       {"mean_residual", r.meanResidual},
+                       {"rms_residual", r.rmsResidual},
+                       {"rms_residual_ppm", r.rmsResidualPpm},
+                       {"confidence_band_ppm", r.confBandPpm},
+                       {"mass_low", r.massLow},
+                       {"mass_high", r.massHigh}};
+    j["time_of_flight"] = r.timeOfFlight;
+    j["messages"] = r.messages;
+    return j;
+}
+
+void print_table(const CalOptions& o, const RunResult& r) {
+    std::printf("%s against %s: %zu matches\n\n", o.data.c_str(), o.ref.c_str(), r.matches.size());
+    std::printf("%14s %14s %11s %10s %12s\n", "reference", "measured", "error mDa", "error ppm", "residual");
+    for (const auto& m : r.matches)
+        std::printf("%14.5f %14.5f %11.3f %10.2f %12.6f\n", m.reference, m.measured, m.errorMda, m.errorPpm,
+                    m.residual);
+    std::printf("\n%s (order %d): %s\n", o.verify ? "stored mass function" : "mass function", r.massFunc.nOrder,
+                poly_text(r.massFunc).c_str());
+    std::printf("mean residual %.6f amu, RMS residual %.6f amu, RMS %.3f ppm, confidence band %.3f ppm\n",
+                r.meanResidual, r.rmsResidual, r.rmsResidualPpm, r.confBandPpm);
+    if (!o.out.empty()) std::printf("calibration written to %s\n", o.out.c_str());
+    if (!o.report.empty()) std::printf("report written to %s\n", o.report.c_str());
+    if (!o.png.empty()) std::printf("graphs written to %s\n", o.png.c_str());
+}
+
+}  // namespace cli

@@ -1,0 +1,51 @@
+// One calibration of one data file, as `calibrate` and `verify` run it: the
+// result is kept, not printed, so a batch can run many on worker threads.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "masscal/calib.h"
+
+namespace cli {
+
+struct CalOptions {
+    std::string data, ref, out, report, png;
+    int order = -1, function = 1, firstScan = 1, lastScan = 0;
+    double window = -1, initialError = -1, threshold = -1, deisotope = -1;
+    bool intensityWeight = false, noIntensityWeight = false, restrain = false, noRestrain = false;
+    bool noAutoMatch = false, rootMass = false, json = false;
+    // verify: the stored calibration applied instead of a fit
+    bool verify = false;
+    std::string calFile, polyText;
+};
+
+struct Match {
+    double reference, measured, errorMda, errorPpm, residual;
+};
+
+struct RunResult {
+    int code = 0;          // an Exit code
+    std::string error;     // "FILE: what went wrong" when code != 0
+    std::vector<Match> matches;
+    RawCalibCoEffs massFunc{};   // the fitted one, or the stored one in verify mode
+    RawCalibCoEffs errorFunc{};
+    double meanResidual = 0, rmsResidual = 0, rmsResidualPpm = 0, confBandPpm = 0;
+    float massLow = 0, massHigh = 0;
+    bool timeOfFlight = false;
+    std::vector<std::string> messages;  // the library's, on success
+};
+
+// The settings' parameters with the options' overrides (reads the settings file).
+CalParams parameters_for(const CalOptions& o);
+
+// Calibrates (or verifies) o.data against o.ref with params and writes what
+// --out, --report and --png ask for. Thread-safe for separate options.
+RunResult run_calibration(const CalOptions& o, const CalParams& params);
+
+nlohmann::json to_json(const CalOptions& o, const RunResult& r);
+void print_table(const CalOptions& o, const RunResult& r);
+
+}  // namespace cli

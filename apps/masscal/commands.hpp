@@ -1,0 +1,19 @@
+// The verbs of the program other than calibrate and verify.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+int run_ref_check(const std::string& path);
+int run_params_get(const std::string& section);
+int run_params_set(const std::string& section, const std::vector<std::string>& assignments);
+int run_poly(const std::string& text, const std::vector<double>& args, bool evaluate, double low, double high);
+int run_tof_read(const std::string& path);
+int run_tof_write(const std::string& in, const std::string& out);
+int run_tof_compare(const std::string& a, const std::string& b);
+// Peak lists (.txt, .csv, .tsv) and mzML files.
+int run_apply(const std::string& calFile, const std::string& data, const std::string& out, int function);
+
+}  // namespace cli
