@@ -173,5 +173,36 @@ expect "apply without calibration" 2 "none.cal" -- apply "$T/none.cal" "$EX/nai_
 ! ls "$T"/n7.txt "$T"/n8.txt >/dev/null 2>&1
 check "apply writes nothing on failure" $?
 
+# batch: every file gets its line; a bad file never stops the others.
+mkdir "$T/batch"
+for i in 1 2 3 4 5; do cp "$EX/nai_tof.txt" "$T/batch/s$i.txt"; done
+"$BIN" calibrate --batch --jobs 2 "$T"/batch/s*.txt "$T/bad.txt" "$T/nope.txt" "$EX/nai_quad.txt" "$EX/nai.ref" \
+    >"$T/out" 2>"$T/err"
+rc=$?
+[ $rc -eq 2 ] && grep -q "^6 of 8 files calibrated" "$T/out" && [ "$(grep -c ' ok$' "$T/out")" -eq 6 ] &&
+    [ "$(grep -c 'unreadable$' "$T/out")" -eq 2 ] && [ "$(wc -l <"$T/err")" -eq 2 ] &&
+    grep -q "nope.txt: no such file" "$T/err" && ! grep -q '\[#' "$T/err"
+check "batch summary, statuses and exit code (rc $rc)" $?
+"$BIN" calibrate --batch --jsonl "$T"/batch/s*.txt "$T/bad.txt" "$EX/nai.ref" >"$T/out" 2>/dev/null
+python3 - "$T/out" "$T/fit.json" <<'PY'
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1])]
+single = json.load(open(sys.argv[2]))
+assert len(lines) == 6, len(lines)
+assert [l["status"] for l in lines] == ["ok"] * 5 + ["unreadable"], lines
+assert "bad.txt" in lines[-1]["error"] and lines[-1]["data"].endswith("bad.txt")
+for l in lines[:5]:
+    # Each worker's result is the one-file result.
+    assert l["mass_function"]["text"] == single["mass_function"]["text"], l["mass_function"]
+    assert l["statistics"] == single["statistics"]
+PY
+check "batch JSON lines match the single-file result" $?
+"$BIN" calibrate --batch "$T/batch/s1.txt" "$EX/csi.ref" >"$T/out" 2>"$T/err"
+[ $? -eq 1 ] && grep -q "not calibrated" "$T/out"
+check "batch: a calibration that fails gives 1"  $?
+expect "batch refuses --out" 2 "batch" -- calibrate --batch "$T/batch/s1.txt" "$EX/nai.ref" --out "$T/n9.cal"
+expect "jsonl needs batch" 2 "batch" -- calibrate "$T/batch/s1.txt" "$EX/nai.ref" --jsonl
+expect "one data file without batch" 2 "one data file" -- calibrate "$T/batch/s1.txt" "$T/batch/s2.txt" "$EX/nai.ref"
+
 [ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
 exit $((failures != 0))
