@@ -32,6 +32,7 @@ fuzz: deps
 
 bench: build
 	@for b in build/release/bench/bench_*; do $$b; done
+	@bench/cli_bench.py build/release/apps/masscal/masscal examples
 
 clean:
 	rm -rf build
