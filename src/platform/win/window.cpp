@@ -197,6 +197,8 @@ bool DestroyWindow(CalWnd wnd) {
 
 bool IsWindow(CalWnd wnd) { return live_window(wnd) != nullptr; }
 
+std::uint64_t GetWindowSerial(CalWnd wnd) { return detail::serial_of(wnd); }
+
 CalWnd GetParent(CalWnd wnd) {
     CalWindow* w = live_window(wnd);
     return w ? w->parent : nullptr;

@@ -25,6 +25,9 @@ CalWnd CreateOwnedWindow(CalWnd owner, const CalRect& rect, const char* title, W
 // kMsgDestroy; device contexts still held become invalid.
 bool DestroyWindow(CalWnd wnd);
 bool IsWindow(CalWnd wnd);
+// Tells a window from any later one made at the same address: a number no
+// other window gets, 0 for no window.
+std::uint64_t GetWindowSerial(CalWnd wnd);
 CalWnd GetParent(CalWnd wnd);
 void* GetWindowUserData(CalWnd wnd);
 void SetWindowUserData(CalWnd wnd, void* user);

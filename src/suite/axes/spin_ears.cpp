@@ -1,6 +1,7 @@
 #include "suite/axes/spin_ears.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <mutex>
 
@@ -13,13 +14,21 @@ using namespace masscal::platform;
 
 namespace {
 
+// The serial tells the edit the ears were given to from a later window at
+// the same address.
+struct Ears {
+    std::uint64_t serial;
+    EarSettings settings;
+};
+
 std::mutex ears_mutex;
-std::map<CalWnd, EarSettings> ears;
+std::map<CalWnd, Ears> ears;
 
 // Forgets the ears of windows destroyed since, so a new window at the same
 // address starts without any.
 void prune() {
-    for (auto it = ears.begin(); it != ears.end();) it = IsWindow(it->first) ? std::next(it) : ears.erase(it);
+    for (auto it = ears.begin(); it != ears.end();)
+        it = GetWindowSerial(it->first) == it->second.serial ? std::next(it) : ears.erase(it);
 }
 
 bool settings_of(CalWnd edit, EarSettings* out) {
@@ -27,7 +36,7 @@ bool settings_of(CalWnd edit, EarSettings* out) {
     prune();
     const auto it = ears.find(edit);
     if (it == ears.end()) return false;
-    *out = it->second;
+    *out = it->second.settings;
     return true;
 }
 
@@ -35,10 +44,12 @@ bool settings_of(CalWnd edit, EarSettings* out) {
 
 int EarAddEars(CalWnd edit, int style, double acceleration, double step, double page, double max, double min,
                int decimals, int clamp, int notify) {
-    if (!IsWindow(edit)) return 0;
+    const std::uint64_t serial = GetWindowSerial(edit);
+    if (!serial) return 0;
     std::lock_guard<std::mutex> lock(ears_mutex);
     prune();
-    ears[edit] = EarSettings{style, acceleration, step, page, max, min, std::clamp(decimals, 0, 15), clamp, notify};
+    const EarSettings settings{style, acceleration, step, page, max, min, std::clamp(decimals, 0, 15), clamp, notify};
+    ears[edit] = Ears{serial, settings};
     return 1;
 }
 

@@ -1,0 +1,412 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "masscal/calib.h"
+#include "masscal/input.h"
+#include "platform/ui.hpp"
+#include "platform/win/dialog.hpp"
+#include "platform/win/messages.hpp"
+#include "platform/win/window.hpp"
+#include "support/recording_ui.hpp"
+
+using namespace masscal::platform;
+using masscal::testing::RecordingUi;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kCombo = 30;
+
+std::intptr_t quiet_proc(CalWnd, std::uint32_t, std::uintptr_t, std::intptr_t) { return 0; }
+
+constexpr ControlTemplate kControls[] = {
+    {kCombo, ControlKind::combo_box, "", 8, 8, 120, 80, kWsTabStop},
+    {kIdOk, ControlKind::default_push_button, "OK", 8, 90, 40, 14, kWsTabStop},
+};
+constexpr DialogTemplate kDialog{"REFS", nullptr, "References", "Helv", 8, kWsPopup | kWsCaption,
+                                 10, 10, 140, 110, kControls, 2};
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        set(value);
+    }
+    ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    void set(const char* value) {
+        if (value)
+            setenv(name_.c_str(), value, 1);
+        else
+            unsetenv(name_.c_str());
+    }
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+RawFileRef ref_in(const fs::path& dir, const char* name, const char* ext = "ref") {
+    RawFileRef r{};
+    r.wKind = 19;
+    std::snprintf(r.szDirectory, sizeof r.szDirectory, "%s", dir.c_str());
+    std::snprintf(r.szName, sizeof r.szName, "%s", name);
+    std::snprintf(r.szExtension, sizeof r.szExtension, "%s", ext);
+    r.nFunction = 1;
+    return r;
+}
+
+FileDialogRequest pick(const fs::path& dir, const char* name, const char* ext, double function = 1,
+                                 double selector = 0) {
+    FileDialogRequest r;
+    r.directory = dir.string();
+    r.name = name;
+    r.extension = ext;
+    r.function = function;
+    r.selector = selector;
+    return r;
+}
+
+class ReferenceCombo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::path(::testing::TempDir()) / ("masscal-refcombo-" + std::to_string(::getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+        dlg_ = CreateDialogIndirectParam(kDialog, nullptr, quiet_proc, 0);
+        ASSERT_NE(dlg_, nullptr);
+    }
+    void TearDown() override {
+        DestroyWindow(dlg_);
+        fs::remove_all(root_);
+    }
+    fs::path folder(const std::string& name, const std::vector<std::string>& files) {
+        const fs::path d = root_ / name;
+        fs::create_directories(d);
+        for (const std::string& f : files) std::ofstream(d / f) << "100.0 1\n";
+        return d;
+    }
+    std::vector<std::string> entries() {
+        std::vector<std::string> out;
+        const auto n = SendDlgItemMessage(dlg_, kCombo, kCbGetCount, 0, 0);
+        for (std::intptr_t i = 0; i < n; ++i) {
+            char text[300] = "";
+            SendDlgItemMessage(dlg_, kCombo, kCbGetLbText, static_cast<std::uintptr_t>(i),
+                               reinterpret_cast<std::intptr_t>(text));
+            out.emplace_back(text);
+        }
+        return out;
+    }
+    std::string selected() {
+        const auto i = SendDlgItemMessage(dlg_, kCombo, kCbGetCurSel, 0, 0);
+        if (i < 0) return "(none)";
+        return entries().at(static_cast<std::size_t>(i));
+    }
+    void clear() { SendDlgItemMessage(dlg_, kCombo, kCbResetContent, 0, 0); }
+
+    RecordingUi ui_;
+    fs::path root_;
+    CalWnd dlg_ = nullptr;
+};
+
+TEST_F(ReferenceCombo, ListsTheRefFilesSortedAndSelectsByNamePrefix) {
+    const fs::path d = folder("refs", {"peg.ref", "Air.ref", "csi.REF", "notes.txt", "peg.ref.bak"});
+    fs::create_directories(d / "folder.ref");  // not a file
+    struct Case {
+        const char* name;
+        const char* selected;
+    } cases[] = {
+        {"peg", "peg.ref"}, {"AIR", "Air.ref"}, {"c", "csi.REF"}, {"", "Air.ref"}, {"nothing", "(none)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& dir : {d.string(), d.string() + "/"}) {
+            clear();
+            RawFileRef ref = ref_in(dir, c.name);
+            const RawFileRef before = ref;
+            ASSERT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 1);
+            EXPECT_EQ(entries(), (std::vector<std::string>{"Air.ref", "csi.REF", "peg.ref"}));
+            EXPECT_EQ(selected(), c.selected);
+            EXPECT_EQ(std::memcmp(&before, &ref, sizeof ref), 0);
+        }
+    }
+    EXPECT_TRUE(ui_.calls.empty());
+    EXPECT_TRUE(ui_.file_dialogs.empty());
+}
+
+TEST_F(ReferenceCombo, EntriesAreAddedToWhatIsThere) {
+    const fs::path d = folder("refs", {"b.ref"});
+    SendDlgItemMessage(dlg_, kCombo, kCbAddString, 0, reinterpret_cast<std::intptr_t>("first"));
+    RawFileRef ref = ref_in(d, "b");
+    ASSERT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"first", "b.ref"}));
+    EXPECT_EQ(selected(), "b.ref");
+}
+
+TEST_F(ReferenceCombo, WithoutRefFilesTheUserPicksOneElsewhere) {
+    const fs::path empty = folder("empty", {"spectrum.txt"});
+    const fs::path other = folder("other", {"air.ref", "peg.ref"});
+    RawFileRef ref = ref_in(empty, "peg");
+    ref.nFunction = 4;
+    ref.nIndex = 2;
+    ref.wKind = 0;
+    ui_.file_answers.push_back(pick(other, "air", "ref", 4, 3.9));
+    ASSERT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 1);
+
+    ASSERT_EQ(ui_.calls.size(), 1u);
+    EXPECT_EQ(ui_.calls[0].text, "Unable to find any reference files in the directory " + empty.string() + ".");
+    EXPECT_EQ(ui_.calls[0].caption, "Instrument Calibration");
+    EXPECT_EQ(ui_.calls[0].type, static_cast<std::uint32_t>(CAL_MB_ICONEXCLAMATION));
+    EXPECT_EQ(ui_.calls[0].owner, dlg_);
+    // The file dialog starts from the current reference.
+    ASSERT_EQ(ui_.file_dialogs.size(), 1u);
+    EXPECT_EQ(ui_.file_dialog_owners[0], dlg_);
+    EXPECT_EQ(ui_.file_dialogs[0].directory, empty.string());
+    EXPECT_EQ(ui_.file_dialogs[0].name, "peg");
+    EXPECT_EQ(ui_.file_dialogs[0].extension, "ref");
+    EXPECT_EQ(ui_.file_dialogs[0].function, 4.0);
+    EXPECT_EQ(ui_.file_dialogs[0].selector, 2.0);
+
+    EXPECT_EQ(entries(), (std::vector<std::string>{"air.ref", "peg.ref"}));
+    EXPECT_EQ(selected(), "air.ref");
+    EXPECT_STREQ(ref.szDirectory, other.c_str());
+    EXPECT_STREQ(ref.szName, "air");
+    EXPECT_STREQ(ref.szExtension, "ref");
+    EXPECT_EQ(ref.wKind, CAL_FILEREF_KIND_PLAIN);
+    EXPECT_EQ(ref.nFunction, 1);
+    EXPECT_EQ(ref.nIndex, 3);
+}
+
+TEST_F(ReferenceCombo, AMissingDirectoryIsReportedLikeAnEmptyOne) {
+    RawFileRef ref = ref_in(root_ / "gone", "air");
+    EXPECT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 0);
+    ASSERT_EQ(ui_.calls.size(), 1u);
+    EXPECT_EQ(ui_.calls[0].text,
+              "Unable to find any reference files in the directory " + (root_ / "gone").string() + ".");
+    EXPECT_EQ(ui_.file_dialogs.size(), 1u);
+    // Cancelled: the reference is as it was.
+    EXPECT_STREQ(ref.szDirectory, (root_ / "gone").c_str());
+}
+
+TEST_F(ReferenceCombo, TheExtensionRefIsRecognisedInAnyCase) {
+    const fs::path empty = folder("empty", {});
+    const fs::path other = folder("other", {"AIR.REF"});
+    RawFileRef ref = ref_in(empty, "x");
+    ui_.file_answers.push_back(pick(other, "AIR", "REF"));
+    ASSERT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"AIR.REF"}));
+    EXPECT_EQ(ui_.calls.size(), 1u);
+}
+
+TEST_F(ReferenceCombo, OtherPicksAskAgainUntilCancelled) {
+    const fs::path empty = folder("empty", {});
+    const fs::path other = folder("other", {"air.ref", "data.txt"});
+    RawFileRef ref = ref_in(empty, "air");
+    ui_.file_answers.push_back(pick(other, "data", "txt"));
+    ui_.file_answers.push_back(pick(other, "data", "raw"));
+    ui_.file_answers.push_back(std::nullopt);
+    EXPECT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 0);
+    // The first folder is looked at each time: nothing is listed from the other.
+    EXPECT_EQ(ui_.calls.size(), 3u);
+    EXPECT_EQ(ui_.file_dialogs.size(), 3u);
+    EXPECT_TRUE(entries().empty());
+    for (const auto& call : ui_.calls) EXPECT_EQ(call.caption, "Instrument Calibration");
+    // Each new dialog starts from the previous pick.
+    EXPECT_EQ(ui_.file_dialogs[2].name, "data");
+    EXPECT_EQ(ui_.file_dialogs[2].extension, "raw");
+}
+
+TEST_F(ReferenceCombo, AfterOtherPicksARefPickEndsTheSearch) {
+    const fs::path empty = folder("empty", {});
+    const fs::path other = folder("other", {"air.ref", "data.txt"});
+    RawFileRef ref = ref_in(empty, "air");
+    ui_.file_answers.push_back(pick(other, "data", "txt"));
+    ui_.file_answers.push_back(pick(other, "air", "ref"));
+    ASSERT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 1);
+    EXPECT_EQ(ui_.calls.size(), 2u);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"air.ref"}));
+    EXPECT_EQ(selected(), "air.ref");
+}
+
+TEST_F(ReferenceCombo, TheSecondSelectorIsTruncatedAndKeptInRange) {
+    const fs::path empty = folder("empty", {});
+    const fs::path other = folder("other", {"air.ref"});
+    struct Case {
+        double selector;
+        std::int32_t index;
+    } cases[] = {
+        {0.0, 0},
+        {7.99, 7},
+        {-2.5, -2},
+        {1e12, std::numeric_limits<std::int32_t>::max()},
+        {-1e12, std::numeric_limits<std::int32_t>::min()},
+        {std::numeric_limits<double>::quiet_NaN(), 0},
+        {std::numeric_limits<double>::infinity(), std::numeric_limits<std::int32_t>::max()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.selector);
+        clear();
+        RawFileRef ref = ref_in(empty, "air");
+        ref.nIndex = 55;
+        ui_.file_answers.push_back(pick(other, "air", "ref", 9, c.selector));
+        ASSERT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 1);
+        EXPECT_EQ(ref.nIndex, c.index);
+        EXPECT_EQ(ref.nFunction, 1);
+    }
+}
+
+TEST_F(ReferenceCombo, LongPicksAreCutToTheReferenceFields) {
+    const fs::path empty = folder("empty", {});
+    RawFileRef ref = ref_in(empty, "air");
+    // Cancelled at the second ask: the long pick is what the reference holds.
+    const std::string name(600, 'n'), ext(600, 'e');
+    ui_.file_answers.push_back(pick(std::string(600, 'd'), name.c_str(), ext.c_str()));
+    ui_.file_answers.push_back(std::nullopt);
+    EXPECT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 0);
+    EXPECT_EQ(std::string(ref.szDirectory), std::string(sizeof ref.szDirectory - 1, 'd'));
+    EXPECT_EQ(std::string(ref.szName), std::string(sizeof ref.szName - 1, 'n'));
+    EXPECT_EQ(std::string(ref.szExtension), std::string(sizeof ref.szExtension - 1, 'e'));
+}
+
+TEST_F(ReferenceCombo, NoComboOrNoReferenceFillsNothing) {
+    RawFileRef ref = ref_in(root_, "air");
+    EXPECT_EQ(CalFillReferenceCombo(dlg_, 999, &ref), 0);
+    EXPECT_EQ(CalFillReferenceCombo(dlg_, kCombo, nullptr), 0);
+    EXPECT_EQ(CalFillReferenceCombo(nullptr, kCombo, &ref), 0);
+    EXPECT_TRUE(ui_.calls.empty());
+}
+
+// The user's editor, played by a script that writes down its arguments.
+class ReferenceEditor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::path(::testing::TempDir()) / ("masscal-refedit-" + std::to_string(::getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+        out_ = root_ / "arguments";
+        editor_ = root_ / "editor";
+        // Shell built-ins only, so PATH may be changed; "END" marks a complete file.
+        std::ofstream(editor_) << "#!/bin/sh\n{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; printf 'END\\n'; } > '"
+                               << out_.string() << "'\n";
+        fs::permissions(editor_, fs::perms::owner_all);
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    // The arguments the editor got, once it has run (nullopt: not within 5 s).
+    std::optional<std::vector<std::string>> arguments() {
+        for (int i = 0; i < 500; ++i) {
+            const std::string text = slurp(out_);
+            if (text.size() >= 4 && text.compare(text.size() - 4, 4, "END\n") == 0) {
+                std::vector<std::string> lines;
+                std::istringstream in(text);
+                for (std::string line; std::getline(in, line);) lines.push_back(line);
+                lines.pop_back();
+                return lines;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return std::nullopt;
+    }
+
+    fs::path root_, out_, editor_;
+};
+
+TEST_F(ReferenceEditor, VisualThenEditorIsStartedOnThePath) {
+    const std::string e = editor_.string();
+    struct Case {
+        const char* visual;
+        const char* editor;
+    } cases[] = {
+        {e.c_str(), nullptr},
+        {e.c_str(), "/nonexistent/editor"},
+        {"", e.c_str()},
+        {nullptr, e.c_str()},
+    };
+    const fs::path refs = root_ / "refs";
+    RawFileRef ref = ref_in(refs.string() + "/", "air");
+    const std::string path = refs.string() + "/air.ref";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.visual ? c.visual : "(unset)") + " / " + (c.editor ? c.editor : "(unset)"));
+        fs::remove(out_);
+        ScopedEnv visual("VISUAL", c.visual);
+        ScopedEnv editor("EDITOR", c.editor);
+        ASSERT_EQ(CalEditRefFile(nullptr, &ref), 1);
+        EXPECT_STREQ(GetCalError(), (e + " " + path).c_str());
+        const auto args = arguments();
+        ASSERT_TRUE(args.has_value()) << "the editor did not run";
+        EXPECT_EQ(*args, std::vector<std::string>{path});
+    }
+}
+
+TEST_F(ReferenceEditor, TheCommandMayCarryItsOwnArguments) {
+    ScopedEnv visual("VISUAL", (editor_.string() + " --wait -n").c_str());
+    fs::remove(out_);
+    RawFileRef ref = ref_in(root_, "air");
+    ASSERT_EQ(CalEditRefFile(nullptr, &ref), 1);
+    const auto args = arguments();
+    ASSERT_TRUE(args.has_value());
+    EXPECT_EQ(*args, (std::vector<std::string>{"--wait", "-n", (root_ / "air.ref").string()}));
+}
+
+TEST_F(ReferenceEditor, ThePathReachesTheEditorUninterpreted) {
+    ScopedEnv visual("VISUAL", editor_.c_str());
+    const fs::path refs = root_ / "my refs" / "it's \"here\"";
+    const std::string name = "a $(touch pwned) `touch pwned2` ; b*";
+    RawFileRef ref = ref_in(refs, name.c_str(), "r e f");
+    fs::remove(out_);
+    ASSERT_EQ(CalEditRefFile(nullptr, &ref), 1);
+    const std::string path = refs.string() + "/" + name + ".r e f";
+    EXPECT_STREQ(GetCalError(), (editor_.string() + " " + path).c_str());
+    const auto args = arguments();
+    ASSERT_TRUE(args.has_value());
+    EXPECT_EQ(*args, std::vector<std::string>{path});
+    EXPECT_FALSE(fs::exists("pwned"));
+    EXPECT_FALSE(fs::exists("pwned2"));
+}
+
+TEST_F(ReferenceEditor, WithoutEitherVariableTheDesktopHandlerIsUsed) {
+    // A stand-in for the desktop's handler, found through PATH.
+    fs::copy_file(editor_, root_ / "xdg-open");
+    fs::permissions(root_ / "xdg-open", fs::perms::owner_all);
+    ScopedEnv visual("VISUAL", nullptr);
+    ScopedEnv editor("EDITOR", "");
+    ScopedEnv path("PATH", root_.c_str());
+    fs::remove(out_);
+    RawFileRef ref = ref_in(root_, "air");
+    ASSERT_EQ(CalEditRefFile(nullptr, &ref), 1);
+    EXPECT_STREQ(GetCalError(), ("xdg-open " + (root_ / "air.ref").string()).c_str());
+    const auto args = arguments();
+    ASSERT_TRUE(args.has_value());
+    EXPECT_EQ(*args, std::vector<std::string>{(root_ / "air.ref").string()});
+}
+
+TEST_F(ReferenceEditor, NoReferenceStartsNothing) {
+    ScopedEnv visual("VISUAL", editor_.c_str());
+    fs::remove(out_);
+    EXPECT_EQ(CalEditRefFile(nullptr, nullptr), 0);
+}
+
+}  // namespace
