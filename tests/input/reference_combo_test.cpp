@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -22,9 +21,11 @@
 #include "platform/win/messages.hpp"
 #include "platform/win/window.hpp"
 #include "support/recording_ui.hpp"
+#include "support/scoped_env.hpp"
 
 using namespace masscal::platform;
 using masscal::testing::RecordingUi;
+using masscal::testing::ScopedEnv;
 
 namespace {
 
@@ -40,27 +41,6 @@ constexpr ControlTemplate kControls[] = {
 };
 constexpr DialogTemplate kDialog{"REFS", nullptr, "References", "Helv", 8, kWsPopup | kWsCaption,
                                  10, 10, 140, 110, kControls, 2};
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        set(value);
-    }
-    ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    void set(const char* value) {
-        if (value)
-            setenv(name_.c_str(), value, 1);
-        else
-            unsetenv(name_.c_str());
-    }
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 std::string slurp(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -90,12 +70,18 @@ FileDialogRequest pick(const fs::path& dir, const char* name, const char* ext, d
     return r;
 }
 
+// An empty scratch folder of this process.
+fs::path fresh_folder(const std::string& prefix) {
+    const fs::path d = fs::path(::testing::TempDir()) / (prefix + std::to_string(::getpid()));
+    fs::remove_all(d);
+    fs::create_directories(d);
+    return d;
+}
+
 class ReferenceCombo : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::path(::testing::TempDir()) / ("masscal-refcombo-" + std::to_string(::getpid()));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
+        root_ = fresh_folder("masscal-refcombo-");
         dlg_ = CreateDialogIndirectParam(kDialog, nullptr, quiet_proc, 0);
         ASSERT_NE(dlg_, nullptr);
     }
@@ -303,9 +289,7 @@ TEST_F(ReferenceCombo, NoComboOrNoReferenceFillsNothing) {
 class ReferenceEditor : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::path(::testing::TempDir()) / ("masscal-refedit-" + std::to_string(::getpid()));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
+        root_ = fresh_folder("masscal-refedit-");
         out_ = root_ / "arguments";
         editor_ = root_ / "editor";
         // Shell built-ins only, so PATH may be changed; "END" marks a complete file.

@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "../fileaccess/temp_files.hpp"
 #include "platform/win/window.hpp"
 #include "suite/settings/settings.hpp"
 #include "suite/settings/window_position.hpp"
+#include "support/scoped_env.hpp"
 
 using namespace masscal::platform;
 
@@ -16,26 +15,8 @@ namespace {
 
 using masscal::testing::slurp;
 using masscal::testing::spit;
+using masscal::testing::ScopedEnv;
 using masscal::testing::TempDir;
-
-class ScopedSettingsFile {
-public:
-    explicit ScopedSettingsFile(const std::string& path) {
-        if (const char* old = std::getenv("MASSCAL_SETTINGS")) old_ = old;
-        setenv("MASSCAL_SETTINGS", path.c_str(), 1);
-    }
-    ~ScopedSettingsFile() {
-        if (old_)
-            setenv("MASSCAL_SETTINGS", old_->c_str(), 1);
-        else
-            unsetenv("MASSCAL_SETTINGS");
-    }
-    ScopedSettingsFile(const ScopedSettingsFile&) = delete;
-    ScopedSettingsFile& operator=(const ScopedSettingsFile&) = delete;
-
-private:
-    std::optional<std::string> old_;
-};
 
 constexpr CalRect kSentinel{-7, -7, -7, -7};
 
@@ -53,7 +34,7 @@ protected:
     }
     TempDir dir_;
     std::string file_ = dir_.file("settings.ini");
-    ScopedSettingsFile settings_{file_};
+    ScopedEnv settings_{"MASSCAL_SETTINGS", file_.c_str()};
 };
 
 TEST_F(WindowPosition, StoredAsOneValueAndReadBack) {
