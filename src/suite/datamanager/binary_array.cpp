@@ -146,6 +146,51 @@ bool base64_decode(std::string_view text, std::vector<unsigned char>& out) {
     return true;
 }
 
+std::string base64_encode(const unsigned char* p, std::size_t n) {
+    static const char* a = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((n + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; n - i >= 3; i += 3) {
+        const std::uint32_t v = (std::uint32_t{p[i]} << 16) | (std::uint32_t{p[i + 1]} << 8) | p[i + 2];
+        const char group[4] = {a[v >> 18], a[(v >> 12) & 63], a[(v >> 6) & 63], a[v & 63]};
+        out.append(group, 4);
+    }
+    if (i < n) {
+        const bool two = n - i == 2;
+        const std::uint32_t v = (std::uint32_t{p[i]} << 16) | (two ? std::uint32_t{p[i + 1]} << 8 : 0u);
+        const char group[4] = {a[v >> 18], a[(v >> 12) & 63], two ? a[(v >> 6) & 63] : '=', '='};
+        out.append(group, 4);
+    }
+    return out;
+}
+
+bool encode_double_array(const std::vector<double>& values, bool zlib, std::string& out, std::string& error) {
+    if (values.size() > SIZE_MAX / 8) {
+        error = "the array is too large";
+        return false;
+    }
+    std::vector<unsigned char> bytes(values.size() * 8);
+    if (!values.empty()) std::memcpy(bytes.data(), values.data(), bytes.size());
+    if (!zlib) {
+        out = base64_encode(bytes.data(), bytes.size());
+        return true;
+    }
+    if (bytes.size() > ULONG_MAX / 2) {
+        error = "the array is too large to compress";
+        return false;
+    }
+    uLongf packedLen = compressBound(static_cast<uLong>(bytes.size()));
+    std::vector<unsigned char> packed(packedLen);
+    if (compress2(packed.data(), &packedLen, bytes.data(), static_cast<uLong>(bytes.size()), Z_DEFAULT_COMPRESSION) !=
+        Z_OK) {
+        error = "the array cannot be compressed";
+        return false;
+    }
+    out = base64_encode(packed.data(), packedLen);
+    return true;
+}
+
 bool decode_number_array(std::string_view base64, bool zlib, NumberType type, std::size_t count,
                          std::vector<double>& out, std::string& error) {
     return decode_into(base64, zlib, type, count, out, error);

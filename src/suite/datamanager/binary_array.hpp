@@ -1,5 +1,5 @@
-// Decoding of the base64 (optionally zlib-compressed) number arrays of data
-// files.
+// Decoding and encoding of the base64 (optionally zlib-compressed) number
+// arrays of data files.
 #pragma once
 
 #include <cstddef>
@@ -24,5 +24,12 @@ bool decode_number_array(std::string_view base64, bool zlib, NumberType type, st
 // The same into floats (masses and intensities are kept as 32-bit floats).
 bool decode_float_array(std::string_view base64, bool zlib, NumberType type, std::size_t count,
                         std::vector<float>& out, std::string& error);
+
+// Base64 text of the bytes (with padding, no line breaks).
+std::string base64_encode(const unsigned char* data, std::size_t size);
+
+// The base64 text of values as little-endian 64-bit floats, deflated first
+// when zlib is set. false with a message when it cannot be made.
+bool encode_double_array(const std::vector<double>& values, bool zlib, std::string& out, std::string& error);
 
 }  // namespace masscal::dm

@@ -1,0 +1,25 @@
+// A copy of an mzML document with the m/z values of its spectra mapped
+// through a function. The copy is the original text with only the m/z
+// arrays (their data, encodedLength and number type) replaced, and, in an
+// indexed document, the index offsets and the file checksum recomputed.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace masscal::dm {
+
+using MassMapping = std::function<double(double)>;
+
+// Writes the copy of text into out and the number of spectra whose m/z
+// array was replaced into rewritten. Empty arrays are left as they are;
+// replaced arrays hold 64-bit floats, compressed as before. false with a
+// one-line message in error (out is then unspecified) when the document is
+// not mzML, an m/z array cannot be decoded or changed, a mapped value is not
+// a finite number, or the index cannot be recomputed.
+bool rewrite_mzml(std::string_view text, const MassMapping& map, std::string& out, std::size_t& rewritten,
+                  std::string& error);
+
+}  // namespace masscal::dm
