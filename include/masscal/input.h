@@ -27,6 +27,15 @@ MASSCAL_API int32_t CalReadDataParams(RawFileRef* pFile, _TOFCALIBRATION* pTof);
  * with it ("" when none). Valid until the next call into the library. */
 MASSCAL_API const char* CalGetDataError(void);
 
+/* Writes pszOut as a copy of the mzML file pszIn in which each m/z value x
+ * of every spectrum is replaced by the mass function's value at x (stored
+ * as 64-bit floats, compressed as before); everything else is kept byte for
+ * byte, except that an index and file checksum are recomputed. Empty
+ * spectra are left as they are. Returns the number of spectra whose m/z
+ * array was rewritten, or -1 with nothing written and the reason in
+ * CalGetDataError (pszOut naming the input file is refused). */
+MASSCAL_API int32_t CalApplyToMzml(const RawCalibCoEffs* pMassFunc, const char* pszIn, const char* pszOut);
+
 /* Fills the combo box nComboId of hDlg with the .ref files of the
  * reference's folder and selects the entry that begins with its name.
  * Without any there, the message "Unable to find any reference files in the

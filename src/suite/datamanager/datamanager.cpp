@@ -333,6 +333,7 @@ std::string reference_path(const RawFileRef& ref) {
 
 const char* dm_last_error() { return t_lastError.c_str(); }
 void dm_clear_error() { t_lastError.clear(); }
+void dm_set_error(std::string text) { t_lastError = std::move(text); }
 int dm_open_handle_count() { return g_openHandles.load(); }
 
 void dm_clear_file_cache() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "masscal/records.h"
 #include "suite/datamanager/records.hpp"
@@ -46,6 +47,8 @@ int DmRawIsAccurateMass(const RawFileRef* ref, std::uint16_t* word);
 // it names the file and what is wrong with it. Kept until the next failure.
 const char* dm_last_error();
 void dm_clear_error();
+// Records a failure of another operation on data files in the same place.
+void dm_set_error(std::string text);
 
 // Number of handles not yet released (all threads); for leak checks.
 int dm_open_handle_count();
