@@ -73,6 +73,19 @@ int apply_to_peak_list(const RawCalibCoEffs& c, const std::string& data, const s
     return kOk;
 }
 
+// Every spectrum's m/z array through the calibration; the rest of the file as it was.
+int apply_to_mzml(const RawCalibCoEffs& c, const std::string& data, const std::string& out) {
+    const int32_t spectra = CalApplyToMzml(&c, data.c_str(), out.c_str());
+    if (spectra < 0) {
+        const std::string e = CalGetDataError() ? CalGetDataError() : "";
+        if (e.empty()) return fail(kBadInput, data, "cannot be calibrated");
+        // Most reasons name the file already.
+        return fail(kBadInput, e.find(data) == std::string::npos ? data : "", e);
+    }
+    std::printf("%d spectra calibrated with %s into %s\n", spectra, poly_text(c).c_str(), out.c_str());
+    return kOk;
+}
+
 }  // namespace
 
 int run_apply(const std::string& calFile, const std::string& data, const std::string& out, int function) {
@@ -86,7 +99,7 @@ int run_apply(const std::string& calFile, const std::string& data, const std::st
     RawCalibCoEffs c{};
     std::string why;
     if (!stored_calibration(calFile, function, c, why)) return fail(kBadInput, calFile, why);
-    if (mzml) return fail(kBadInput, data, "apply writes peak lists only (.txt, .csv, .tsv)");
+    if (mzml) return apply_to_mzml(c, data, out);
     return apply_to_peak_list(c, data, out);
 }
 

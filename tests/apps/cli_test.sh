@@ -173,6 +173,31 @@ expect "apply without calibration" 2 "none.cal" -- apply "$T/none.cal" "$EX/nai_
 ! ls "$T"/n7.txt "$T"/n8.txt >/dev/null 2>&1
 check "apply writes nothing on failure" $?
 
+# apply to mzML: the calibrated file needs no further correction; the input is never overwritten.
+expect "calibrate profile for apply" 0 "" -- calibrate "$EX/nai_profile.mzML" "$EX/nai.ref" --out "$T/p.cal" --json
+python3 -c "import json,sys; assert max(abs(m['error_ppm']) for m in json.load(open(sys.argv[1]))['matches']) > 20" "$T/out"
+check "profile carries an error before apply" $?
+expect "apply mzML" 0 "" -- apply "$T/p.cal" "$EX/nai_profile.mzML" -o "$T/applied.mzML"
+grep -q "^1 spectra calibrated" "$T/out" && grep -q 'accession="MS:1000523"' "$T/applied.mzML"
+check "apply mzML reports the spectra and writes 64-bit arrays" $?
+expect "calibrate applied mzML" 0 "" -- calibrate "$T/applied.mzML" "$EX/nai.ref" --json
+python3 - "$T/out" <<'PY'
+import json, sys
+j = json.load(open(sys.argv[1]))
+assert j["statistics"]["matches"] >= 15
+assert max(abs(m["error_ppm"]) for m in j["matches"]) < 15, j["matches"]
+PY
+check "applied mzML masses are calibrated" $?
+cp "$EX/nai_profile.mzML" "$T/same.mzML"
+expect "apply mzML onto its input" 2 "overwrite" -- apply "$T/p.cal" "$T/same.mzML" -o "$T/same.mzML"
+cmp -s "$EX/nai_profile.mzML" "$T/same.mzML"
+check "mzML input left alone" $?
+printf '<x>' >"$T/bad.mzML"
+expect "apply bad mzML" 2 "bad.mzML: not an mzML document" -- apply "$T/p.cal" "$T/bad.mzML" -o "$T/n10.mzML"
+expect "apply mzML into a missing folder" 2 "cannot write" -- apply "$T/p.cal" "$EX/nai_profile.mzML" -o "$T/none/n.mzML"
+! ls "$T"/n10.mzML "$T"/n10.mzML.* "$T"/none >/dev/null 2>&1
+check "apply mzML writes nothing on failure" $?
+
 # batch: every file gets its line; a bad file never stops the others.
 mkdir "$T/batch"
 for i in 1 2 3 4 5; do cp "$EX/nai_tof.txt" "$T/batch/s$i.txt"; done
