@@ -11,6 +11,7 @@
 #include <numeric>
 
 #include "suite/datamanager/binary_array.hpp"
+#include "suite/datamanager/mzml_terms.hpp"
 #include "suite/datamanager/text_number.hpp"
 
 namespace masscal::dm {
@@ -27,13 +28,7 @@ constexpr const char* kWindowLower = "MS:1000501";
 constexpr const char* kWindowUpper = "MS:1000500";
 constexpr const char* kLowestObserved = "MS:1000528";
 constexpr const char* kHighestObserved = "MS:1000527";
-constexpr const char* kMzArray = "MS:1000514";
 constexpr const char* kIntensityArray = "MS:1000515";
-constexpr const char* kFloat32 = "MS:1000521";
-constexpr const char* kFloat64 = "MS:1000523";
-constexpr const char* kInt32 = "MS:1000519";
-constexpr const char* kInt64 = "MS:1000522";
-constexpr const char* kZlib = "MS:1000574";
 constexpr const char* kNoCompression = "MS:1000576";
 constexpr const char* kTimeOfFlight = "MS:1000084";
 constexpr const char* kOrbitrap = "MS:1000484";
@@ -84,21 +79,13 @@ private:
     std::unique_ptr<char[]> buffer_;
     pugi::xml_document doc_;
     std::string name_;
-    std::map<std::string, pugi::xml_node> groups_;
+    ParamGroups groups_;
     std::vector<Function> functions_;
     mutable std::mutex rangeMutex_;
 };
 
 pugi::xml_node MzmlFile::find_cv(pugi::xml_node node, const char* accession) const {
-    for (pugi::xml_node c : node.children("cvParam"))
-        if (std::strcmp(c.attribute("accession").value(), accession) == 0) return c;
-    for (pugi::xml_node r : node.children("referenceableParamGroupRef")) {
-        auto it = groups_.find(r.attribute("ref").value());
-        if (it == groups_.end()) continue;
-        for (pugi::xml_node c : it->second.children("cvParam"))
-            if (std::strcmp(c.attribute("accession").value(), accession) == 0) return c;
-    }
-    return {};
+    return find_cv_param(node, groups_, accession);
 }
 
 Analyzers MzmlFile::analyzers_of(pugi::xml_node config) const {
@@ -328,9 +315,7 @@ bool MzmlFile::decode(pugi::xml_node sp, Spectrum& out, std::string& error) cons
 // True when an array names any compression term other than zlib or none;
 // the compression terms of mzML all lie in these accession ranges.
 bool MzmlFile::has_any_cv_prefix(pugi::xml_node arr) const {
-    static const char* const kOther[] = {"MS:1002312", "MS:1002313", "MS:1002314", "MS:1002746", "MS:1002747",
-                                         "MS:1002748", "MS:1003088", "MS:1003089", "MS:1003090"};
-    for (const char* acc : kOther)
+    for (const char* acc : kOtherCompressionTerms)
         if (has_cv(arr, acc)) return true;
     return false;
 }

@@ -12,25 +12,15 @@
 #include <vector>
 
 #include "suite/datamanager/binary_array.hpp"
+#include "suite/datamanager/mzml_terms.hpp"
 #include "suite/datamanager/text_number.hpp"
 #include "suite/utility/sha1.hpp"
 
 namespace masscal::dm {
 namespace {
 
-constexpr const char* kMzArray = "MS:1000514";
-constexpr const char* kFloat32 = "MS:1000521";
-constexpr const char* kFloat64 = "MS:1000523";
-constexpr const char* kInt32 = "MS:1000519";
-constexpr const char* kInt64 = "MS:1000522";
-constexpr const char* kZlib = "MS:1000574";
 constexpr std::string_view kFloat64Name = "64-bit float";
 constexpr std::size_t kDigestLength = 40;
-
-// Compression terms other than zlib and none; arrays using them are not
-// touched (the reader refuses them too).
-constexpr const char* kOtherCompression[] = {"MS:1002312", "MS:1002313", "MS:1002314", "MS:1002746", "MS:1002747",
-                                             "MS:1002748", "MS:1003088", "MS:1003089", "MS:1003090"};
 
 struct Failure {
     std::string text;
@@ -86,7 +76,7 @@ private:
     const MassMapping& map_;
     pugi::xml_document doc_;
     std::unique_ptr<char[]> buffer_;
-    std::map<std::string, pugi::xml_node, std::less<>> groups_;
+    ParamGroups groups_;
     std::map<std::string, std::size_t, std::less<>> spectrumAt_, chromatogramAt_;
     std::vector<Edit> edits_;
     // Where the checksum's start tag ends in the original text (at its "/>"
@@ -167,15 +157,7 @@ void Rewriter::replace_content(const StartTag& tag, std::string_view name, std::
 }
 
 pugi::xml_node Rewriter::find_cv(pugi::xml_node node, const char* accession) const {
-    for (pugi::xml_node c : node.children("cvParam"))
-        if (std::strcmp(c.attribute("accession").value(), accession) == 0) return c;
-    for (pugi::xml_node r : node.children("referenceableParamGroupRef")) {
-        auto it = groups_.find(r.attribute("ref").value());
-        if (it == groups_.end()) continue;
-        for (pugi::xml_node c : it->second.children("cvParam"))
-            if (std::strcmp(c.attribute("accession").value(), accession) == 0) return c;
-    }
-    return {};
+    return find_cv_param(node, groups_, accession);
 }
 
 bool Rewriter::rewrite_spectrum(pugi::xml_node sp) {
@@ -228,7 +210,7 @@ bool Rewriter::rewrite_spectrum(pugi::xml_node sp) {
                 fail(where + "the number type of the m/z array comes from the parameter group '" + t.group +
                      "', which other arrays may share; it cannot be changed to 64-bit float");
 
-    for (const char* acc : kOtherCompression)
+    for (const char* acc : kOtherCompressionTerms)
         if (has_cv(mz, acc)) fail(where + "the compression of the m/z array is not supported (only zlib or none)");
     const bool zlib = has_cv(mz, kZlib);
 
