@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <limits>
-#include <regex>
 
 #include "suite/datamanager/mzml_backend.hpp"
 #include "suite/datamanager/mzml_docs.hpp"
@@ -68,11 +67,13 @@ void expect_rewritten(const std::string& in, const Result& r) {
 // Every index offset points at the start tag of the element it names, the
 // list offset at <indexList, and the checksum is that of the text before it.
 void expect_index_true(const std::string& text) {
-    const std::regex offset("<offset idRef=\"([^\"]*)\">([0-9]+)</offset>");
+    const std::string open = "<offset idRef=\"";
     int seen = 0;
-    for (std::sregex_iterator it(text.begin(), text.end(), offset), end; it != end; ++it, ++seen) {
-        const std::string id = (*it)[1];
-        const std::size_t at = std::stoul((*it)[2]);
+    for (std::size_t p = text.find(open); p != std::string::npos; p = text.find(open, p + 1), ++seen) {
+        const std::size_t idEnd = text.find('"', p + open.size());
+        const std::string id = text.substr(p + open.size(), idEnd - p - open.size());
+        ASSERT_EQ(text.compare(idEnd, 2, "\">"), 0);
+        const std::size_t at = std::stoul(text.substr(idEnd + 2));
         ASSERT_LT(at, text.size());
         const std::string tag = text.substr(at, text.find('>', at) - at);
         EXPECT_TRUE(tag.rfind("<spectrum ", 0) == 0 || tag.rfind("<chromatogram ", 0) == 0) << tag;
