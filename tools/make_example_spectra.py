@@ -4,7 +4,9 @@
 nai_tof.txt    time-of-flight peak list of sodium iodide clusters: the mass
                scale carries a square-root-of-mass error (a flight-time offset
                and a small length error), 2 ppm noise, background peaks with
-               13C isotopes, widths, and a few flagged (saturated) peaks.
+               13C isotopes, mass uncertainties (the 2 ppm standard deviation
+               of each centroid, in the width column), and a few flagged
+               (saturated) peaks.
 nai_quad.txt   quadrupole-like unit-resolution peak list of the same clusters:
                masses to 0.1 amu with a linear offset.
 nai_profile.mzML  the TOF spectrum as a profile (Gaussian peaks) in mzML.
@@ -33,6 +35,10 @@ def reference():
     return peaks
 
 
+RESOLUTION = 12000.0  # m / full width at half height of the profile peaks
+NOISE_PPM = 2.0  # standard deviation of a centroid
+
+
 def tof_error(m):
     # measured sqrt(m) = (1 + 15 ppm) sqrt(m) + 0.0004: the error grows like sqrt(m) and m.
     s = math.sqrt(m) * (1.0 + 15e-6) + 0.0004
@@ -44,16 +50,16 @@ def peaks_tof(rng):
     for i, (m, inten) in enumerate(reference()):
         if m < 100.0:
             continue
-        meas = m + tof_error(m) + rng.gauss(0.0, 2e-6 * m)
+        meas = m + tof_error(m) + rng.gauss(0.0, NOISE_PPM * 1e-6 * m)
         height = 5000.0 * inten / 100.0 * rng.uniform(0.9, 1.1)
         flags = 2 if i in (4, 9) else 0  # saturated: kept out of the matches
-        out.append((meas, height, flags, m / 12000.0))
+        out.append((meas, height, flags, m / RESOLUTION, NOISE_PPM * 1e-6 * m))
     for k in range(12):  # background series with isotopes
         m = 120.0 + 173.37 * k + rng.uniform(0, 20)
         h = rng.uniform(50, 300)
         for iso, rel in ((0.0, 1.0), (1.003355, 0.011 * m / 14.0 * 0.9), (2.00671, 0.004 * m / 14.0)):
             mm = m + iso
-            out.append((mm + tof_error(mm), h * min(rel, 1.0), 0, mm / 12000.0))
+            out.append((mm + tof_error(mm), h * min(rel, 1.0), 0, mm / RESOLUTION, NOISE_PPM * 1e-6 * mm))
     out.sort()
     return out
 
@@ -64,8 +70,8 @@ def write_tof(rng):
         f.write("## Sodium iodide clusters, time-of-flight, made by tools/make_example_spectra.py\n")
         f.write("# mass range: 100 3000\n# time-of-flight: yes\n# accurate mass: yes\n")
         f.write("# columns: mass intensity flags width\n")
-        for m, h, fl, w in peaks:
-            f.write("%.5f %.1f %d %.4f\n" % (m, h, fl, w))
+        for m, h, fl, _fwhm, sd in peaks:
+            f.write("%.5f %.1f %d %.6f\n" % (m, h, fl, sd))
     return peaks
 
 
@@ -81,8 +87,8 @@ def write_quad(rng):
 
 def write_mzml(peaks):
     mz, it = [], []
-    for m, h, _fl, w in peaks:
-        sigma = w / 2.3548
+    for m, h, _fl, fwhm, _sd in peaks:
+        sigma = fwhm / 2.3548
         for j in range(-6, 7):
             x = m + j * sigma / 2.0
             mz.append(x)

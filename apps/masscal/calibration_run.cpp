@@ -11,6 +11,7 @@
 #include "masscal/input.h"
 #include "masscal/params.h"
 #include "masscal/polynomial.hpp"
+#include "masscal/quality.h"
 #include "masscal/reference.h"
 #include "masscal/render.h"
 #include "masscal/tofcal.h"
@@ -78,6 +79,56 @@ bool write_calibration(const CalRecord& rec, const std::string& path, int functi
     return true;
 }
 
+CalQualityLimits& gate_limits(const CalOptions& o, const CalRecord& rec) {
+    thread_local CalQualityLimits l;
+    CalDefaultQualityLimits(CalIsAccurateMass(&rec.DataFile), &l);
+    if (o.minMatches >= 0) l.nMinMatches = o.minMatches;
+    if (o.maxRmsPpm >= 0) l.dMaxRmsPpm = o.maxRmsPpm;
+    if (o.outlierSigmas >= 0) l.dOutlierSigmas = o.outlierSigmas;
+    return l;
+}
+
+// What the program adds to Calibrate's run: windows from a tolerance, the
+// root-mass switch (Calibrate resets it) and outlier rejection, each a re-run
+// of the driver on the record already read.
+int refine(const CalOptions& o, CalRecord& rec, RunResult& r, std::string& why) {
+    const bool given = o.window >= 0 || o.initialError >= 0;
+    double tolerance = o.tolerancePpm;
+    if (tolerance < 0 && !given && CalIsAccurateMass(&rec.DataFile)) tolerance = kDefaultTolerancePpm;
+    if (tolerance > 0 && !CalApplyTolerancePpm(&rec, tolerance)) tolerance = 0;
+    if (tolerance <= 0 && !o.rootMass && !o.rejectOutliers) return kOk;
+    auto& said = messages();
+    if (tolerance > 0 || o.rootMass) {
+        // The first run's messages belonged to windows or a mode no longer in force.
+        said.clear();
+        CalUseRootMassCali(o.rootMass ? 1 : 0);
+        const int32_t ok = CalRecalibrate(nullptr, &rec, 1);
+        CalUseRootMassCali(0);
+        if (!ok) {
+            why = "cannot read the function information";
+            return kBadInput;
+        }
+        r.tolerancePpm = tolerance > 0 ? tolerance : 0;
+    }
+    if (o.rejectOutliers) {
+        float ref[CAL_MATCH_CAPACITY], measured[CAL_MATCH_CAPACITY];
+        CalUseRootMassCali(o.rootMass ? 1 : 0);
+        const int32_t keep = gate_limits(o, rec).nMinMatches > 0 ? gate_limits(o, rec).nMinMatches : 3;
+        const int32_t n = CalRejectOutliers(&rec, o.rejectSigmas, gate_limits(o, rec).dScatterFloorPpm, keep, ref,
+                                            measured, CAL_MATCH_CAPACITY);
+        CalUseRootMassCali(0);
+        if (n < 0) {
+            why = "cannot refit without the outliers";
+            return kCalFailed;
+        }
+        for (int32_t i = 0; i < n && i < CAL_MATCH_CAPACITY; ++i) {
+            const double e = static_cast<double>(measured[i]) - ref[i];
+            r.dropped.push_back({ref[i], measured[i], e * 1000.0, ref[i] != 0 ? e / ref[i] * 1e6 : 0.0, 0.0});
+        }
+    }
+    return kOk;
+}
+
 RunResult failed(int code, const std::string& file, const std::string& what) {
     RunResult r;
     r.code = code;
@@ -106,7 +157,6 @@ CalParams parameters_for(const CalOptions& o) {
     if (o.noIntensityWeight) p.IntensityWeight = 0;
     if (o.restrain) p.AutoPolyOrder = 1;
     if (o.noRestrain) p.AutoPolyOrder = 0;
-    if (o.noAutoMatch) p.AutoPeakMatch = 0;
     p.bSinglePoint = 0;
     return p;
 }
@@ -155,6 +205,11 @@ RunResult run_calibration(const CalOptions& o, const CalParams& params) {
         return failed(kBadInput, o.data, said.empty() ? "cannot be read" : said.back());
     }
     RunResult r;
+    if (!o.verify) {
+        std::string why;
+        const int code = refine(o, *rec, r, why);
+        if (code != kOk) return failed(code, o.data, why);
+    }
     r.matches = matches(*rec);
     std::memcpy(&r.errorFunc, &rec->ErrorFunc, sizeof r.errorFunc);
     bool zero = true;
@@ -165,6 +220,11 @@ RunResult run_calibration(const CalOptions& o, const CalParams& params) {
     if (tooFew)
         return failed(kCalFailed, o.data,
                       said.empty() ? "too few matches (" + std::to_string(r.matches.size()) + ")" : said.back());
+    if (!o.verify && !o.noGate) {
+        CalQualityVerdict verdict;
+        if (!CalCheckQuality(rec.get(), &gate_limits(o, *rec), &verdict))
+            return failed(kCalFailed, o.data, std::string("calibration refused: ") + verdict.szMessage);
+    }
 
     if (!o.out.empty()) {
         std::string why;
@@ -182,7 +242,7 @@ RunResult run_calibration(const CalOptions& o, const CalParams& params) {
     r.meanResidual = rec->dMeanResidual;
     r.rmsResidual = rec->dRmsResidual;
     r.rmsResidualPpm = rec->dRmsResidualPpm;
-    r.confBandPpm = rec->dConfBandPpm;
+    r.hasBand = CalConfidenceBandPpm(rec.get(), &r.confBandPpm) != 0;
     r.massLow = rec->fMassLow;
     r.massHigh = rec->fMassHigh;
     r.timeOfFlight = rec->bTofFunction != 0;
@@ -210,9 +270,13 @@ nlohmann::json to_json(const CalOptions& o, const RunResult& r) {
                        {"mean_residual", r.meanResidual},
                        {"rms_residual", r.rmsResidual},
                        {"rms_residual_ppm", r.rmsResidualPpm},
-                       {"confidence_band_ppm", r.confBandPpm},
+                       {"confidence_band_ppm", r.hasBand ? nlohmann::json(r.confBandPpm) : nlohmann::json()},
                        {"mass_low", r.massLow},
                        {"mass_high", r.massHigh}};
+    j["dropped"] = nlohmann::json::array();
+    for (const auto& m : r.dropped)
+        j["dropped"].push_back({{"reference", m.reference}, {"measured", m.measured}, {"error_ppm", m.errorPpm}});
+    j["tolerance_ppm"] = r.tolerancePpm > 0 ? nlohmann::json(r.tolerancePpm) : nlohmann::json();
     j["time_of_flight"] = r.timeOfFlight;
     j["messages"] = r.messages;
     return j;
@@ -226,8 +290,14 @@ void print_table(const CalOptions& o, const RunResult& r) {
                     m.residual);
     std::printf("\n%s (order %d): %s\n", o.verify ? "stored mass function" : "mass function", r.massFunc.nOrder,
                 poly_text(r.massFunc).c_str());
-    std::printf("mean residual %.6f amu, RMS residual %.6f amu, RMS %.3f ppm, confidence band %.3f ppm\n",
-                r.meanResidual, r.rmsResidual, r.rmsResidualPpm, r.confBandPpm);
+    for (const auto& m : r.dropped)
+        std::printf("dropped as an outlier: %.5f measured %.5f (error %.2f ppm)\n", m.reference, m.measured,
+                    m.errorPpm);
+    char band[32] = "n/a";
+    if (r.hasBand) std::snprintf(band, sizeof band, "%.3f ppm", r.confBandPpm);
+    std::printf("mean residual %.6f amu, RMS residual %.6f amu, RMS %.3f ppm, confidence band %s\n",
+                r.meanResidual, r.rmsResidual, r.rmsResidualPpm, band);
+    if (r.tolerancePpm > 0) std::printf("matched within %g ppm\n", r.tolerancePpm);
     if (!o.out.empty()) std::printf("calibration written to %s\n", o.out.c_str());
     if (!o.report.empty()) std::printf("report written to %s\n", o.report.c_str());
     if (!o.png.empty()) std::printf("graphs written to %s\n", o.png.c_str());

@@ -16,7 +16,14 @@ struct CalOptions {
     int order = -1, function = 1, firstScan = 1, lastScan = 0;
     double window = -1, initialError = -1, threshold = -1, deisotope = -1;
     bool intensityWeight = false, noIntensityWeight = false, restrain = false, noRestrain = false;
-    bool noAutoMatch = false, rootMass = false, json = false;
+    bool rootMass = false, json = false;
+    // Matching windows from a tolerance (ppm of the highest reference mass);
+    // accurate-mass data without --window or --initial-error get the default.
+    double tolerancePpm = -1;
+    // The quality gate (limits < 0: the defaults) and outlier rejection.
+    bool noGate = false, rejectOutliers = false;
+    int minMatches = -1;
+    double maxRmsPpm = -1, outlierSigmas = -1, rejectSigmas = 3.5;
     // verify: the stored calibration applied instead of a fit
     bool verify = false;
     std::string calFile, polyText;
@@ -26,6 +33,9 @@ struct Match {
     double reference, measured, errorMda, errorPpm, residual;
 };
 
+// Tolerance for accurate-mass data when no window is given.
+constexpr double kDefaultTolerancePpm = 50.0;
+
 struct RunResult {
     int code = 0;          // an Exit code
     std::string error;     // "FILE: what went wrong" when code != 0
@@ -33,6 +43,9 @@ struct RunResult {
     RawCalibCoEffs massFunc{};   // the fitted one, or the stored one in verify mode
     RawCalibCoEffs errorFunc{};
     double meanResidual = 0, rmsResidual = 0, rmsResidualPpm = 0, confBandPpm = 0;
+    bool hasBand = false;        // no band without a covariance (no fit, or no scatter to measure)
+    double tolerancePpm = 0;     // the tolerance the windows came from, 0: the windows as set
+    std::vector<Match> dropped;  // matches left out by --reject-outliers
     float massLow = 0, massHigh = 0;
     bool timeOfFlight = false;
     std::vector<std::string> messages;  // the library's, on success

@@ -48,15 +48,40 @@ int main(int argc, char** argv) {
         ->required()
         ->expected(2, -1);
     cal->add_option("--order", o.order, "polynomial order (turns the automatic order off)")->check(CLI::Range(0, 5));
-    cal->add_option("--window", o.window, "peak window, amu")->check(CLI::NonNegativeNumber);
-    cal->add_option("--initial-error", o.initialError, "initial error, amu")->check(CLI::NonNegativeNumber);
-    cal->add_option("--threshold", o.threshold, "intensity threshold (fraction)")->check(CLI::NonNegativeNumber);
+    auto* win = cal->add_option("--window", o.window, "peak window, amu: a match lies within this of the mass "
+                                                      "predicted from its neighbour")
+                    ->check(CLI::NonNegativeNumber);
+    auto* ie = cal->add_option("--initial-error", o.initialError,
+                               "initial error, amu: the largest error expected before calibration")
+                   ->check(CLI::NonNegativeNumber);
+    cal->add_option("--tolerance-ppm", o.tolerancePpm,
+                    "match within this many ppm (of the highest reference mass); accurate-mass data get 50 "
+                    "unless --window or --initial-error is given")
+        ->check(CLI::PositiveNumber)
+        ->excludes(win)
+        ->excludes(ie);
+    cal->add_option("--threshold", o.threshold, "intensity threshold, percent of the most intense peak")
+        ->check(CLI::NonNegativeNumber);
     auto* iw = cal->add_flag("--intensity-weight", o.intensityWeight, "weight the fit by intensity");
     cal->add_flag("--no-intensity-weight", o.noIntensityWeight, "weight every match alike")->excludes(iw);
-    auto* rs = cal->add_flag("--restrain", o.restrain, "restrained fit: lower the order when it is not justified");
+    auto* rs = cal->add_flag("--restrain", o.restrain,
+                             "fit order 5 restrained by a roughness penalty whose strength follows the scatter "
+                             "(needs peak uncertainties; without them the order is fitted as given)");
     cal->add_flag("--no-restrain", o.noRestrain, "fit the order as given")->excludes(rs);
-    cal->add_flag("--no-auto-match", o.noAutoMatch, "match by the window only");
-    cal->add_flag("--root-mass", o.rootMass, "calibrate on square roots of mass");
+    cal->add_flag("--root-mass", o.rootMass, "calibrate on square roots of mass (time-of-flight error shapes)");
+    cal->add_flag("--no-gate", o.noGate, "accept the calibration whatever its quality");
+    cal->add_option("--min-matches", o.minMatches, "quality gate: fewest matches (default: fitted coefficients + 1)")
+        ->check(CLI::PositiveNumber);
+    cal->add_option("--max-rms-ppm", o.maxRmsPpm, "quality gate: largest RMS residual, ppm (default 10 for "
+                                                  "accurate-mass data, else 500; 0: none)")
+        ->check(CLI::NonNegativeNumber);
+    cal->add_option("--max-outlier-sigmas", o.outlierSigmas,
+                    "quality gate: largest distance of a residual from the median, robust standard deviations "
+                    "(default 6; 0: none)")
+        ->check(CLI::NonNegativeNumber);
+    cal->add_flag("--reject-outliers", o.rejectOutliers, "drop matches beyond --reject-sigmas and refit");
+    cal->add_option("--reject-sigmas", o.rejectSigmas, "robust standard deviations for --reject-outliers (default 3.5)")
+        ->check(CLI::PositiveNumber);
     cal->add_option("--first-scan", o.firstScan, "first scan (default 1)")->check(CLI::PositiveNumber);
     cal->add_option("--last-scan", o.lastScan, "last scan (default the first)")->check(CLI::PositiveNumber);
     cal->add_option("--function", o.function, "function of the data file (default 1)")->check(CLI::Range(1, 65535));

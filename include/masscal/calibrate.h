@@ -18,7 +18,9 @@ MASSCAL_API int32_t Calibrate(CalWnd hOwner, CalRecord* pRec);
  * states up to 4) after removing intensities below fThreshold. */
 MASSCAL_API int32_t CalibrateDeisotope(CalWnd hOwner, CalRecord* pRec, float fThreshold);
 /* Fits a mass function of the given order to count points (measured mass,
- * measured minus reference mass), all weighted alike. Returns 1. */
+ * measured minus reference mass), all weighted alike. Returns 1, or 0 when
+ * the fit failed (too few points for the order, no memory), leaving pResult
+ * as it was. */
 MASSCAL_API int32_t CalMakeCalibrationExt(float* pMasses, float* pErrors, int32_t nCount, RawCalibCoEffs* pResult,
                                           int32_t nOrder);
 /* Switches calibration in square-root-of-mass space on (non-zero) or off for

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -125,6 +126,31 @@ int32_t CalApplyCalibration(const RawCalibCoEffs* p, CalPeakList* list) {
     auto* cal = CalArrayData<float>(list->CalMass);
     for (int32_t i = 0; i < list->nCount; ++i) cal[i] = static_cast<float>(CalEvalCoeffs(p, mass[i]));
     return 1;
+}
+
+namespace {
+
+template <typename T>
+void compact(CalArray& a, const char* drop, int32_t n) {
+    if (!a.pData) return;
+    auto* v = static_cast<T*>(a.pData);
+    int32_t k = 0;
+    for (int32_t i = 0; i < n; ++i)
+        if (!drop[i]) v[k++] = v[i];
+}
+
+}  // namespace
+
+void CalRemoveMatches(CalRecord* rec, const char* drop) {
+    CalPeakList& m = rec->MatchPeaks;
+    const int32_t n = m.nCount;
+    for (CalArray* a : {&m.Mass, &m.Intensity, &m.CalMass, &m.Width, &m.Extra, &rec->Errors, &rec->RootErrors,
+                        &rec->Residuals})
+        compact<float>(*a, drop, n);
+    compact<unsigned char>(m.Flags, drop, n);
+    int32_t kept = 0;
+    for (int32_t i = 0; i < n; ++i) kept += drop[i] ? 0 : 1;
+    m.nCount = kept;
 }
 
 void CalResetFit(CalRecord* rec) {

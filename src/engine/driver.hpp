@@ -24,3 +24,7 @@ int32_t CalApplyCalibration(const RawCalibCoEffs* p, CalPeakList* list);
 void CalResetFit(CalRecord* rec);
 // Residuals of the matches against the fitted error, then the statistics.
 void CalComputeResiduals(CalWnd owner, CalRecord* rec);
+// Removes the matches whose drop[i] is non-zero from MatchPeaks (every
+// array it has), Errors, RootErrors and Residuals, keeping the others in
+// order.
+void CalRemoveMatches(CalRecord* rec, const char* drop);

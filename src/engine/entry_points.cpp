@@ -1,5 +1,7 @@
 #include "engine/entry_points.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -7,9 +9,11 @@
 #include "engine/record_alloc.hpp"
 #include "fitting/calib_fit.hpp"
 #include "masscal/calibrate.h"
+#include "masscal/quality.h"
 #include "masscal/tofcal.h"
 #include "platform/memory.hpp"
 #include "platform/ui.hpp"
+#include "suite/covariance/covariances.hpp"
 #include "suite/datamanager/datamanager.hpp"
 #include "suite/datamanager/records.hpp"
 #include "suite/rawfile/root_mass.hpp"
@@ -81,15 +85,21 @@ extern "C" MASSCAL_API int32_t CalMakeCalibrationExt(float* pMasses, float* pErr
     // Without a weight table every point weighs 1 all the same.
     RawCalibCoEffs result;
     std::memcpy(&result, pResult, sizeof result);
-    CalFitPolynomial(pMasses, pErrors, weights, n, &result, nOrder);
+    const int32_t status = CalFitPolynomial(pMasses, pErrors, weights, n, &result, nOrder);
     masscal::platform::heap_free(weights);
     if (n > 0) std::memcpy(pMasses, saved.data(), sizeof(float) * n);
+    // A failed fit is no calibration: the caller's record stays as it was.
+    if (status != CAL_OK) return 0;
     const int order = result.nOrder > CAL_MAX_ORDER ? CAL_MAX_ORDER : result.nOrder;
     double power = 1.0;
     for (int i = 1; i <= order; ++i) {
         power *= 1000.0;
         result.dCoeffs[i] = result.dCoeffs[i] / power;
     }
+    double covar[21];
+    std::memcpy(covar, result.dCovar, sizeof covar);
+    DivideCovariancesByPowers(covar, 1000.0);
+    std::memcpy(result.dCovar, covar, sizeof covar);
     CalMassFunction(&result);
     std::memcpy(pResult, &result, sizeof result);
     return 1;
@@ -98,4 +108,32 @@ extern "C" MASSCAL_API int32_t CalMakeCalibrationExt(float* pMasses, float* pErr
 extern "C" MASSCAL_API int32_t CalUseRootMassCali(int32_t bOn) {
     CalSetRootMassSwitch(bOn);
     return bOn;
+}
+
+extern "C" MASSCAL_API int32_t CalRecalibrate(CalWnd hOwner, CalRecord* pRec, int32_t bRematch) {
+    if (!pRec || !pRec->MatchPeaks.Mass.hMem || !pRec->SparePeaks.Mass.hMem) return 0;
+    if (!CalRunCalibration(hOwner, pRec, bRematch)) return 0;
+    if (!pRec->bTofFunction) {
+        pRec->MassFunc = pRec->ErrorFunc;
+        CalMassFunction(&pRec->MassFunc);
+    }
+    return 1;
+}
+
+extern "C" MASSCAL_API int32_t CalIsAccurateMass(const RawFileRef* pFile) {
+    return pFile && dm::DmRawIsAccurateMass(pFile, nullptr) ? 1 : 0;
+}
+
+extern "C" MASSCAL_API int32_t CalApplyTolerancePpm(CalRecord* pRec, double dTolPpm) {
+    if (!pRec || !(dTolPpm > 0.0) || !std::isfinite(dTolPpm)) return 0;
+    const int32_t n = pRec->RefPeaks.nCount;
+    if (n <= 0 || !pRec->RefPeaks.Mass.pData) return 0;
+    const auto* mass = static_cast<const float*>(pRec->RefPeaks.Mass.pData);
+    double highest = 0.0;
+    for (int32_t i = 0; i < n; ++i) highest = std::max(highest, static_cast<double>(mass[i]));
+    if (!(highest > 0.0)) return 0;
+    const auto window = static_cast<float>(highest * dTolPpm * 1e-6);
+    pRec->Params.PeakWindow = window;
+    pRec->Params.InitialError = window;
+    return 1;
 }

@@ -1,7 +1,9 @@
 #include "engine/residual_stats.hpp"
 
 #include <cmath>
+#include <cstring>
 
+#include "masscal/quality.h"
 #include "platform/memory.hpp"
 #include "suite/covariance/covariances.hpp"
 
@@ -54,4 +56,17 @@ extern "C" MASSCAL_API void CalResidualStats(CalWnd, CalRecord* pRec) {
     pRec->dRmsResidual = std::sqrt(sumSq / n);
     pRec->dRmsResidualPpm = std::sqrt(sumPpm / n);
     pRec->dConfBandPpm = pRec->MatchPeaks.bDetail ? conf_band_ppm(pRec) : 0.0;
+}
+
+extern "C" MASSCAL_API int32_t CalConfidenceBandPpm(const CalRecord* pRec, double* pPpm) {
+    if (!pRec || pRec->bCheckOnly) return 0;
+    double covar[21];
+    std::memcpy(covar, pRec->ErrorFunc.dCovar, sizeof covar);
+    bool any = false;
+    for (double c : covar) any = any || c != 0.0;
+    if (!any) return 0;
+    const double band = conf_band_ppm(pRec);
+    if (!std::isfinite(band)) return 0;
+    if (pPpm) *pPpm = band;
+    return 1;
 }

@@ -110,6 +110,60 @@ double* MakeRoughnessMatrix(double a, double b, double phi, int32_t order, const
     return omega;
 }
 
+namespace {
+
+// Second derivative in u of P(u^2 / scale) / (2u), from the power-series
+// coefficients of P (order + 1 of them).
+double root_measure_curvature(const double* power, int order, double u, double scale) {
+    const double x = u * u / scale;
+    double p = 0.0, dp = 0.0, ddp = 0.0;
+    for (int j = order; j >= 0; --j) {
+        ddp = ddp * x + 2.0 * dp;
+        dp = dp * x + p;
+        p = p * x + power[j];
+    }
+    const double h = p, dh = dp * 2.0 * u / scale, ddh = ddp * (2.0 * u / scale) * (2.0 * u / scale) + dp * 2.0 / scale;
+    return ddh / (2.0 * u) - dh / (u * u) + h / (u * u * u);
+}
+
+}  // namespace
+
+double* MakeRootMeasureRoughnessMatrix(double a, double b, double phi, double scale, int32_t order, const double* T) {
+    const double d = (b - a) * phi;
+    if (!(d > 0.0) || !(a > 0.0) || !(scale > 0.0) || order < 2 || order > kMaxOrder || !T) return nullptr;
+    const int size = order - 1;
+    double* omega = alloc_doubles(size * size);
+    if (!omega) return nullptr;
+    for (int i = 0; i < size * size; ++i) omega[i] = 0.0;
+    // Gauss-Legendre, 8 points on each of 16 panels: the integrands are
+    // polynomials in u and 1/u of modest degree, smooth away from u = 0.
+    static constexpr double node[4] = {0.1834346424956498, 0.5255324099163290, 0.7966664774136267,
+                                       0.9602898564975363};
+    static constexpr double weight[4] = {0.3626837833783620, 0.3137066458778873, 0.2223810344533745,
+                                         0.1012285362903763};
+    constexpr int kPanels = 16;
+    const double panel = (b - a) / kPanels;
+    for (int k = 0; k < kPanels; ++k) {
+        const double mid = a + (k + 0.5) * panel, half = 0.5 * panel;
+        for (int g = 0; g < 8; ++g) {
+            const double u = mid + (g < 4 ? -node[g] : node[g - 4]) * half;
+            const double wq = (g < 4 ? weight[g] : weight[g - 4]) * half;
+            double curv[kMaxOrder + 1] = {};
+            for (int p = 2; p <= order; ++p) {
+                double power[kMaxOrder + 1] = {};
+                for (int j = 0; j <= p; ++j) power[j] = T[LegendreTriangleIndex(p, j)];
+                curv[p] = root_measure_curvature(power, p, u, scale);
+            }
+            for (int p = 2; p <= order; ++p)
+                for (int q = 2; q <= order; ++q) omega[(p - 2) * size + (q - 2)] += wq * curv[p] * curv[q];
+        }
+    }
+    // Scaled and with the diagonal doubled, as the roughness over the abscissa.
+    for (int p = 0; p < size; ++p)
+        for (int q = 0; q < size; ++q) omega[p * size + q] *= (p == q ? 2.0 : 1.0) / d;
+    return omega;
+}
+
 int32_t CholeskyDecompose0(double* a, int32_t m) {
     for (int i = 0; i < m; ++i) {
         double s = a[i * m + i];
@@ -195,14 +249,15 @@ double RestrainedObjective(double alpha, RestrainedFitContext* ctx) {
 }
 
 int32_t RestrainedFit(const float* x, const float* y, const float* w, int32_t n, double a, double b, double phi,
-                      int32_t order, double* coeffs, double* covar, int32_t ncov, double* chisq) {
+                      int32_t order, double* coeffs, double* covar, int32_t ncov, double* chisq, double rootScale) {
     // Fewer than two points leave the system under-determined (the caller
     // promises two); the covariance has room for six coefficients only.
     if (n < 2 || order > kMaxOrder) return -1;
     Tables t;
     t.T = MakeLegendreTriangle(order);
     if (!t.T) return -2;
-    t.omega = MakeRoughnessMatrix(a, b, phi, order, t.T);
+    t.omega = rootScale > 0.0 ? MakeRootMeasureRoughnessMatrix(a, b, phi, rootScale, order, t.T)
+                              : MakeRoughnessMatrix(a, b, phi, order, t.T);
     if (!t.omega) return -2;
     if (CholeskyDecompose0(t.omega, order - 1) != 0) return -1;
     const int cols = order + 1, rows = n + order - 1;

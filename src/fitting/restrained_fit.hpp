@@ -34,9 +34,12 @@ struct RestrainedFitContext {
 // covariance of the power-series coefficients) and *chisq. Status 0; -2
 // without memory or when (b - a) * phi is not positive; -1 when the
 // roughness matrix is not positive definite, for order > 5, or for fewer
-// than 2 points; -3 when a decomposition does not converge.
+// than 2 points; -3 when a decomposition does not converge. With rootScale
+// > 0 the abscissa is mass / rootScale, [a, b] the square roots of the mass
+// limits, and the roughness is measured as on root masses (below).
 int32_t RestrainedFit(const float* x, const float* y, const float* w, int32_t n, double a, double b, double phi,
-                      int32_t order, double* coeffs, double* covar, int32_t ncov, double* chisq);
+                      int32_t order, double* coeffs, double* covar, int32_t ncov, double* chisq,
+                      double rootScale = 0.0);
 
 // n ln(alpha) + chi^2 / 2 + roughness + alpha of the penalised solution at
 // alpha, which it leaves in the context (c, W, V, *chisq); the largest finite
@@ -48,6 +51,14 @@ double RestrainedObjective(double alpha, RestrainedFitContext* context);
 // with the diagonal doubled; (order - 1)^2 values from the heap, row-major.
 // Null without memory, for order < 2, or when (b - a) * phi is not positive.
 double* MakeRoughnessMatrix(double a, double b, double phi, int32_t order, const double* T);
+
+// The roughness matrix for a fit on x = mass / scale, measured as a fit on
+// root masses measures it: the curve e(x) is taken as the root-mass error
+// e / (2u) at u = sqrt(mass), and its second derivative in u is integrated
+// over [a, b] (square roots of the mass limits). One roughness weight then
+// smooths a curve alike in both modes; lines in x stay free of penalty.
+// Layout, scaling and nulls as MakeRoughnessMatrix (also for a <= 0).
+double* MakeRootMeasureRoughnessMatrix(double a, double b, double phi, double scale, int32_t order, const double* T);
 
 // In-place Cholesky factor of the m x m row-major matrix a into its lower
 // triangle, reading the upper triangle (which keeps the input). 0, or -1

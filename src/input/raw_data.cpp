@@ -155,6 +155,8 @@ int32_t CalGetRawData(CalWnd owner, CalRecord* rec) {
     list.nCount = n;
     rec->fMassLow = massLow;
     rec->fMassHigh = massHigh;
+    // The flag channel's absence on the way is no failure of the read.
+    dm::dm_clear_error();
     return CAL_OK;
 }
 

@@ -302,6 +302,12 @@ TEST(CalMakeCalibrationExt, FitsALineAndLeavesTheMassesAsGiven) {
     EXPECT_EQ(out.nOrder, 1);
     EXPECT_NEAR(out.dCoeffs[0], -0.02, 1e-6);
     EXPECT_NEAR(out.dCoeffs[1], 1.0 - 5e-5, 1e-9);
+
+    // Fewer points than coefficients: no calibration, and the caller's record as it was.
+    RawCalibCoEffs before2 = out;
+    EXPECT_EQ(CalMakeCalibrationExt(m.data(), e.data(), 2, &out, 2), 0);
+    EXPECT_EQ(std::memcmp(&out, &before2, sizeof out), 0);
+    EXPECT_EQ(m, before);
 }
 
 TEST(CalDeisotope, ChargeTwoClusterMovesToItsMassToCharge) {

@@ -135,7 +135,6 @@ TEST_P(ExactPolynomial, GivesItsCoefficientsBackWithZeroDeviation) {
     for (int k = 0; k <= order; ++k) EXPECT_NEAR(+t.rec.ErrorFunc.dCoeffs[k], coeffs[k], 1e-11) << k;
     for (int k = order + 1; k < 6; ++k) EXPECT_EQ(+t.rec.ErrorFunc.dCoeffs[k], 0.0);
     EXPECT_LT(+t.rec.ErrorFunc.dStdDev, 1e-11);
-    for (int k = 0; k < 21; ++k) EXPECT_EQ(+t.rec.ErrorFunc.dCovar[k], 0.0);
     for (int i = 0; i < n; ++i) EXPECT_EQ(t.fitwork()[i], 1.0f);
 }
 
@@ -159,6 +158,19 @@ TEST_P(AgainstEigen, WeightedNoisyFitMatchesAnIndependentSolver) {
     EXPECT_EQ(out.nOrder, order);
     for (int k = 0; k <= order; ++k) EXPECT_NEAR(+out.dCoeffs[k], ref(k), 1e-9 * ref.cwiseAbs().maxCoeff()) << k;
     EXPECT_NEAR(+out.dStdDev, std::sqrt(chisq / (40 - order - 1)), 1e-9 * +out.dStdDev);
+    // Relative weights: the covariance is the scatter per degree of freedom
+    // times (X^T W^2 X)^-1 in the power basis.
+    Eigen::MatrixXd a(40, order + 1);
+    for (int i = 0; i < 40; ++i) {
+        double p = 1.0;
+        for (int k = 0; k <= order; ++k, p *= x[i]) a(i, k) = w[i] * p;
+    }
+    const Eigen::MatrixXd cov = (a.transpose() * a).inverse() * (chisq / (40 - order - 1));
+    double covar[21];
+    std::memcpy(covar, out.dCovar, sizeof covar);
+    for (int i = 0; i <= order; ++i)
+        for (int j = 0; j <= i; ++j)
+            EXPECT_NEAR(covar[i * (i + 1) / 2 + j], cov(i, j), 1e-6 * cov.cwiseAbs().maxCoeff()) << i << j;
 
     // The record's fit with intensity weighting: weight sqrt(intensity).
     TestRecord t;
@@ -318,7 +330,7 @@ TEST(CalFit, EveryAllocationFailureGivesOutOfMemory) {
     set_alloc_failure(0);
 }
 
-TEST(CalFit, RestraintIntegratesOverTheMassRangeInTheFitsAbscissa) {
+TEST(CalFit, RestraintIsMeasuredOnRootMassesInBothModes) {
     TestRecord t;
     ASSERT_TRUE(t.ok);
     const int n = 12;
@@ -341,9 +353,10 @@ TEST(CalFit, RestraintIntegratesOverTheMassRangeInTheFitsAbscissa) {
         ASSERT_EQ(CalFitCalibration(&t.rec), 0);
         EXPECT_EQ(t.rec.ErrorFunc.nOrder, 5);
         for (int i = 0; i < n; ++i) EXPECT_EQ(t.fitwork()[i], 1e4f);
-        const double a = type ? std::sqrt(250.0) : 0.25, b = type ? std::sqrt(2000.0) : 2.0;
         double coeffs[6], covar[21], chisq = 0.0;
-        ASSERT_EQ(RestrainedFit(t.mass(), t.errors(), w.data(), n, a, b, 1e-7, 5, coeffs, covar, 21, &chisq), 0);
+        ASSERT_EQ(RestrainedFit(t.mass(), t.errors(), w.data(), n, std::sqrt(250.0), std::sqrt(2000.0), 1e-7, 5,
+                                coeffs, covar, 21, &chisq, type ? 0.0 : 1000.0),
+                  0);
         for (int k = 0; k < 6; ++k) EXPECT_EQ(+t.rec.ErrorFunc.dCoeffs[k], coeffs[k]) << type << k;
         for (int k = 0; k < 21; ++k) EXPECT_EQ(+t.rec.ErrorFunc.dCovar[k], covar[k]) << type << k;
         EXPECT_EQ(+t.rec.ErrorFunc.dStdDev, std::sqrt(chisq));

@@ -49,9 +49,23 @@ void estimate_noise(const float* intensity, std::size_t n, float& baseline, floa
 
 namespace {
 
-// Mass where the straight line from (m0, y0) to (m1, y1) reaches y.
-double cross(double m0, double y0, double m1, double y1, double y) {
-    return y1 == y0 ? m0 : m0 + (m1 - m0) * (y - y0) / (y1 - y0);
+// Standard deviation of a weighted centroid c = sum(w m) / sum(w) under
+// independent noise of spread `noise` on every weight: each point moves c by
+// (m_j - c) / sum(w) per unit of intensity, so
+//   sigma = noise * sqrt(sum over the top of (m_j - c)^2) / sum(w).
+// A top of one point says nothing of where the apex lies between its
+// neighbours: it gets the spread of a uniform position over one sample
+// spacing, spacing / sqrt(12).
+double centroid_uncertainty(const float* mass, std::size_t lo, std::size_t hi, double centre, double sumWeights,
+                            float noise, std::size_t apex, std::size_t n) {
+    if (lo == hi || !(sumWeights > 0)) {
+        const double left = apex > 0 ? mass[apex] - mass[apex - 1] : 0.0;
+        const double right = apex + 1 < n ? mass[apex + 1] - mass[apex] : 0.0;
+        return std::max(left, right) / std::sqrt(12.0);
+    }
+    double spread = 0;
+    for (std::size_t j = lo; j <= hi; ++j) spread += (mass[j] - centre) * (mass[j] - centre);
+    return noise * std::sqrt(spread) / sumWeights;
 }
 
 }  // namespace
@@ -108,31 +122,7 @@ dm::Spectrum centroid_profile(const float* mass, const float* in, std::size_t n,
             swm += w * mass[j];
         }
         const double centre = sw > 0 ? swm / sw : mass[i];
-
-        // Width at half height.
-        const double half = 0.5 * apex;
-        double left = -1, right = -1;
-        for (std::size_t j = i; j > 0; --j) {
-            if (in[j - 1] < half) {
-                left = cross(mass[j - 1], in[j - 1], mass[j], in[j], half);
-                break;
-            }
-            if (in[j - 1] > in[j]) break;  // a neighbour before half height
-        }
-        for (std::size_t j = i; j + 1 < n; ++j) {
-            if (in[j + 1] < half) {
-                right = cross(mass[j + 1], in[j + 1], mass[j], in[j], half);
-                break;
-            }
-            if (in[j + 1] > in[j]) break;
-        }
-        double width;
-        if (left >= 0 && right >= 0) width = right - left;
-        else if (left >= 0) width = 2 * (centre - left);
-        else if (right >= 0) width = 2 * (right - centre);
-        else width = mass[std::min(hi + 1, n - 1)] - mass[lo > 0 ? lo - 1 : 0];
-        if (!(width > 0)) width = mass[i + 1] - mass[i - 1];
-
+        const double sigma = centroid_uncertainty(mass, lo, hi, centre, sw, noise, i, n);
         if (replacesPrevious) {
             out.mass.pop_back();
             out.intensity.pop_back();
@@ -140,7 +130,7 @@ dm::Spectrum centroid_profile(const float* mass, const float* in, std::size_t n,
         }
         out.mass.push_back(static_cast<float>(centre));
         out.intensity.push_back(apex);
-        out.width.push_back(static_cast<float>(width * s.widthScale));
+        out.width.push_back(static_cast<float>(sigma * s.widthScale));
         lastApex = i;
         havePeak = true;
         i = hi;  // the next peak starts past this top

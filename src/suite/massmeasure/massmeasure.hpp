@@ -19,7 +19,7 @@ constexpr std::size_t kMinIntensity = 0;      // float: apex threshold (absolute
 constexpr std::size_t kSignalToNoise = 4;     // float: apex above noise; 0 = 5, negative = no noise test
 constexpr std::size_t kTopFraction = 8;       // float: share of the apex whose points give the centroid; 0 = 0.8
 constexpr std::size_t kMinPoints = 12;        // int32: fewest points in that top; 0 = 1
-constexpr std::size_t kWidthScale = 16;       // float: factor on the width at half height; 0 = 1
+constexpr std::size_t kWidthScale = 16;       // float: factor on the centroid uncertainty; 0 = 1
 constexpr std::size_t kRelativeThreshold = 20;  // float: apex threshold as a share of the base peak; 0 = none
 constexpr std::size_t kMinDip = 24;     // float: the dip (in noise units) below the lower of two neighbouring
                                         // maxima that makes them two peaks; 0 = 1, negative = any dip
@@ -45,9 +45,11 @@ Settings settings_from_block(const void* block);
 // maximum is at least minDip noise units, is one peak; its mass is the
 // intensity-weighted mean of the contiguous points around the apex at or
 // above topFraction of the apex (stopping before a valley shared with the
-// next peak), its intensity the apex, its width the full width at half
-// height (linearly interpolated, from one side doubled when the other runs
-// into a neighbour) times widthScale.
+// next peak), its intensity the apex, and its width channel the standard
+// deviation of that mean (amu) times widthScale: the noise spread (see
+// estimate_noise) times sqrt(sum of (m_j - centroid)^2 over the top) over
+// the sum of the weights, so it shrinks in proportion to the signal; a
+// one-point top gets its sample spacing / sqrt(12).
 dm::Spectrum centroid_profile(const float* mass, const float* intensity, std::size_t n, const Settings& s);
 
 // The noise estimate used by the signal-to-noise test: baseline (median) and
