@@ -229,5 +229,66 @@ expect "batch refuses --out" 2 "batch" -- calibrate --batch "$T/batch/s1.txt" "$
 expect "jsonl needs batch" 2 "batch" -- calibrate "$T/batch/s1.txt" "$EX/nai.ref" --jsonl
 expect "one data file without batch" 2 "one data file" -- calibrate "$T/batch/s1.txt" "$T/batch/s2.txt" "$EX/nai.ref"
 
+# Accurate-mass data: lock masses with a strong neighbour 0.39 amu from one,
+# and two reference masses absent from the data with noise near them.
+python3 - "$T" <<'PY'
+import random, sys
+t = sys.argv[1]
+rng = random.Random(3)
+refs = [152.0706, 195.0877, 262.6391, 322.0481, 445.12, 524.2648, 622.029, 785.8426, 922.0098, 1034.9883,
+        1221.9906, 1521.9715]
+open(t + "/locks.ref", "w").write("".join("%.4f 100\n" % m for m in refs))
+for name, neighbour, absent in (("near", True, ()), ("absent", False, (524.2648, 922.0098))):
+    peaks = []
+    for m in refs:
+        if m in absent:
+            peaks.append((m * (1 + (578e-6 if m == absent[0] else -913e-6)), 80.0))
+            continue
+        peaks.append((m * (1 + 3e-6 + 1e-6 * rng.gauss(0, 1)), 1000.0 * rng.uniform(0.8, 1.2)))
+        if neighbour and m == 445.12:
+            peaks.append((m - 0.39, 5000.0))
+    peaks += [(rng.uniform(140, 1600), rng.uniform(5, 60)) for _ in range(40)]
+    with open("%s/%s.txt" % (t, name), "w") as f:
+        f.write("# mass range: 140 1600\n# accurate mass: yes\n# columns: mass intensity\n")
+        f.writelines("%.5f %.1f\n" % p for p in sorted(peaks))
+PY
+expect "accurate mass: the neighbour is not matched" 0 "" -- calibrate "$T/near.txt" "$T/locks.ref" --order 1 --json
+python3 -c "
+import json,sys; j=json.load(open(sys.argv[1]))
+assert len(j['matches']) == 12 and max(abs(m['error_ppm']) for m in j['matches']) < 10 and j['tolerance_ppm'] == 50, j
+" "$T/out"
+check "accurate mass: 50 ppm tolerance by default, every lock matched" $?
+expect "old windows: the neighbour is refused" 1 "calibration refused: RMS residual .* 445.1200" -- \
+    calibrate "$T/near.txt" "$T/locks.ref" --order 1 --window 0.5 --initial-error 2 --out "$T/g1.cal" --png "$T/g1.png"
+expect "old windows: absent masses are refused" 1 "calibration refused" -- \
+    calibrate "$T/absent.txt" "$T/locks.ref" --order 1 --window 0.5 --initial-error 2 --out "$T/g2.cal"
+[ ! -e "$T/g1.cal" ] && [ ! -e "$T/g1.png" ] && [ ! -e "$T/g2.cal" ]
+check "a refused calibration writes nothing" $?
+expect "outliers rejected" 0 "" -- calibrate "$T/absent.txt" "$T/locks.ref" --order 1 --window 0.5 --initial-error 2 \
+    --reject-outliers --json
+python3 -c "
+import json,sys; j=json.load(open(sys.argv[1]))
+dropped = sorted(round(d['reference'], 2) for d in j['dropped'])
+assert 524.26 in dropped and set(dropped) <= {524.26, 922.01}, dropped
+assert len(j['matches']) >= 10 and j['statistics']['rms_residual_ppm'] < 3, j['statistics']
+" "$T/out"
+check "outlier rejection drops exactly the planted matches" $?
+expect "no gate" 0 "" -- calibrate "$T/near.txt" "$T/locks.ref" --order 1 --window 0.5 --initial-error 2 --no-gate
+expect "RMS limit is an option" 1 "exceeds the limit of 0.1 ppm" -- calibrate "$T/near.txt" "$T/locks.ref" --order 1 \
+    --max-rms-ppm 0.1
+expect "tolerance and window exclude each other" 2 "" -- calibrate "$T/near.txt" "$T/locks.ref" --tolerance-ppm 5 \
+    --window 0.1
+
+# --root-mass takes effect; a stored calibration has no band; the engine's
+# own message for a reference without peaks in range, also for mzML.
+expect "root mass" 0 "" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --root-mass --json
+python3 -c "import json,sys; assert json.load(open(sys.argv[1]))['mass_function']['text'].startswith('1 5 ')" "$T/out"
+check "root mass fits on square roots" $?
+expect "verify has no band" 0 "" -- verify "$EX/nai_tof.txt" "$EX/nai.ref" --poly "0 1 0 + 1x^1" --json
+python3 -c "import json,sys; assert json.load(open(sys.argv[1]))['statistics']['confidence_band_ppm'] is None" "$T/out" &&
+    "$BIN" verify "$EX/nai_tof.txt" "$EX/nai.ref" --poly "0 1 0 + 1x^1" | grep -q "confidence band n/a"
+check "no band is n/a, never 0" $?
+expect "mzML: reference out of range" 2 "does not contain any peaks" -- calibrate "$EX/nai_profile.mzML" "$T/far.ref"
+
 [ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
 exit $((failures != 0))

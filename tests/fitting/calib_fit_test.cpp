@@ -408,3 +408,19 @@ TEST_F(PhiFile, OverridesTheRoughnessWeight) {
 }
 
 }  // namespace
+
+TEST(CalFit, RestraintWithoutUncertaintiesAndTooFewMatchesIsTooFewMatches) {
+    TestRecord t;
+    ASSERT_TRUE(t.ok);
+    for (int i = 0; i < 3; ++i) {
+        t.mass()[i] = 0.5f * static_cast<float>(i + 1);
+        t.errors()[i] = 1e-3f;
+        t.intensity()[i] = 1.0f;
+    }
+    t.rec.MatchPeaks.nCount = 3;
+    t.rec.Params.AutoPolyOrder = 1;
+    t.rec.Params.PolyOrder = 3;
+    EXPECT_EQ(CalFitCalibration(&t.rec), CAL_ERR_TOO_FEW_MATCHES);
+    t.rec.Params.AutoPolyOrder = 0;  // the order as asked: the equations are badly formed
+    EXPECT_EQ(CalFitCalibration(&t.rec), CAL_ERR_BAD_EQUATIONS);
+}
