@@ -1,5 +1,5 @@
-// Reference-file text: a sorted list of at most 100 finite, non-zero peaks
-// in range, the same whether lines end in CR LF or LF.
+// Reference-file text and lock-mass lists: a sorted list of at most 100
+// finite, non-zero peaks in range, the same whether lines end in CR LF or LF.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +22,9 @@ struct List {
     int32_t count = 0;
 };
 
-void parse(const std::string& text, float low, float high, List* l) {
-    CalParseReferenceText(nullptr, text.c_str(), text.size(), l->mass, l->intensity, &l->count, low, high);
+void parse(const std::string& text, float low, float high, bool csv, List* l) {
+    (csv ? CalParseLockMassCsv : CalParseReferenceText)(nullptr, text.c_str(), text.size(), l->mass, l->intensity,
+                                                        &l->count, low, high);
 }
 
 }  // namespace
@@ -35,9 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     const bool ranged = size % 2 == 1;
     const float low = ranged ? 10.0f : 0.0f, high = ranged ? 500.0f : 0.0f;
+    const bool csv = size % 4 >= 2;
 
     List a;
-    parse(text, low, high, &a);
+    parse(text, low, high, csv, &a);
     if (a.count < 0 || a.count > CAL_REF_CAPACITY) std::abort();
     for (int32_t i = 0; i < a.count; ++i) {
         if (!std::isfinite(a.mass[i]) || a.mass[i] == 0.0f || !std::isfinite(a.intensity[i])) std::abort();
@@ -49,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < text.size(); ++i)
         if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lf += text[i];
     List b;
-    parse(lf, low, high, &b);
+    parse(lf, low, high, csv, &b);
     if (b.count != a.count) std::abort();
     for (int32_t i = 0; i < a.count; ++i)
         if (a.mass[i] != b.mass[i] || a.intensity[i] != b.intensity[i]) std::abort();

@@ -93,9 +93,9 @@ int run_apply(const std::string& calFile, const std::string& data, const std::st
     std::error_code ec;
     if (fs::exists(out, ec) && fs::equivalent(data, out, ec)) return fail(kBadInput, out, "would overwrite its input");
     const std::string ext = lower_extension(data);
-    const bool mzml = ext == ".mzml";
+    const bool mzml = ext == ".mzml" || ext == ".gz";  // x.mzML.gz
     if (!mzml && ext != ".txt" && ext != ".csv" && ext != ".tsv")
-        return fail(kBadInput, data, "apply writes peak lists (.txt, .csv, .tsv) and mzML files only");
+        return fail(kBadInput, data, "apply writes peak lists (.txt, .csv, .tsv) and mzML files (also .mzML.gz) only");
     RawCalibCoEffs c{};
     std::string why;
     if (!stored_calibration(calFile, function, c, why)) return fail(kBadInput, calFile, why);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "cli_support.hpp"
+#include "data_selection.hpp"
 #include "masscal/calfile.hpp"
 #include "masscal/calibrate.h"
 #include "masscal/input.h"
@@ -161,9 +162,16 @@ CalParams parameters_for(const CalOptions& o) {
     return p;
 }
 
-RunResult run_calibration(const CalOptions& o, const CalParams& params) {
-    if (auto why = unreadable(o.data); !why.empty()) return failed(kBadInput, o.data, why);
-    if (auto why = unreadable(o.ref); !why.empty()) return failed(kBadInput, o.ref, why);
+RunResult run_calibration(const CalOptions& given, const CalParams& params) {
+    if (auto why = unreadable(given.data); !why.empty()) return failed(kBadInput, given.data, why);
+    if (auto why = unreadable(given.ref); !why.empty()) return failed(kBadInput, given.ref, why);
+    CalOptions o = given;
+    Resolved chosen;
+    const Selection wanted{given.function, given.msLevel, given.firstScan, given.lastScan, given.rt, given.scans};
+    if (auto why = resolve(o.data, wanted, chosen); !why.empty()) return failed(kBadInput, o.data, why);
+    o.function = chosen.function;
+    o.firstScan = chosen.first;
+    o.lastScan = chosen.last;
 
     auto rec = std::make_unique<CalRecord>();
     std::memset(rec.get(), 0, sizeof(CalRecord));
@@ -246,6 +254,8 @@ RunResult run_calibration(const CalOptions& o, const CalParams& params) {
     r.massLow = rec->fMassLow;
     r.massHigh = rec->fMassHigh;
     r.timeOfFlight = rec->bTofFunction != 0;
+    r.function = o.function;
+    r.selection = chosen.note;
     r.messages = said;
     return r;
 }
@@ -254,7 +264,8 @@ nlohmann::json to_json(const CalOptions& o, const RunResult& r) {
     nlohmann::json j;
     j["data"] = o.data;
     j["reference"] = o.ref;
-    j["function"] = o.function;
+    j["function"] = r.function;
+    j["spectra"] = r.selection;
     j["order"] = r.errorFunc.nOrder;
     j["verify"] = o.verify;
     j["mass_function"] = {{"text", poly_text(r.massFunc)}, {"coefficients", coeffs(r.massFunc)}};
@@ -283,7 +294,9 @@ nlohmann::json to_json(const CalOptions& o, const RunResult& r) {
 }
 
 void print_table(const CalOptions& o, const RunResult& r) {
-    std::printf("%s against %s: %zu matches\n\n", o.data.c_str(), o.ref.c_str(), r.matches.size());
+    std::printf("%s against %s: %zu matches\n", o.data.c_str(), o.ref.c_str(), r.matches.size());
+    if (!r.selection.empty()) std::printf("calibrated %s\n", r.selection.c_str());
+    std::printf("\n");
     std::printf("%14s %14s %11s %10s %12s\n", "reference", "measured", "error mDa", "error ppm", "residual");
     for (const auto& m : r.matches)
         std::printf("%14.5f %14.5f %11.3f %10.2f %12.6f\n", m.reference, m.measured, m.errorMda, m.errorPpm,

@@ -13,7 +13,10 @@ namespace cli {
 
 struct CalOptions {
     std::string data, ref, out, report, png;
-    int order = -1, function = 1, firstScan = 1, lastScan = 0;
+    int order = -1;
+    // The spectra: 0 / empty where not given (see data_selection.hpp).
+    int function = 0, firstScan = 0, lastScan = 0, msLevel = 0;
+    std::string rt, scans;
     double window = -1, initialError = -1, threshold = -1, deisotope = -1;
     bool intensityWeight = false, noIntensityWeight = false, restrain = false, noRestrain = false;
     bool rootMass = false, json = false;
@@ -48,6 +51,8 @@ struct RunResult {
     std::vector<Match> dropped;  // matches left out by --reject-outliers
     float massLow = 0, massHigh = 0;
     bool timeOfFlight = false;
+    int function = 1;
+    std::string selection;       // the spectra calibrated, in words
     std::vector<std::string> messages;  // the library's, on success
 };
 

@@ -7,6 +7,8 @@
 namespace cli {
 
 int run_ref_check(const std::string& path);
+// The functions of a data file: MS level, window, analyser, data kind, spectra.
+int run_info(const std::string& path, bool json);
 int run_params_get(const std::string& section);
 int run_params_set(const std::string& section, const std::vector<std::string>& assignments);
 int run_poly(const std::string& text, const std::vector<double>& args, bool evaluate, double low, double high);

@@ -30,6 +30,24 @@ int run_calibrate(const CalOptions& o) {
     return kOk;
 }
 
+// The spectra to calibrate: by function, MS level, retention time, the
+// file's scan numbers, or indices within the function.
+void add_selection(CLI::App* app, CalOptions& o) {
+    app->add_option("--function", o.function, "function of the data file (default 1; masscal info lists them)")
+        ->check(CLI::Range(1, 65535));
+    app->add_option("--ms-level", o.msLevel, "the function of this MS level")->check(CLI::Range(1, 100));
+    auto* rt = app->add_option("--rt", o.rt, "retention times FROM:TO in seconds (FROM:TOmin in minutes)");
+    auto* scans = app->add_option("--scans", o.scans, "the file's own scan numbers FROM:TO")->excludes(rt);
+    app->add_option("--first-scan", o.firstScan, "first spectrum of the function, counted from 1")
+        ->check(CLI::PositiveNumber)
+        ->excludes(rt)
+        ->excludes(scans);
+    app->add_option("--last-scan", o.lastScan, "last spectrum of the function (default: the first)")
+        ->check(CLI::PositiveNumber)
+        ->excludes(rt)
+        ->excludes(scans);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,9 +100,7 @@ int main(int argc, char** argv) {
     cal->add_flag("--reject-outliers", o.rejectOutliers, "drop matches beyond --reject-sigmas and refit");
     cal->add_option("--reject-sigmas", o.rejectSigmas, "robust standard deviations for --reject-outliers (default 3.5)")
         ->check(CLI::PositiveNumber);
-    cal->add_option("--first-scan", o.firstScan, "first scan (default 1)")->check(CLI::PositiveNumber);
-    cal->add_option("--last-scan", o.lastScan, "last scan (default the first)")->check(CLI::PositiveNumber);
-    cal->add_option("--function", o.function, "function of the data file (default 1)")->check(CLI::Range(1, 65535));
+    add_selection(cal, o);
     cal->add_option("--deisotope", o.deisotope, "deisotope after removing intensities below THRESHOLD")
         ->check(CLI::NonNegativeNumber);
     cal->add_option("--out", o.out, "write the calibration into this calibration file");
@@ -105,13 +121,17 @@ int main(int argc, char** argv) {
     ver->add_option("REF", v.ref, "reference file")->required();
     auto* vCal = ver->add_option("--cal", v.calFile, "calibration file (its TOF section, else the function's)");
     ver->add_option("--poly", v.polyText, "calibration polynomial text instead of a file")->excludes(vCal);
-    ver->add_option("--function", v.function, "function (default 1)")->check(CLI::Range(1, 65535));
     ver->add_option("--window", v.window, "peak window, amu")->check(CLI::NonNegativeNumber);
     ver->add_option("--initial-error", v.initialError, "initial error, amu")->check(CLI::NonNegativeNumber);
-    ver->add_option("--first-scan", v.firstScan, "first scan (default 1)")->check(CLI::PositiveNumber);
-    ver->add_option("--last-scan", v.lastScan, "last scan (default the first)")->check(CLI::PositiveNumber);
+    add_selection(ver, v);
     ver->add_option("--report", v.report, "write the report (.pdf, .png or .svg)");
     ver->add_flag("--json", v.json, "print a JSON object instead of the table");
+
+    std::string infoPath;
+    bool infoJson = false;
+    auto* info = app.add_subcommand("info", "list the functions of a data file and what each holds");
+    info->add_option("DATA", infoPath, "peak list or mzML file")->required();
+    info->add_flag("--json", infoJson, "print a JSON object instead of the table");
 
     std::string refPath;
     auto* ref = app.add_subcommand("ref", "reference files");
@@ -201,6 +221,7 @@ int main(int argc, char** argv) {
     if (tWrite->parsed()) return run_tof_write(tofA, tofB);
     if (tCmp->parsed()) return run_tof_compare(tofA, tofB);
     if (refCheck->parsed()) return run_ref_check(refPath);
+    if (info->parsed()) return run_info(infoPath, infoJson);
     if (pText->parsed()) return run_poly(polyText, {}, true, 0, 0);
     if (pEval->parsed() || pInv->parsed()) return run_poly(polyText, polyArgs, pEval->parsed(), polyLow, polyHigh);
     if (pGet->parsed()) return run_params_get(section);

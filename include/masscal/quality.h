@@ -67,8 +67,9 @@ MASSCAL_API void CalDefaultQualityLimits(int32_t bAccurateMass, CalQualityLimits
 /* Judges the calibration the record holds (after Calibrate or
  * CalRecalibrate). The correction check refuses when the fitted error
  * anywhere in the data's mass range exceeds both the initial error and the
- * largest matched error, or, outside the span of the matched masses, exceeds
- * twice the largest matched error plus three RMS residuals. 1 when it
+ * largest matched error (amu), or, outside the span of the matched masses,
+ * exceeds both twice the largest matched error plus three RMS residuals
+ * and the initial error relative to the highest matched mass (ppm). 1 when it
  * passes, 0 when it refuses (the verdict says why). */
 MASSCAL_API int32_t CalCheckQuality(const CalRecord* pRec, const CalQualityLimits* pLimits,
                                     CalQualityVerdict* pVerdict);

@@ -102,7 +102,8 @@ void refuse(CalQualityVerdict* v, int32_t reason, double value, double limit, co
 }
 
 // Largest |fitted error| over the data's range, split by whether the mass
-// lies within the span of the matched masses; the masses where they occur.
+// lies within the span of the matched masses (amu inside, ppm outside: an
+// error proportional to mass grows beyond the span); where they occur.
 struct CorrectionExtent {
     double inside = 0, outside = 0, insideAt = 0, outsideAt = 0;
 };
@@ -117,8 +118,9 @@ CorrectionExtent correction_extent(const CalRecord* rec, const std::vector<Match
     const double low = rec->fMassLow, high = rec->fMassHigh;
     for (int k = 0; k < kCorrectionSamples; ++k) {
         const double mass = low + (high - low) * k / (kCorrectionSamples - 1);
-        const double e = std::fabs(fitted_error(rec->ErrorFunc, mass));
         const bool within = mass >= lo && mass <= hi;
+        double e = std::fabs(fitted_error(rec->ErrorFunc, mass));
+        if (!within) e = mass > 0 ? e / mass * 1e6 : HUGE_VAL;
         double& worst = within ? c.inside : c.outside;
         // A correction that is not a number is as implausible as it gets.
         if (!(e <= worst)) {
@@ -197,21 +199,23 @@ extern "C" MASSCAL_API int32_t CalCheckQuality(const CalRecord* rec, const CalQu
         }
     }
     if (lim->bCheckCorrection && rec->fMassHigh > rec->fMassLow) {
-        double largest = 0, sumSq = 0;
+        double largest = 0, largestPpm = 0, top = 0;
         for (const Match& x : m) {
             largest = std::max(largest, std::fabs(x.error));
-            sumSq += x.residual * x.residual;
+            largestPpm = std::max(largestPpm, std::fabs(x.error) / x.reference * 1e6);
+            top = std::max(top, x.reference);
         }
-        const double rms = std::sqrt(sumSq / static_cast<double>(m.size()));
         const CorrectionExtent c = correction_extent(rec, m);
-        const double inLimit = std::max(static_cast<double>(rec->Params.InitialError), largest);
-        const double outLimit = std::min(inLimit, 2.0 * largest + 3.0 * rms);
+        const double initial = rec->Params.InitialError;
+        const double inLimit = std::max(initial, largest);
+        // Beyond the matches a correction may grow as far as the initial error
+        // (taken at the highest match) or the matches' own errors suggest.
+        const double outLimit = std::max(2.0 * largestPpm + 3.0 * rec->dRmsResidualPpm, initial / top * 1e6);
         const bool inBad = c.inside > inLimit, outBad = c.outside > outLimit;
         if (inBad || outBad) {
             const double value = inBad ? c.inside : c.outside, limit = inBad ? inLimit : outLimit;
-            std::snprintf(text, sizeof text,
-                          "the correction reaches %.4g amu at %.2f, more than the %.4g amu the matches support%s",
-                          value, inBad ? c.insideAt : c.outsideAt, limit,
+            std::snprintf(text, sizeof text, "the correction reaches %.4g %s at %.2f, more than the %.4g the matches support%s",
+                          value, inBad ? "amu" : "ppm", inBad ? c.insideAt : c.outsideAt, limit,
                           inBad ? "" : " outside their mass span");
             refuse(v, CAL_QUALITY_CORRECTION, value, limit, text);
             return 0;

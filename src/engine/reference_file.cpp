@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "engine/cal_error.hpp"
@@ -142,6 +143,36 @@ int32_t CalParseReferenceText(CalWnd owner, const char* text, std::size_t size, 
     return 1;
 }
 
+// The lock-mass list format: "m/z,MS level,charge" per line, an optional
+// title line, '#' comments. Every mass counts alike (intensity 100); the MS
+// level and charge are checked, not used: the first column is already m/z.
+int32_t CalParseLockMassCsv(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
+                            int32_t* count, float low, float high) {
+    const bool ranged = !(low == 0.0f && high == 0.0f);
+    std::size_t pos = 0;
+    while (pos < size) {
+        const void* lf = std::memchr(text + pos, '\n', size - pos);
+        const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text) : size;
+        std::size_t p = pos;
+        pos = lf ? end + 1 : size;
+        while (p < end && is_space(text[p])) ++p;
+        if (p == end || text[p] == '#' || text[p] == ';') continue;
+        const std::string_view line(text + p, end - p);
+        const std::size_t comma = line.find(',');
+        float mass = 0.0f;
+        // A title line ("m/z,ms level,charge") or a line that is no lock mass.
+        if (comma == std::string_view::npos || !read_float(std::string(line.substr(0, comma)).c_str(), &mass) ||
+            !(mass > 0.0f))
+            continue;
+        if (ranged && !(low <= mass && mass <= high)) continue;
+        if (!CalInsertPeak(masses, intensities, count, mass, 100.0f)) {
+            show_too_many_peaks(owner);
+            break;
+        }
+    }
+    return 1;
+}
+
 extern "C" MASSCAL_API int32_t CalReadReferenceFile(CalWnd hwndOwner, RawFileRef* pFile, float* pMasses,
                                                     float* pIntensities, int32_t* pnCount, float fLow, float fHigh) {
     if (!pFile || !pMasses || !pnCount) return 0;
@@ -161,8 +192,9 @@ extern "C" MASSCAL_API int32_t CalReadReferenceFile(CalWnd hwndOwner, RawFileRef
                     std::size_t got = 0;
                     if (ReadFileS(h, buf, bytes, &got)) {
                         buf[got] = '\0';
-                        result = CalParseReferenceText(hwndOwner, buf, got, pMasses, pIntensities, pnCount, fLow,
-                                                       fHigh);
+                        const bool csv = equal_ignoring_case(pFile->szExtension, "csv");
+                        result = (csv ? CalParseLockMassCsv : CalParseReferenceText)(
+                            hwndOwner, buf, got, pMasses, pIntensities, pnCount, fLow, fHigh);
                     }
                     masscal::platform::mem_unlock(mem);
                 }

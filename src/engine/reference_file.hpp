@@ -23,3 +23,7 @@ int32_t CalInsertPeak(float* masses, float* intensities, int32_t* count, float m
 // message (in the error buffer and a message box owned by owner). Returns 1.
 int32_t CalParseReferenceText(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
                               int32_t* count, float low, float high);
+// The same for a lock-mass list (.csv): "m/z,MS level,charge" lines, each
+// mass with intensity 100.
+int32_t CalParseLockMassCsv(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
+                            int32_t* count, float low, float high);

@@ -12,6 +12,7 @@
 #include "engine/calib_eval.hpp"
 #include "masscal/input.h"
 #include "suite/datamanager/datamanager.hpp"
+#include "suite/datamanager/gzip_text.hpp"
 #include "suite/datamanager/mzml_rewrite.hpp"
 #include "suite/fileaccess/file_identity.hpp"
 
@@ -48,9 +49,15 @@ int32_t apply(const RawCalibCoEffs* massFunc, const char* in, const char* out) {
         return refuse(inPath + ": cannot be read: " + reason(errno));
     if (!id.exists) return refuse(inPath + ": cannot be read: " + std::strerror(ENOENT));
 
+    std::string why;
+    if (dm::is_gzip(text)) {
+        std::string plain;
+        if (!dm::gunzip_text(text, plain, why)) return refuse(inPath + ": " + why);
+        text.swap(plain);
+    }
     RawCalibCoEffs f;
     std::memcpy(&f, massFunc, sizeof f);
-    std::string copy, why;
+    std::string copy;
     std::size_t rewritten = 0;
     if (!dm::rewrite_mzml(text, [&f](double x) { return CalEvalCoeffs(&f, x); }, copy, rewritten, why))
         return refuse(inPath + ": " + why);
@@ -58,6 +65,12 @@ int32_t apply(const RawCalibCoEffs* massFunc, const char* in, const char* out) {
         return refuse(inPath + ": too many spectra");
     text.clear();
     text.shrink_to_fit();
+    // A name ending in .gz asks for a compressed copy.
+    if (outPath.size() > 3 && outPath.compare(outPath.size() - 3, 3, ".gz") == 0) {
+        std::string packed;
+        if (!dm::gzip_text(copy, packed, why)) return refuse("cannot write " + outPath + ": " + why);
+        copy.swap(packed);
+    }
 
     errno = 0;
     if (!sfs::replace_file(outPath, copy, nullptr)) return refuse("cannot write " + outPath + ": " + reason(errno));

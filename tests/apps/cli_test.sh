@@ -85,7 +85,7 @@ printf '# columns: mass intensity\n' >"$T/empty.txt"
 expect "data without peaks" 2 "No peaks" -- calibrate "$T/empty.txt" "$EX/nai.ref" --out "$T/n4.cal"
 printf '100.0 abc\n' >"$T/bad.txt"
 expect "bad data line" 2 "bad.txt" -- calibrate "$T/bad.txt" "$EX/nai.ref" --out "$T/n5.cal"
-expect "scan that is not there" 2 "nai_tof.txt.*scan 3" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --first-scan 3
+expect "scan that is not there" 2 "nai_tof.txt.*no spectrum 3" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --first-scan 3
 expect "function that is not there" 2 "nai_tof.txt.*function 2" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --function 2
 expect "too few matches" 1 "too few matches" -- calibrate "$EX/nai_tof.txt" "$EX/csi.ref" --out "$T/n6.cal"
 expect "non-numeric option" 2 "order" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --order x

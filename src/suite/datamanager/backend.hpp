@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,10 +47,39 @@ struct Spectrum {
     bool continuum = false;
 };
 
+// What a scientist knows a spectrum by; unknown values are NaN or -1.
+struct SpectrumSummary {
+    double rtSeconds = std::numeric_limits<double>::quiet_NaN();
+    std::int64_t scanNumber = -1;  // the file's own number (from the native id)
+    double precursorMz = std::numeric_limits<double>::quiet_NaN();
+};
+
+// A function as a listing shows it: what groups its spectra, and each of them.
+struct FunctionSummary {
+    int msLevel = 1;
+    int polarity = 0;  // 1 positive, -1 negative, 0 not stated
+    bool hasWindow = false;
+    double windowLow = 0, windowHigh = 0;
+    std::string analyser;         // "" when not stated
+    bool profileStated = false;   // the file says profile or centroid
+    std::vector<SpectrumSummary> spectra;
+};
+
 class RawFile {
 public:
     virtual ~RawFile() = default;
     virtual int functionCount() const = 0;
+    // Without decoding any array (except to infer profile data the file does
+    // not describe). The default knows only the number of spectra.
+    virtual bool summarize(int function, FunctionSummary& out) const {
+        FunctionDescription d;
+        if (!describe(function, d)) return false;
+        out = FunctionSummary{};
+        out.profileStated = true;  // the format itself says which it holds
+        out.spectra.resize(static_cast<std::size_t>(d.scanCount > 0 ? d.scanCount : 0));
+        for (std::size_t i = 0; i < out.spectra.size(); ++i) out.spectra[i].scanNumber = static_cast<std::int64_t>(i + 1);
+        return true;
+    }
     // function is 1-based; false when there is no such function.
     virtual bool describe(int function, FunctionDescription& out) const = 0;
     // scan is 1-based within the function; false with a message in error

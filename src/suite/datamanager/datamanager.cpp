@@ -485,6 +485,19 @@ bool dm_describe(const RawFileRef& ref, int function, FunctionDescription& out) 
     return ref_description(&ref, function, out);
 }
 
+int dm_function_count(const std::string& path) {
+    std::shared_ptr<const RawFile> file = open_file(path);
+    return file ? file->functionCount() : -1;
+}
+
+bool dm_summarize(const std::string& path, int function, FunctionDescription& desc, FunctionSummary& out) {
+    std::shared_ptr<const RawFile> file = open_file(path);
+    if (!file) return false;
+    if (!file->describe(function, desc) || !file->summarize(function, out))
+        return fail(path + ": no function " + std::to_string(function));
+    return true;
+}
+
 bool dm_read_scan_shared(const RawFileRef& ref, int function, int scan, std::shared_ptr<const Spectrum>& out,
                         FunctionDescription& desc) {
     StoredSpectrum st;

@@ -19,6 +19,10 @@ std::string reference_path(const RawFileRef& ref);
 // what ref names (its in-memory spectrum when wSingle names one: function
 // and scan 1). false with dm_last_error() set on failure.
 bool dm_describe(const RawFileRef& ref, int function, FunctionDescription& out);
+// The number of functions of the file at path, -1 when it cannot be read.
+int dm_function_count(const std::string& path);
+// The description and listing of one function; false with dm_last_error() set.
+bool dm_summarize(const std::string& path, int function, FunctionDescription& desc, FunctionSummary& out);
 bool dm_read_scan(const RawFileRef& ref, int function, int scan, Spectrum& out, FunctionDescription& desc);
 // The spectrum the reference itself names: its in-memory spectrum, or scan
 // nIndex of function nFunction (0 counting as 1 for both).

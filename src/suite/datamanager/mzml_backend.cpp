@@ -3,14 +3,19 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <numeric>
+#include <utility>
+#include <vector>
 
 #include "suite/datamanager/binary_array.hpp"
+#include "suite/datamanager/gzip_text.hpp"
 #include "suite/datamanager/mzml_terms.hpp"
 #include "suite/datamanager/text_number.hpp"
 
@@ -22,6 +27,10 @@ constexpr const char* kMsLevel = "MS:1000511";
 constexpr const char* kMs1Spectrum = "MS:1000579";
 constexpr const char* kMsnSpectrum = "MS:1000580";
 constexpr const char* kProfile = "MS:1000128";
+constexpr const char* kCentroid = "MS:1000127";
+constexpr const char* kScanStartTime = "MS:1000016";
+constexpr const char* kMinuteUnit = "UO:0000031";
+constexpr const char* kSelectedIonMz = "MS:1000744";
 constexpr const char* kPositive = "MS:1000130";
 constexpr const char* kNegative = "MS:1000129";
 constexpr const char* kWindowLower = "MS:1000501";
@@ -44,10 +53,36 @@ constexpr int kIonNegative = 2;
 struct Analyzers {
     bool timeOfFlight = false;
     bool accurateMass = false;
+    std::string names;  // the analysers' term names, "+" between them
 };
+
+// Analyser types by the short names a listing shows.
+constexpr std::pair<const char*, const char*> kAnalyserTypes[] = {
+    {"MS:1000084", "TOF"},           {"MS:1000484", "orbitrap"},       {"MS:1000079", "FT-ICR"},
+    {"MS:1000081", "quadrupole"},    {"MS:1000082", "quadrupole trap"}, {"MS:1000083", "linear trap"},
+    {"MS:1000291", "linear trap"},   {"MS:1000264", "ion trap"},        {"MS:1000080", "magnetic sector"},
+    {"MS:1000254", "electrostatic"}, {"MS:1000288", "cyclotron"}};
+
+// Below this median spacing of its m/z values a spectrum is a profile: the
+// samples of one peak lie closer than any two centroids of different ions.
+constexpr double kProfileSpacing = 0.05;
+
+// The file's own number of a spectrum: the digits after the last '=' of its
+// native id ("scan=1011", "controllerType=0 controllerNumber=1 scan=1011").
+std::int64_t native_number(const char* id) {
+    const char* eq = std::strrchr(id, '=');
+    if (!eq || !std::isdigit(static_cast<unsigned char>(eq[1]))) return -1;
+    std::int64_t v = 0;
+    for (const char* p = eq + 1; std::isdigit(static_cast<unsigned char>(*p)); ++p) {
+        if (v > (INT64_MAX - 9) / 10) return -1;
+        v = v * 10 + (*p - '0');
+    }
+    return v;
+}
 
 struct Function {
     FunctionDescription desc;
+    FunctionSummary summary;
     std::vector<pugi::xml_node> spectra;
     int msLevel = 1;
     bool hasWindow = false;
@@ -62,6 +97,7 @@ public:
 
     int functionCount() const override { return static_cast<int>(functions_.size()); }
     bool describe(int function, FunctionDescription& out) const override;
+    bool summarize(int function, FunctionSummary& out) const override;
     bool readScan(int function, int scan, Spectrum& out, std::string& error) const override;
 
 private:
@@ -75,6 +111,8 @@ private:
     bool has_any_cv_prefix(pugi::xml_node node) const;
     Analyzers analyzers_of(pugi::xml_node config) const;
     bool decode(pugi::xml_node spectrum, Spectrum& out, std::string& error) const;
+    SpectrumSummary summary_of(pugi::xml_node spectrum) const;
+    bool states_kind(pugi::xml_node sp) const { return has_cv(sp, kProfile) || has_cv(sp, kCentroid); }
 
     std::unique_ptr<char[]> buffer_;
     pugi::xml_document doc_;
@@ -93,8 +131,25 @@ Analyzers MzmlFile::analyzers_of(pugi::xml_node config) const {
     for (pugi::xml_node an : config.child("componentList").children("analyzer")) {
         if (has_cv(an, kTimeOfFlight)) a.timeOfFlight = true;
         if (has_cv(an, kTimeOfFlight) || has_cv(an, kOrbitrap) || has_cv(an, kFtIcr)) a.accurateMass = true;
+        for (const auto& [accession, name] : kAnalyserTypes)
+            if (has_cv(an, accession)) a.names += (a.names.empty() ? "" : "+") + std::string(name);
     }
     return a;
+}
+
+SpectrumSummary MzmlFile::summary_of(pugi::xml_node sp) const {
+    SpectrumSummary s;
+    s.scanNumber = native_number(sp.attribute("id").value());
+    pugi::xml_node scan = sp.child("scanList").child("scan");
+    if (pugi::xml_node t = find_cv(scan, kScanStartTime)) {
+        double v = 0;
+        if (parse_double(t.attribute("value").value(), v))
+            s.rtSeconds = std::strcmp(t.attribute("unitAccession").value(), kMinuteUnit) == 0 ? v * 60.0 : v;
+    }
+    pugi::xml_node ion = sp.child("precursorList").child("precursor").child("selectedIonList").child("selectedIon");
+    double mz = 0;
+    if (ion && cv_double(ion, kSelectedIonMz, mz)) s.precursorMz = mz;
+    return s;
 }
 
 bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std::string& name, std::string& error) {
@@ -172,6 +227,13 @@ bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std:
             d.accurateMass = a.accurateMass;
             d.continuum = has_cv(sp, kProfile);
             d.ionisationMode = has_cv(sp, kPositive) ? kIonPositive : has_cv(sp, kNegative) ? kIonNegative : 0;
+            FunctionSummary& u = f->summary;
+            u.msLevel = level;
+            u.polarity = d.ionisationMode == kIonPositive ? 1 : d.ionisationMode == kIonNegative ? -1 : 0;
+            u.hasWindow = window;
+            u.windowLow = lo;
+            u.windowHigh = hi;
+            u.analyser = a.names;
             if (window) {
                 d.massLow = to_float(lo);
                 d.massHigh = to_float(hi);
@@ -179,10 +241,25 @@ bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std:
             }
         }
         f->spectra.push_back(sp);
+        f->summary.spectra.push_back(summary_of(sp));
+        if (states_kind(sp)) f->summary.profileStated = true;
     }
     if (functions_.empty()) {
         error = name + ": the mzML file holds no mass spectra";
         return false;
+    }
+    // A file that does not say whether its data are profiles: the first
+    // spectrum of the function tells by the spacing of its m/z values.
+    for (Function& f : functions_) {
+        if (f.summary.profileStated) continue;
+        Spectrum first;
+        std::string ignored;
+        if (!decode(f.spectra.front(), first, ignored) || first.mass.size() < 3) continue;
+        std::vector<float> gaps;
+        for (std::size_t i = 1; i < first.mass.size(); ++i) gaps.push_back(first.mass[i] - first.mass[i - 1]);
+        auto mid = gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2);
+        std::nth_element(gaps.begin(), mid, gaps.end());
+        f.desc.continuum = *mid < kProfileSpacing;
     }
     // Without a scan window the observed range stands in, when every
     // spectrum states it.
@@ -228,6 +305,12 @@ bool MzmlFile::describe(int function, FunctionDescription& out) const {
         f.rangeKnown = true;
     }
     out = f.desc;
+    return true;
+}
+
+bool MzmlFile::summarize(int function, FunctionSummary& out) const {
+    if (function < 1 || function > functionCount()) return false;
+    out = functions_[static_cast<std::size_t>(function - 1)].summary;
     return true;
 }
 
@@ -335,12 +418,14 @@ bool MzmlFile::readScan(int function, int scan, Spectrum& out, std::string& erro
         error = name_ + ": " + why;
         return false;
     }
+    if (!states_kind(f.spectra[scan - 1])) out.continuum = f.desc.continuum;
     return true;
 }
 
 class MzmlBackend final : public Backend {
 public:
-    std::vector<std::string> extensions() const override { return {"mzml"}; }
+    // "gz": an mzML file compressed with gzip (x.mzML.gz).
+    std::vector<std::string> extensions() const override { return {"mzml", "gz"}; }
     std::unique_ptr<RawFile> open(const std::string& path, std::string& error) const override {
         std::ifstream in(path, std::ios::binary | std::ios::ate);
         if (!in) {
@@ -358,8 +443,19 @@ public:
             error = path + ": cannot be read";
             return nullptr;
         }
+        std::size_t length = static_cast<std::size_t>(size);
+        if (is_gzip({buffer.get(), length})) {
+            std::string text, why;
+            if (!gunzip_text({buffer.get(), length}, text, why)) {
+                error = path + ": " + why;
+                return nullptr;
+            }
+            length = text.size();
+            buffer = std::make_unique<char[]>(length + 1);
+            std::memcpy(buffer.get(), text.data(), length);
+        }
         auto f = std::make_unique<MzmlFile>();
-        if (!f->load(std::move(buffer), static_cast<std::size_t>(size), path, error)) return nullptr;
+        if (!f->load(std::move(buffer), length, path, error)) return nullptr;
         return f;
     }
 };
