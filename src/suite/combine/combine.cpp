@@ -92,7 +92,37 @@ struct Peak {
     std::size_t scan;
 };
 
-dm::Spectrum combine_centroids(const std::vector<dm::Spectrum>& scans, const Settings& s) {
+// How far the centroids of one ion wander from scan to scan, in ppm: the
+// median distance from a peak to the nearest peak of the next scan, over at
+// most 32 pairs of scans, distances beyond 500 ppm (other ions) left out.
+// 0 with fewer than 10 such distances, too few to say.
+double centroid_scatter_ppm(const std::vector<dm::Spectrum>& scans) {
+    std::vector<double> d;
+    for (std::size_t k = 0; k + 1 < scans.size() && k < 32; ++k) {
+        const std::vector<float>& a = scans[k].mass;
+        const std::vector<float>& b = scans[k + 1].mass;
+        if (b.empty()) continue;
+        for (float m : a) {
+            if (!(m > 0)) continue;
+            const auto it = std::lower_bound(b.begin(), b.end(), m);
+            double best = HUGE_VAL;
+            if (it != b.end()) best = std::min(best, std::fabs(*it - static_cast<double>(m)));
+            if (it != b.begin()) best = std::min(best, std::fabs(*(it - 1) - static_cast<double>(m)));
+            const double ppm = best / m * 1e6;
+            if (ppm <= 500.0) d.push_back(ppm);
+        }
+    }
+    if (d.size() < 10) return 0.0;
+    auto mid = d.begin() + static_cast<std::ptrdiff_t>(d.size() / 2);
+    std::nth_element(d.begin(), mid, d.end());
+    return *mid;
+}
+
+dm::Spectrum combine_centroids(const std::vector<dm::Spectrum>& scans, const Settings& given) {
+    // A tolerance in ppm below what the data scatter would split one ion into
+    // several centroids: it is widened to four times the scatter.
+    Settings s = given;
+    if (!s.toleranceInAmu) s.tolerance = static_cast<float>(std::max<double>(s.tolerance, 4.0 * centroid_scatter_ppm(scans)));
     const bool flags = all_have(scans, &dm::Spectrum::flags);
     const bool widths = all_have(scans, &dm::Spectrum::width);
     const bool extras = all_have(scans, &dm::Spectrum::extra);

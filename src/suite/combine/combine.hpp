@@ -52,7 +52,11 @@ Settings settings_from_request(const void* request);
 // Sum (or mean) of the spectra: profile spectra on the merged grid of all
 // their points, each scan interpolated linearly inside its own range (0
 // outside it); centroid spectra by merging peaks within the tolerance of the
-// running intensity-weighted mass of a group. Channels present in every
+// running intensity-weighted mass of a group, a tolerance in ppm widened to
+// four times the scan-to-scan scatter of the centroids (the median distance
+// from a peak to the nearest of the next scan, within 500 ppm; at least ten
+// such distances), so that one
+// ion gives one centroid at any resolution. Channels present in every
 // input survive: flags are or-ed, widths intensity-weighted, extra taken
 // from the most intense peak of a group.
 dm::Spectrum combine_spectra(const std::vector<dm::Spectrum>& scans, bool continuum, const Settings& s);

@@ -49,6 +49,11 @@ void estimate_noise(const float* intensity, std::size_t n, float& baseline, floa
 
 namespace {
 
+// Samples either side of the apex that a centroid from half height may take,
+// and the fewest above half height for a peak to be called well sampled.
+constexpr std::size_t kMaxHalfWidthSamples = 256;
+constexpr std::size_t kMinHalfHeightSamples = 7;
+
 // Standard deviation of a weighted centroid c = sum(w m) / sum(w) under
 // independent noise of spread `noise` on every weight: each point moves c by
 // (m_j - c) / sum(w) per unit of intensity, so
@@ -116,8 +121,22 @@ dm::Spectrum centroid_profile(const float* mass, const float* in, std::size_t n,
         if (static_cast<int>(hi - lo + 1) < s.minPoints) continue;
 
         double sw = 0, swm = 0;
+        float floor = s.weightAboveLevel ? level : 0.0f;
+        {
+            // Noise on a broad peak cuts its top down to a sample or two about
+            // a noise maximum (a clean top is over half as wide as the peak at
+            // half height): the centroid then comes from everything above half
+            // height, so the peak's shape, not a few samples, places it. A
+            // higher point is another peak's (or this is a bump on a flank):
+            // the region stops before it. A peak of few samples keeps its top.
+            const float half = 0.5f * apex;
+            std::size_t a = i, b = i;
+            while (a > 0 && i - a < kMaxHalfWidthSamples && in[a - 1] >= half && in[a - 1] <= apex) --a;
+            while (b + 1 < n && b - i < kMaxHalfWidthSamples && in[b + 1] >= half && in[b + 1] <= apex) ++b;
+            if (b - a + 1 >= kMinHalfHeightSamples && b - a + 1 > 3 * (hi - lo + 1)) lo = a, hi = b, floor = half;
+        }
         for (std::size_t j = lo; j <= hi; ++j) {
-            const double w = s.weightAboveLevel ? static_cast<double>(in[j]) - level : in[j];
+            const double w = static_cast<double>(in[j]) - floor;
             sw += w;
             swm += w * mass[j];
         }

@@ -45,7 +45,9 @@ Settings settings_from_block(const void* block);
 // maximum is at least minDip noise units, is one peak; its mass is the
 // intensity-weighted mean of the contiguous points around the apex at or
 // above topFraction of the apex (stopping before a valley shared with the
-// next peak), its intensity the apex, and its width channel the standard
+// next peak; a top narrower than a third of the contiguous points above
+// half height, as noise leaves on a broad peak, gives way to those points,
+// weighted by their height above it), its intensity the apex, and its width channel the standard
 // deviation of that mean (amu) times widthScale: the noise spread (see
 // estimate_noise) times sqrt(sum of (m_j - centroid)^2 over the top) over
 // the sum of the weights, so it shrinks in proportion to the signal; a

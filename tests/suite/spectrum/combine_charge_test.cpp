@@ -115,20 +115,23 @@ TEST(Combine, RequestSettingsAndDefaults) {
 
 TEST(Combine, ScanRangeOfARealCentroidedRun) {
     const RawFileRef ref = testfiles::ref_to("/usr/share/doc/openms/examples/LCMS-centroided.mzML");
-    std::size_t total = 0;
+    std::size_t total = 0, largest = 0;
     for (int k = 10; k <= 14; ++k) {
         dm::Spectrum s;
         dm::FunctionDescription d;
         ASSERT_TRUE(dm::dm_read_scan(ref, 1, k, s, d)) << dm::dm_last_error();
         total += s.mass.size();
+        largest = std::max(largest, s.mass.size());
     }
     auto r = request(10, 5);
     dm::DmHandle h = CombineExt(nullptr, 0, 0, &ref, 0, r.data(), 0);
     ASSERT_NE(h, nullptr) << dm::dm_last_error();
     const auto* id = static_cast<const unsigned char*>(dm::DmLockID(h));
     const auto n = dm::get_field<std::uint32_t>(id, dm::kIdPeakCount);
+    // One centroid per ion: the centroids of an ion wander about 20 ppm from
+    // scan to scan here, twice the default tolerance.
     EXPECT_GT(n, 0u);
-    EXPECT_LE(n, total);
+    EXPECT_LE(n, largest * 3 / 2) << "scans hold " << total << " peaks, at most " << largest << " in one";
     EXPECT_EQ(dm::get_field<std::uint32_t>(id, dm::kIdContinuum), 0u);
     const auto number = dm::get_field<std::uint16_t>(id, dm::kIdSingle);
     ASSERT_NE(number, 0);

@@ -85,6 +85,25 @@ TEST(MassMeasure, UncertaintyIsTheScatterOfTheCentroidAndShrinksWithSignal) {
     }
 }
 
+TEST(MassMeasure, BroadNoisyPeaksAreCentredByTheirShape) {
+    // Noise of 4 % of the height on a peak 0.3 amu wide leaves a top of one
+    // sample; the centre must still come from the whole peak.
+    std::mt19937 rng(5);
+    std::normal_distribution<double> noise(0.0, 40.0);
+    double worst = 0;
+    for (int k = 0; k < 20; ++k) {
+        auto p = testfiles::profile_spectrum(500, 503, 0.002, {{501.5037, 1000, 0.3}}, 0.0);
+        for (double& y : p.intensity) y += noise(rng);
+        mm::Settings s;
+        s.relativeThreshold = 0.5f;
+        dm::Spectrum c = centroid(p, s);
+        ASSERT_GE(c.mass.size(), 1u);
+        const auto top = std::max_element(c.intensity.begin(), c.intensity.end()) - c.intensity.begin();
+        worst = std::max(worst, std::fabs(c.mass[static_cast<std::size_t>(top)] - 501.5037));
+    }
+    EXPECT_LT(worst, 0.01);
+}
+
 TEST(MassMeasure, BlockSettingsAndTheirDefaults) {
     unsigned char block[mm::kBlockSize] = {};
     mm::Settings d = mm::settings_from_block(block);
@@ -191,11 +210,11 @@ TEST(MassMeasure, AgreesWithThePeersPickedPeaks) {
                 "peaks: ours %zu, peer %zu\n",
                 dip > 0 ? "1 noise unit (default)" : "off", considered, ppm.size(), median, largest,
                 ours.mass.size(), picked.mass.size());
-    EXPECT_GE(static_cast<double>(ppm.size()), 0.9 * considered);
+    EXPECT_GE(static_cast<double>(ppm.size()), 0.95 * considered);
     if (dip < 0) {
         EXPECT_EQ(static_cast<int>(ppm.size()), considered);
     }
-    EXPECT_LT(median, 5.0);
+    EXPECT_LT(median, 1.0);
     }
 }
 
