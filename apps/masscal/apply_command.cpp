@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "cli_support.hpp"
+#include "data_selection.hpp"
 #include "commands.hpp"
 #include "masscal/input.h"
 #include "masscal/polynomial.hpp"
@@ -73,9 +74,18 @@ int apply_to_peak_list(const RawCalibCoEffs& c, const std::string& data, const s
     return kOk;
 }
 
-// Every spectrum's m/z array through the calibration; the rest of the file as it was.
-int apply_to_mzml(const RawCalibCoEffs& c, const std::string& data, const std::string& out) {
-    const int32_t spectra = CalApplyToMzml(&c, data.c_str(), out.c_str());
+// Every chosen spectrum's m/z array through the calibration (all without a
+// choice); the rest of the file as it was.
+int apply_to_mzml(const RawCalibCoEffs& c, const std::string& data, const std::string& out, const Selection& chosen) {
+    int32_t spectra = 0;
+    if (chosen.msLevel || !chosen.rt.empty() || !chosen.scans.empty()) {
+        Resolved r;
+        if (auto why = resolve(data, chosen, r); !why.empty()) return fail(kBadInput, data, why);
+        spectra = CalApplyToMzmlSpectra(&c, data.c_str(), out.c_str(), r.fileIndices.data(),
+                                        static_cast<int32_t>(r.fileIndices.size()));
+    } else {
+        spectra = CalApplyToMzml(&c, data.c_str(), out.c_str());
+    }
     if (spectra < 0) {
         const std::string e = CalGetDataError() ? CalGetDataError() : "";
         if (e.empty()) return fail(kBadInput, data, "cannot be calibrated");
@@ -88,7 +98,8 @@ int apply_to_mzml(const RawCalibCoEffs& c, const std::string& data, const std::s
 
 }  // namespace
 
-int run_apply(const std::string& calFile, const std::string& data, const std::string& out, int function) {
+int run_apply(const std::string& calFile, const std::string& data, const std::string& out, int function,
+              const Selection& chosen) {
     if (auto why = unreadable(data); !why.empty()) return fail(kBadInput, data, why);
     std::error_code ec;
     if (fs::exists(out, ec) && fs::equivalent(data, out, ec)) return fail(kBadInput, out, "would overwrite its input");
@@ -99,7 +110,9 @@ int run_apply(const std::string& calFile, const std::string& data, const std::st
     RawCalibCoEffs c{};
     std::string why;
     if (!stored_calibration(calFile, function, c, why)) return fail(kBadInput, calFile, why);
-    if (mzml) return apply_to_mzml(c, data, out);
+    if (mzml) return apply_to_mzml(c, data, out, chosen);
+    if (chosen.msLevel || !chosen.rt.empty() || !chosen.scans.empty())
+        return fail(kBadInput, data, "--ms-level, --rt and --scans choose spectra of mzML files");
     return apply_to_peak_list(c, data, out);
 }
 

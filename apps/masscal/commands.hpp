@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "data_selection.hpp"
+
 namespace cli {
 
 int run_ref_check(const std::string& path);
@@ -15,7 +17,9 @@ int run_poly(const std::string& text, const std::vector<double>& args, bool eval
 int run_tof_read(const std::string& path);
 int run_tof_write(const std::string& in, const std::string& out);
 int run_tof_compare(const std::string& a, const std::string& b);
-// Peak lists (.txt, .csv, .tsv) and mzML files.
-int run_apply(const std::string& calFile, const std::string& data, const std::string& out, int function);
+// Peak lists (.txt, .csv, .tsv) and mzML files; in mzML files only the
+// spectra chosen by MS level, retention time or scan number, when asked.
+int run_apply(const std::string& calFile, const std::string& data, const std::string& out, int function,
+              const Selection& chosen);
 
 }  // namespace cli

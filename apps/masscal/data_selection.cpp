@@ -139,6 +139,7 @@ std::string resolve(const std::string& path, const Selection& s, Resolved& out) 
     // The candidates with spectra in the range (all of them without one).
     struct Hit {
         int function, first, last;
+        std::vector<std::int64_t> fileIndices;
     };
     std::vector<Hit> hits;
     std::string had, mixed;
@@ -180,7 +181,10 @@ std::string resolve(const std::string& path, const Selection& s, Resolved& out) 
                     fmt("%.4f to %.4f", lo, hi) + "); choose one precursor's spectra with --scans or --rt";
             if (candidates.size() == 1) return mixed;
         }
-        hits.push_back({f, first, last});
+        hits.push_back({f, first, last, {}});
+        for (int i = first; i <= last; ++i)
+            if (fn.spectra[static_cast<std::size_t>(i - 1)].nFileIndex >= 0)
+                hits.back().fileIndices.push_back(fn.spectra[static_cast<std::size_t>(i - 1)].nFileIndex);
         if (hits.size() == 1) out.note = chosen_text(f, fn, first, last);
     }
     if (hits.empty()) {
@@ -194,6 +198,7 @@ std::string resolve(const std::string& path, const Selection& s, Resolved& out) 
     out.function = hits[0].function;
     out.first = hits[0].first;
     out.last = hits[0].last;
+    out.fileIndices = std::move(hits[0].fileIndices);
     return {};
 }
 

@@ -3,7 +3,9 @@
 // within the function; by default every spectrum of the function.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace cli {
 
@@ -17,6 +19,7 @@ struct Selection {
 struct Resolved {
     int function = 1, first = 1, last = 1;
     std::string note;  // what was chosen, in words
+    std::vector<std::int64_t> fileIndices;  // positions of the chosen spectra in the file, where known
 };
 
 // Resolves the selection against the file. Empty when it is good, else one

@@ -64,7 +64,9 @@ int run_info(const std::string& path, bool json) {
             j["functions"].push_back({
                 {"function", f},
                 {"ms_level", l.s.nMsLevel},
-                {"polarity", l.s.nPolarity > 0 ? "positive" : l.s.nPolarity < 0 ? "negative" : nullptr},
+                {"polarity", l.s.nPolarity > 0   ? nlohmann::json("positive")
+                             : l.s.nPolarity < 0 ? nlohmann::json("negative")
+                                                 : nlohmann::json()},
                 {"scan_window", l.s.bHasWindow ? nlohmann::json{l.s.dWindowLow, l.s.dWindowHigh} : nlohmann::json()},
                 {"mass_range", {l.s.fMassLow, l.s.fMassHigh}},
                 {"analyser", l.s.szAnalyser},

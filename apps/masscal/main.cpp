@@ -188,6 +188,11 @@ int main(int argc, char** argv) {
     apply->add_option("-o,--output", applyOut, "the calibrated file to write (never the input)")->required();
     apply->add_option("--function", applyFunction, "which function's calibration (default 1)")
         ->check(CLI::Range(1, static_cast<int>(CAL_MAX_FUNCTIONS)));
+    Selection applyTo;
+    apply->add_option("--ms-level", applyTo.msLevel, "mzML: calibrate only the spectra of this MS level")
+        ->check(CLI::Range(1, 100));
+    auto* applyRt = apply->add_option("--rt", applyTo.rt, "mzML: only retention times FROM:TO (seconds; FROM:TOmin)");
+    apply->add_option("--scans", applyTo.scans, "mzML: only the file's scan numbers FROM:TO")->excludes(applyRt);
 
     try {
         app.parse(argc, argv);
@@ -215,7 +220,7 @@ int main(int argc, char** argv) {
         if (v.calFile.empty() && v.polyText.empty()) return fail(kBadInput, "", "verify needs --cal FILE or --poly TEXT");
         return run_calibrate(v);
     }
-    if (apply->parsed()) return run_apply(applyCal, applyData, applyOut, applyFunction);
+    if (apply->parsed()) return run_apply(applyCal, applyData, applyOut, applyFunction, applyTo);
     if (pSet->parsed()) return run_params_set(section, assignments);
     if (tRead->parsed()) return run_tof_read(tofA);
     if (tWrite->parsed()) return run_tof_write(tofA, tofB);

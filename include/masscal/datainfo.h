@@ -26,6 +26,7 @@ typedef struct CalSpectrumSummary {
     double dRtSeconds;        /* NaN when not stated */
     int64_t nScanNumber;      /* from the native id; -1 when it has none */
     double dPrecursorMz;      /* NaN for MS1 or when not stated */
+    int64_t nFileIndex;       /* position in the file's list of spectra, from 0; -1 when it has none */
 } CalSpectrumSummary;
 
 /* The number of functions of the data file, or -1 when it cannot be read

@@ -35,6 +35,11 @@ MASSCAL_API const char* CalGetDataError(void);
  * array was rewritten, or -1 with nothing written and the reason in
  * CalGetDataError (pszOut naming the input file is refused). */
 MASSCAL_API int32_t CalApplyToMzml(const RawCalibCoEffs* pMassFunc, const char* pszIn, const char* pszOut);
+/* The same for the nCount spectra whose positions in the file's list of
+ * spectra (from 0; CalSpectrumSummary.nFileIndex) pIndices holds; every other
+ * spectrum is copied as it is. A name ending in .gz reads or writes gzip. */
+MASSCAL_API int32_t CalApplyToMzmlSpectra(const RawCalibCoEffs* pMassFunc, const char* pszIn, const char* pszOut,
+                                          const int64_t* pIndices, int32_t nCount);
 
 /* Fills the combo box nComboId of hDlg with the .ref files of the
  * reference's folder and selects the entry that begins with its name.

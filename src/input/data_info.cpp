@@ -34,7 +34,7 @@ extern "C" MASSCAL_API int32_t CalDataFunctionSummary(const char* pszPath, int32
     std::snprintf(pOut->szAnalyser, sizeof pOut->szAnalyser, "%s", s.analyser.c_str());
     for (int32_t i = 0; pSpectra && i < nMax && i < pOut->nSpectra; ++i) {
         const dm::SpectrumSummary& x = s.spectra[static_cast<std::size_t>(i)];
-        pSpectra[i] = {x.rtSeconds, x.scanNumber, x.precursorMz};
+        pSpectra[i] = {x.rtSeconds, x.scanNumber, x.precursorMz, x.fileIndex};
     }
     return 1;
 }

@@ -1,7 +1,9 @@
 // A calibrated copy of an mzML file: every spectrum's m/z values put
 // through a stored mass function, the same evaluation the check calibration
 // uses on peak masses.
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -29,7 +31,7 @@ int32_t refuse(std::string why) {
 // strerror's text for a saved error number.
 std::string reason(int err) { return err ? std::strerror(err) : "it cannot be written"; }
 
-int32_t apply(const RawCalibCoEffs* massFunc, const char* in, const char* out) {
+int32_t apply(const RawCalibCoEffs* massFunc, const char* in, const char* out, const dm::SpectrumFilter& wanted) {
     if (!massFunc) return refuse("no mass function to apply");
     if (!in || !*in || !out || !*out) return refuse("an input and an output file are needed");
     const std::string inPath = in, outPath = out;
@@ -59,7 +61,7 @@ int32_t apply(const RawCalibCoEffs* massFunc, const char* in, const char* out) {
     std::memcpy(&f, massFunc, sizeof f);
     std::string copy;
     std::size_t rewritten = 0;
-    if (!dm::rewrite_mzml(text, [&f](double x) { return CalEvalCoeffs(&f, x); }, copy, rewritten, why))
+    if (!dm::rewrite_mzml(text, [&f](double x) { return CalEvalCoeffs(&f, x); }, copy, rewritten, why, wanted))
         return refuse(inPath + ": " + why);
     if (rewritten > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
         return refuse(inPath + ": too many spectra");
@@ -82,7 +84,21 @@ int32_t apply(const RawCalibCoEffs* massFunc, const char* in, const char* out) {
 
 int32_t CalApplyToMzml(const RawCalibCoEffs* pMassFunc, const char* pszIn, const char* pszOut) {
     try {
-        return apply(pMassFunc, pszIn, pszOut);
+        return apply(pMassFunc, pszIn, pszOut, {});
+    } catch (const std::bad_alloc&) {
+        return refuse("out of memory");
+    }
+}
+
+int32_t CalApplyToMzmlSpectra(const RawCalibCoEffs* pMassFunc, const char* pszIn, const char* pszOut,
+                              const int64_t* pIndices, int32_t nCount) {
+    if (nCount < 0 || (nCount > 0 && !pIndices)) return refuse("no list of spectra to calibrate");
+    try {
+        std::vector<int64_t> wanted(pIndices, pIndices + nCount);
+        std::sort(wanted.begin(), wanted.end());
+        return apply(pMassFunc, pszIn, pszOut, [&wanted](std::size_t at) {
+            return std::binary_search(wanted.begin(), wanted.end(), static_cast<int64_t>(at));
+        });
     } catch (const std::bad_alloc&) {
         return refuse("out of memory");
     }

@@ -290,5 +290,48 @@ python3 -c "import json,sys; assert json.load(open(sys.argv[1]))['statistics']['
 check "no band is n/a, never 0" $?
 expect "mzML: reference out of range" 2 "does not contain any peaks" -- calibrate "$EX/nai_profile.mzML" "$T/far.ref"
 
+# Real LC-MS files (read in place): what is in them, and choosing spectra.
+OMS=/usr/share/doc/openms/examples
+expect "info" 0 "" -- info "$OMS/BSA/BSA1.mzML" --json
+python3 - "$T/out" <<'PY'
+import json, sys
+f = json.load(open(sys.argv[1]))["functions"]
+ms1 = [x for x in f if x["ms_level"] == 1]
+assert len(ms1) == 1 and ms1[0]["spectra"] == 564 and ms1[0]["scan_numbers"] == [1011, 1574], ms1
+assert ms1[0]["analyser"] == "orbitrap" and ms1[0]["data"] == "centroid" and ms1[0]["data_stated"], ms1
+assert sum(x["spectra"] for x in f if x["ms_level"] == 2) == 1120
+assert all(len(x["precursors"]) >= 1 for x in f if x["ms_level"] == 2)
+PY
+check "info lists functions, levels, scans and precursors" $?
+expect "info: unstated profile" 0 "" -- info "$OMS/peakpicker_tutorial_1.mzML" --json
+python3 -c "import json,sys; f=json.load(open(sys.argv[1]))['functions'][0]; assert f['data']=='profile' and not f['data_stated'], f" "$T/out"
+check "profile data inferred when the file does not say" $?
+printf '391.28429 100\n593.15761 100\n667.17640 100\n' >"$T/locks.ref"
+expect "calibrate by retention time" 0 "" -- calibrate "$OMS/BSA/BSA1.mzML" "$T/locks.ref" --rt 25:26min --order 1 --json
+python3 -c "import json,sys; j=json.load(open(sys.argv[1])); assert j['spectra'].startswith('spectra 1-38 of function 1') and len(j['matches'])==3, j['spectra']" "$T/out"
+check "an RT range picks its spectra" $?
+for bad in "--rt 30:20" "--ms-level 3" "--first-scan 10 --last-scan 5" "--last-scan 600" "--scans 5000:6000" \
+           "--ms-level 2" "--function 4"; do
+    # shellcheck disable=SC2086
+    expect "bad selection $bad" 2 "BSA1.mzML: " -- calibrate "$OMS/BSA/BSA1.mzML" "$T/locks.ref" $bad --out "$T/sel.cal"
+done
+[ ! -e "$T/sel.cal" ]
+check "bad selections write nothing" $?
+printf 'm/z,ms level,charge\n391.28429,1,1\n593.15761,1,1\n667.17640,1,1\n' >"$T/locks.csv"
+expect "lock-mass CSV" 0 "" -- calibrate "$OMS/BSA/BSA1.mzML" "$T/locks.csv" --first-scan 1 --order 1 --json
+python3 -c "import json,sys; j=json.load(open(sys.argv[1])); assert [round(m['reference'],3) for m in j['matches']]==[391.284,593.158,667.176], j['matches']" "$T/out"
+check "CSV lock masses are m/z, not intensities" $?
+gzip -c "$EX/nai_profile.mzML" >"$T/p.mzML.gz"
+expect "gzip mzML in" 0 "" -- calibrate "$T/p.mzML.gz" "$EX/nai.ref" --out "$T/gz.cal" --json
+cp "$T/out" "$T/gz.json"
+expect "gzip mzML out" 0 "" -- apply "$T/gz.cal" "$T/p.mzML.gz" -o "$T/c.mzML.gz"
+gunzip -t "$T/c.mzML.gz" && "$BIN" calibrate "$EX/nai_profile.mzML" "$EX/nai.ref" --json >"$T/plain.json" &&
+    python3 -c "import json,sys; a,b=(json.load(open(p))['statistics'] for p in sys.argv[1:]); assert a==b" "$T/gz.json" "$T/plain.json"
+check "gzip in and out read like the plain file" $?
+
+expect "apply to the MS1 spectra only" 0 "" -- apply "$T/gz.cal" "$OMS/BSA/BSA1.mzML" -o "$T/ms1.mzML" --ms-level 1
+grep -q "^564 spectra calibrated" "$T/out"
+check "apply rewrites the chosen spectra and copies the others" $?
+
 [ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
 exit $((failures != 0))

@@ -2,6 +2,8 @@
 #include <stdio.h>
 
 #include "masscal/calib.h"
+#include "masscal/datainfo.h"
+#include "masscal/quality.h"
 #include "masscal/render.h"
 #include "masscal/window.h"
 

@@ -52,6 +52,7 @@ struct SpectrumSummary {
     double rtSeconds = std::numeric_limits<double>::quiet_NaN();
     std::int64_t scanNumber = -1;  // the file's own number (from the native id)
     double precursorMz = std::numeric_limits<double>::quiet_NaN();
+    std::int64_t fileIndex = -1;   // position in the file's list of spectra, from 0
 };
 
 // A function as a listing shows it: what groups its spectra, and each of them.

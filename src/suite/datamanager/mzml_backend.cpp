@@ -185,7 +185,9 @@ bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std:
     }
     const std::string defaultConfig = run.attribute("defaultInstrumentConfigurationRef").value();
 
+    std::int64_t ordinal = -1;
     for (pugi::xml_node sp : run.child("spectrumList").children("spectrum")) {
+        ++ordinal;
         // Only spectra with an m/z axis are mass spectra.
         bool hasMz = false;
         for (pugi::xml_node a : sp.child("binaryDataArrayList").children("binaryDataArray"))
@@ -242,6 +244,7 @@ bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std:
         }
         f->spectra.push_back(sp);
         f->summary.spectra.push_back(summary_of(sp));
+        f->summary.spectra.back().fileIndex = ordinal;
         if (states_kind(sp)) f->summary.profileStated = true;
     }
     if (functions_.empty()) {

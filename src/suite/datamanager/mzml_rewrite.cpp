@@ -54,7 +54,8 @@ struct Edit {
 
 class Rewriter {
 public:
-    Rewriter(std::string_view text, const MassMapping& map) : text_(text), map_(map) {}
+    Rewriter(std::string_view text, const MassMapping& map, const SpectrumFilter& wanted)
+        : text_(text), map_(map), wanted_(wanted) {}
     std::string run(std::size_t& rewritten);
 
 private:
@@ -74,6 +75,7 @@ private:
 
     std::string_view text_;
     const MassMapping& map_;
+    const SpectrumFilter& wanted_;
     pugi::xml_document doc_;
     std::unique_ptr<char[]> buffer_;
     ParamGroups groups_;
@@ -337,9 +339,12 @@ std::string Rewriter::run(std::size_t& rewritten) {
     if (!run) fail("not an mzML document (no run)");
 
     rewritten = 0;
+    std::size_t ordinal = 0;
     for (pugi::xml_node sp : run.child("spectrumList").children("spectrum")) {
         spectrumAt_.emplace(sp.attribute("id").value(), start_tag(sp).begin);
-        if (rewrite_spectrum(sp)) ++rewritten;
+        const bool wanted = !wanted_ || wanted_(ordinal);
+        ++ordinal;
+        if (wanted && rewrite_spectrum(sp)) ++rewritten;
     }
     if (root) {
         for (pugi::xml_node ch : run.child("chromatogramList").children("chromatogram"))
@@ -375,10 +380,10 @@ std::string Rewriter::run(std::size_t& rewritten) {
 }  // namespace
 
 bool rewrite_mzml(std::string_view text, const MassMapping& map, std::string& out, std::size_t& rewritten,
-                  std::string& error) {
+                  std::string& error, const SpectrumFilter& wanted) {
     rewritten = 0;
     try {
-        Rewriter r(text, map);
+        Rewriter r(text, map, wanted);
         out = r.run(rewritten);
         return true;
     } catch (const Failure& f) {

@@ -12,6 +12,9 @@
 namespace masscal::dm {
 
 using MassMapping = std::function<double(double)>;
+// Whether the spectrum at a position of the spectrum list (from 0) is to be
+// rewritten; the others are copied as they are.
+using SpectrumFilter = std::function<bool(std::size_t)>;
 
 // Writes the copy of text into out and the number of spectra whose m/z
 // array was replaced into rewritten. Empty arrays are left as they are;
@@ -20,6 +23,6 @@ using MassMapping = std::function<double(double)>;
 // not mzML, an m/z array cannot be decoded or changed, a mapped value is not
 // a finite number, or the index cannot be recomputed.
 bool rewrite_mzml(std::string_view text, const MassMapping& map, std::string& out, std::size_t& rewritten,
-                  std::string& error);
+                  std::string& error, const SpectrumFilter& wanted = {});
 
 }  // namespace masscal::dm
