@@ -43,7 +43,7 @@ std::string output_clash(const std::vector<std::string>& inputs, const std::vect
         if (out.empty()) continue;
         for (const auto& in : inputs)
             if (!in.empty() && same_file(in, out))
-                return out + ": is an input of this run" + (in == out ? "" : " (" + in + ")") + "; not replaced";
+                return out + ": would overwrite an input of this run" + (in == out ? "" : " (" + in + ")");
         // Two outputs of one name would each replace the other.
         for (std::size_t j = 0; j < i; ++j) {
             const std::string& other = outputs[j];
