@@ -23,6 +23,44 @@ namespace {
 // reports, not kill it halfway through.
 [[maybe_unused]] const bool kFileSizeSignalIgnored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
 
+// Temporary files pending now, for a signal handler to remove: fixed slots,
+// as a handler may not allocate.
+constexpr int kSlots = 8;
+constexpr std::size_t kSlotBytes = 4096;
+char g_pending[kSlots][kSlotBytes];
+volatile std::sig_atomic_t g_used[kSlots];
+
+void remove_pending_and_die(int sig) {
+    for (int i = 0; i < kSlots; ++i)
+        if (g_used[i]) ::unlink(g_pending[i]);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+void install_cleanup() {
+    static const bool installed = [] {
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, remove_pending_and_die);
+        return true;
+    }();
+    (void)installed;
+}
+
+void remember(const std::string& temp) {
+    install_cleanup();
+    if (temp.size() >= kSlotBytes) return;
+    for (int i = 0; i < kSlots; ++i) {
+        if (g_used[i]) continue;
+        std::memcpy(g_pending[i], temp.c_str(), temp.size() + 1);
+        g_used[i] = 1;
+        return;
+    }
+}
+
+void forget(const std::string& temp) {
+    for (int i = 0; i < kSlots; ++i)
+        if (g_used[i] && temp == g_pending[i]) g_used[i] = 0;
+}
+
 bool identity(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
 
 std::string folder_of(const std::string& path) {
@@ -91,6 +129,7 @@ bool PendingOutput::create(std::string& why) {
         if (exists) (void)::fchmod(fd, st.st_mode & 07777);
         ::close(fd);
         temp_ = temp;
+        remember(temp_);
         return true;
     }
     why = "cannot be written: no free temporary name";
@@ -118,6 +157,7 @@ bool PendingOutput::commit(std::string& why) {
         discard();
         return false;
     }
+    forget(temp_);
     temp_.clear();
     const int dir = ::open(folder_of(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
@@ -130,6 +170,7 @@ bool PendingOutput::commit(std::string& why) {
 void PendingOutput::discard() {
     if (temp_.empty()) return;
     ::unlink(temp_.c_str());
+    forget(temp_);
     temp_.clear();
 }
 

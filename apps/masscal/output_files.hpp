@@ -24,7 +24,8 @@ std::string path_too_long(const std::string& path);
 // (".masscal-XXXXXX" with the target's extension, so writers that choose a
 // format by the extension choose the same one). commit() flushes it to the
 // disk and renames it over the target; a pending output that is never
-// committed is removed.
+// committed is removed, also when the program is ended by SIGINT, SIGTERM
+// or SIGHUP.
 class PendingOutput {
 public:
     explicit PendingOutput(std::string target) : target_(std::move(target)) {}

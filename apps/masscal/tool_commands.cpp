@@ -10,6 +10,7 @@
 #include "commands.hpp"
 #include "output_files.hpp"
 #include "polynomial_check.hpp"
+#include "settings_check.hpp"
 #include "suite/fileaccess/file_io.hpp"
 #include "suite/fileaccess/profile.hpp"
 #include "suite/fileaccess/profile_engine.hpp"
@@ -59,50 +60,6 @@ std::string read_tof(const std::string& path, _TOFCALIBRATION& tof) {
     return "";
 }
 
-// A settings value as the parameters dialog takes it, or why not.
-struct Limits {
-    const char* key;
-    double low, high;
-    const char* message;  // the dialog's own words
-};
-constexpr Limits kLimits[] = {
-    {"PeakWindow", 0, 100, "Peak window must be between 0 and 100."},
-    {"InitialError", 0, 100, "Initial error must be between 0 and 100."},
-    {"Threshold", 0, 100, "Threshold must be between 0 and 100."},
-    {"PolyOrder", 1, 5, "Polynomial order must be between 1 and 5."},
-};
-
-const Limits* limits_of(const std::string& key) {
-    for (const auto& l : kLimits)
-        if (key == l.key) return &l;
-    return nullptr;
-}
-
-bool parse_number(const std::string& text, double& d) {
-    const char* b = text.c_str();
-    while (*b == ' ' || *b == '\t') ++b;
-    char* end = nullptr;
-    d = std::strtod(b, &end);
-    while (end && (*end == ' ' || *end == '\t')) ++end;
-    return end != b && end && *end == '\0' && std::isfinite(d);
-}
-
-// Empty when the settings' stored values are ones the dialog accepts (a
-// missing key takes its default); else the reason, naming the settings file.
-std::string settings_problem(const std::string& section) {
-    const std::string file = SettingsFilePath();
-    for (const auto& l : kLimits) {
-        char text[81];
-        GetIniString(section.c_str(), l.key, "", text, sizeof text);
-        if (!*text) continue;
-        double d = 0;
-        const bool order = std::string(l.key) == "PolyOrder";
-        if (!parse_number(text, d) || d < l.low || d > l.high || (order && std::floor(d) != d))
-            return failure_text(file, "[" + section + "] " + l.key + "=" + text + ": " + l.message);
-    }
-    return "";
-}
-
 }  // namespace
 
 int run_ref_check(const std::string& path) {
@@ -139,13 +96,12 @@ int run_params_set(const std::string& section, const std::vector<std::string>& a
         if (eq == std::string::npos) return fail(kBadInput, "", "'" + a + "' is not KEY=VALUE");
         const std::string key = a.substr(0, eq), value = a.substr(eq + 1);
         double d = 0;
-        if (!parse_number(value, d)) return fail(kBadInput, "", key + ": '" + value + "' is not a number");
+        if (!parse_setting_number(value, d)) return fail(kBadInput, "", key + ": '" + value + "' is not a number");
         const int i = static_cast<int>(d);
         const bool flag = d == 0 || d == 1;
-        if (const Limits* l = limits_of(key)) {
-            if (d < l->low || d > l->high || (key == "PolyOrder" && d != i))
-                return fail(kBadInput, "", key + "=" + value + ": " + l->message);
-            if (key != "PolyOrder") {
+        if (const SettingLimits* l = setting_limits(key)) {
+            if (!within(*l, d)) return fail(kBadInput, "", key + "=" + value + ": " + l->message);
+            if (!l->whole) {
                 // Stored with two decimals (more below 1): say so when that changes the value.
                 char stored[kFtoaBufferSize];
                 ftoa(static_cast<float>(d), stored, 2);
