@@ -1,5 +1,7 @@
 // The older time-of-flight text format: one value or record per line, in a
 // fixed order, lines ended by CR LF.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -174,8 +176,16 @@ extern "C" MASSCAL_API int32_t CalReadTofCalibration(const RawFileRef* ref, _TOF
     tof_ref_to_path(ref, path, sizeof path);
     std::FILE* f = std::fopen(path, "rb");
     if (!f) return 0;
+    // A folder opens here too, and reads as nothing: it is no calibration.
+    struct stat st;
+    if (::fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(f);
+        return 0;
+    }
     const std::size_t n = std::fread(text.get(), 1, kTextBytes, f);
+    const bool read = !std::ferror(f);
     std::fclose(f);
+    if (!read) return 0;
     text.get()[n] = '\0';
 
     parse_tof_text(text.get(), line.get(), tof);

@@ -83,6 +83,9 @@ protected:
 TEST_F(WriteFailures, DirectoryEmptyPathAndSizeLimitAreFailures) {
     std::filesystem::create_directory(path("folder.cal"));
     const std::string old = "[VERSION]\nVERSION=2\n[Keep]\nA=1\n";
+    RawFileRef folder = ref_of(dir_.string(), "folder", "cal");
+    _TOFCALIBRATION read{};
+    EXPECT_EQ(CalReadTofCalibration(&folder, &read), 0);  // nor is a folder read as one
     for (const Writer& w : writers()) {
         SCOPED_TRACE(w.name);
         EXPECT_EQ(w.write(path("folder.cal")), 0);
