@@ -1,10 +1,11 @@
 #include "calfile/file_kind.hpp"
 
+#include <cctype>
 #include <string>
 
 #include "calfile/tof_text_format.hpp"
 #include "suite/fileaccess/file_identity.hpp"
-#include "suite/fileaccess/ini_document.hpp"
+#include "suite/fileaccess/ini_document.hpp"  // trim
 #include "suite/fileaccess/profile_engine.hpp"
 
 namespace masscal::calfile {
@@ -20,27 +21,54 @@ bool positive_number(std::string_view v) {
     return v.find_first_not_of('0') != std::string_view::npos;
 }
 
+bool same_name(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::string_view unquoted(std::string_view v) {
+    if (v.size() > 1 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return v.substr(1, v.size() - 2);
+    return v;
+}
+
 }  // namespace
 
+// One pass over the lines, as the profile reader reads them: a header is a
+// line whose first non-blank character is '[' with a ']' after it; of two
+// VERSION sections, or two VERSION keys in one, the first counts.
 CalFileKind cal_file_kind_of_text(std::string_view text) {
     if (text.substr(0, kBom.size()) == kBom) text.remove_prefix(kBom.size());
     if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) return CalFileKind::Missing;
-    bool headers = false;
+    bool headers = false, version_section = false, in_version = false, version_found = false;
+    std::string_view version;
     for (std::size_t pos = 0; pos < text.size();) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) end = text.size();
         const std::string_view line = suite::ini::trim(text.substr(pos, end - pos));
         pos = end + 1;
-        if (line.empty() || line.front() != '[') continue;
-        if (line.find(']') == std::string_view::npos) return CalFileKind::Unreadable;
-        headers = true;
+        if (line.empty() || line.front() == ';') continue;
+        if (line.front() == '[') {
+            const std::size_t close = line.rfind(']');
+            if (close == 0 || close == std::string_view::npos) return CalFileKind::Unreadable;
+            headers = true;
+            in_version = !version_section && same_name(suite::ini::trim(line.substr(1, close - 1)), "VERSION");
+            version_section = version_section || in_version;
+            continue;
+        }
+        const std::size_t eq = line.find('=');
+        if (!in_version || version_found || eq == std::string_view::npos) continue;
+        if (same_name(suite::ini::trim(line.substr(0, eq)), "VERSION")) {
+            version_found = true;
+            version = unquoted(suite::ini::trim(line.substr(eq + 1)));
+        }
     }
     if (!headers) return CalFileKind::OldText;
-    const suite::ini::Document doc = suite::ini::Document::parse(text);
-    if (!doc.has_section("VERSION")) return CalFileKind::Sections;
-    std::string_view version;
-    if (!doc.find("VERSION", "VERSION", &version) || !positive_number(version)) return CalFileKind::Unreadable;
-    return CalFileKind::Sections;
+    if (!version_section) return CalFileKind::Sections;
+    return version_found && positive_number(version) ? CalFileKind::Sections : CalFileKind::Unreadable;
 }
 
 CalFileKind cal_file_kind(const char* file) {
