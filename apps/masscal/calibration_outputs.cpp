@@ -154,7 +154,10 @@ bool write_run_outputs(const CalOptions& o, CalRecord* rec, std::string& file, s
             why = "cannot be read";
             return false;
         }
-        if (!write_calibration(*rec, o.out, o.function, why)) return false;
+        if (!write_calibration(*rec, o.out, o.function, why)) {
+            if (why.rfind(o.out + ":", 0) == 0) file.clear();  // the reason names the file already
+            return false;
+        }
     }
     for (PendingOutput* p : {&report, &graphs}) {
         if (p->target().empty()) continue;

@@ -252,7 +252,7 @@ mkdir "$T/outdir"
 expect "--out onto a directory" 2 "outdir: is a directory" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --out "$T/outdir"
 for o in --out --report; do
     (ulimit -f 1; "$BIN" calibrate "$EX/nai_tof.txt" "$EX/nai.ref" $o "$T/big.pdf" >/dev/null 2>"$T/err")
-    [ $? -eq 2 ] && [ "$(wc -l <"$T/err")" -eq 1 ] && ! ls "$T"/big.* "$T"/.masscal-* "$T"/.big*tmp* >/dev/null 2>&1
+    [ $? -eq 2 ] && grep -q "big.pdf: cannot" "$T/err" && ! ls "$T"/big.* "$T"/.masscal-* "$T"/.big*tmp* >/dev/null 2>&1
     check "size limit on $o: a failed write, nothing left" $?
 done
 printf '[VERSION]\nVERSION=abc\n[TOF]\nA=1\n' >"$T/badver.cal"
