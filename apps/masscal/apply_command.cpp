@@ -3,14 +3,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 #include "cli_support.hpp"
 #include "data_selection.hpp"
 #include "commands.hpp"
+#include "output_files.hpp"
+#include "peak_line_rewrite.hpp"
 #include "masscal/input.h"
 #include "masscal/polynomial.hpp"
+#include "suite/fileaccess/file_io.hpp"
 
 namespace fs = std::filesystem;
 
@@ -26,6 +28,7 @@ std::string lower_extension(const std::string& path) {
 // Rewrites the mass (first) field of every peak line of a peak list with the
 // stored calibration; headers, comments, titles and the other fields stay as
 // they were. The program never sets a locale, so printf writes '.' decimals.
+// The copy is written whole beside the output and renamed into place.
 int apply_to_peak_list(const RawCalibCoEffs& c, const std::string& data, const std::string& out) {
     // Let the reader refuse a bad file before anything is written.
     {
@@ -41,36 +44,19 @@ int apply_to_peak_list(const RawCalibCoEffs& c, const std::string& data, const s
         }
     }
     CCalibPolynomial poly(&c);
-    std::ifstream in(data, std::ios::binary);
-    const std::string tmp = out + ".tmp";
-    std::ofstream o(tmp, std::ios::binary);
-    if (!o) return fail(kBadInput, out, "cannot be written");
-    std::string line;
-    long peaks = 0;
-    while (std::getline(in, line)) {
-        const bool crlf = !line.empty() && line.back() == '\r';
-        if (crlf) line.pop_back();
-        size_t start = line.find_first_not_of(" \t");
-        const bool peak = start != std::string::npos && line[start] != '#' &&
-                          (std::isdigit(static_cast<unsigned char>(line[start])) || line[start] == '+' ||
-                           line[start] == '-' || line[start] == '.');
-        if (peak) {
-            size_t end = line.find_first_of(" \t,", start);
-            if (end == std::string::npos) end = line.size();
-            const double mass = std::strtod(line.substr(start, end - start).c_str(), nullptr);
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "%.10g", poly.Calc(mass));
-            line = line.substr(0, start) + buf + line.substr(end);
-            ++peaks;
-        }
-        o << line << (crlf ? "\r\n" : "\n");
-    }
-    o.close();
-    if (!o || std::rename(tmp.c_str(), out.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return fail(kBadInput, out, "cannot be written");
-    }
-    std::printf("%ld peaks calibrated with %s into %s\n", peaks, static_cast<const char*>(poly), out.c_str());
+    std::string text;
+    if (!masscal::suite::ReadFileContents(data.c_str(), &text)) return fail(kBadInput, data, "cannot be read");
+    PeakRewrite rewritten;
+    if (!rewrite_peak_masses(text, [&](double m) { return poly.Calc(m); }, rewritten))
+        return fail(kBadInput, data, rewritten.error);
+    PendingOutput o(out);
+    std::string why;
+    if (!o.create(why) || !masscal::suite::ReplaceFileContents(o.temp().c_str(), rewritten.text.data(),
+                                                               rewritten.text.size()))
+        return fail(kBadInput, out, why.empty() ? "cannot be written" : why);
+    if (!o.commit(why)) return fail(kBadInput, out, why);
+    std::printf("%ld peaks calibrated with %s into %s\n", rewritten.peaks, static_cast<const char*>(poly),
+                out.c_str());
     return kOk;
 }
 
@@ -101,8 +87,8 @@ int apply_to_mzml(const RawCalibCoEffs& c, const std::string& data, const std::s
 int run_apply(const std::string& calFile, const std::string& data, const std::string& out, int function,
               const Selection& chosen) {
     if (auto why = unreadable(data); !why.empty()) return fail(kBadInput, data, why);
-    std::error_code ec;
-    if (fs::exists(out, ec) && fs::equivalent(data, out, ec)) return fail(kBadInput, out, "would overwrite its input");
+    if (auto why = path_too_long(out); !why.empty()) return fail(kBadInput, out, why);
+    if (auto why = output_clash({data, calFile}, {out}); !why.empty()) return fail(kBadInput, "", why);
     const std::string ext = lower_extension(data);
     const bool mzml = ext == ".mzml" || ext == ".gz";  // x.mzML.gz
     if (!mzml && ext != ".txt" && ext != ".csv" && ext != ".tsv")

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "calibration_outputs.hpp"
 #include "cli_support.hpp"
 #include "data_selection.hpp"
 #include "masscal/calfile.hpp"
@@ -41,43 +42,6 @@ std::vector<Match> matches(const CalRecord& rec) {
         out.push_back(m);
     }
     return out;
-}
-
-// Writes the record's calibration into a calibration file, keeping its other sections.
-bool write_calibration(const CalRecord& rec, const std::string& path, int function, std::string& why) {
-    RawFileRef ref = ref_to(path, function);
-    if (rec.bTofFunction) {
-        _TOFCALIBRATION tof;
-        std::memcpy(&tof, &rec.TofCalib, sizeof tof);
-        if (!WriteTofCalibrationQB(&ref, &tof)) {
-            why = "cannot write the time-of-flight calibration";
-            return false;
-        }
-        return true;
-    }
-    if (function < 1 || function > CAL_MAX_FUNCTIONS) {
-        why = "function out of range";
-        return false;
-    }
-    auto info = std::make_unique<RawCalibInfo>();
-    std::memset(info.get(), 0, sizeof *info);
-    std::error_code ec;
-    if (fs::exists(path, ec)) CCalFile::ReadCalibrationFunctions(path.c_str(), info.get());
-    // The functions sit at a 2-byte offset in the file record: copied, never bound.
-    char* base = reinterpret_cast<char*>(info.get());
-    char* f = base + offsetof(RawCalibInfo, Functions) + sizeof(tagRAWCALIBFUNC) * (function - 1);
-    const int32_t one = 1;
-    std::memcpy(f + offsetof(tagRAWCALIBFUNC, nSegments), &one, sizeof one);
-    std::memcpy(f + offsetof(tagRAWCALIBFUNC, Segments), &rec.MassFunc, sizeof(RawCalibCoEffs));
-    int32_t count;
-    std::memcpy(&count, base + offsetof(RawCalibInfo, nFunctions), sizeof count);
-    if (count < function) std::memcpy(base + offsetof(RawCalibInfo, nFunctions), &function, sizeof function);
-    CCalFile::WriteCalibrationFunctions(path.c_str(), info.get());
-    if (!fs::exists(path, ec)) {
-        why = "cannot write the calibration file";
-        return false;
-    }
-    return true;
 }
 
 CalQualityLimits& gate_limits(const CalOptions& o, const CalRecord& rec) {
@@ -234,14 +198,7 @@ RunResult run_calibration(const CalOptions& given, const CalParams& params) {
             return failed(kCalFailed, o.data, std::string("calibration refused: ") + verdict.szMessage);
     }
 
-    if (!o.out.empty()) {
-        std::string why;
-        if (!write_calibration(*rec, o.out, o.function, why)) return failed(kBadInput, o.out, why);
-    }
-    if (!o.report.empty() && !CalRenderReport(rec.get(), o.report.c_str(), CAL_RENDER_PPM))
-        return failed(kBadInput, o.report, "cannot write the report");
-    if (!o.png.empty() && !CalRenderGraphs(rec.get(), o.png.c_str(), 1200, 900, CAL_RENDER_PPM))
-        return failed(kBadInput, o.png, "cannot write the graphs");
+    if (std::string file, why; !write_run_outputs(o, rec.get(), file, why)) return failed(kBadInput, file, why);
 
     if (o.verify)
         r.massFunc = check;

@@ -11,6 +11,7 @@
 #include "masscal/polynomial.hpp"
 #include "masscal/tofcal.h"
 #include "masscal/ui.h"
+#include "output_files.hpp"
 
 namespace fs = std::filesystem;
 
@@ -66,6 +67,8 @@ RawFileRef ref_to(const std::string& path, int function) {
 }
 
 std::string unreadable(const std::string& path) {
+    // A cut path would name another file.
+    if (auto why = path_too_long(path); !why.empty()) return why;
     std::error_code ec;
     if (!fs::exists(path, ec)) return "no such file";
     if (fs::is_directory(path, ec)) return "is a directory";

@@ -10,6 +10,7 @@
 #include "calibration_run.hpp"
 #include "cli_support.hpp"
 #include "commands.hpp"
+#include "settings_check.hpp"
 #include "masscal/calib.h"
 
 using namespace cli;
@@ -202,6 +203,10 @@ int main(int argc, char** argv) {
         return kBadInput;
     }
 
+    // The library reads settings leniently; a value the dialog would refuse
+    // (or a file that cannot be read) must not calibrate.
+    if (cal->parsed() || ver->parsed())
+        if (auto why = settings_problem("Calibration"); !why.empty()) return fail(kBadInput, "", why);
     if (cal->parsed()) {
         o.ref = files.back();
         files.pop_back();

@@ -6,7 +6,16 @@
 #include <stdexcept>
 
 #include "cli_support.hpp"
+#include "calfile/file_kind.hpp"
 #include "commands.hpp"
+#include "output_files.hpp"
+#include "polynomial_check.hpp"
+#include "settings_check.hpp"
+#include "suite/fileaccess/file_io.hpp"
+#include "suite/fileaccess/profile.hpp"
+#include "suite/fileaccess/profile_engine.hpp"
+#include "suite/settings/settings.hpp"
+#include "suite/utility/ftoa.hpp"
 #include "masscal/params.h"
 #include "masscal/polynomial.hpp"
 #include "masscal/reference.h"
@@ -17,12 +26,38 @@ namespace fs = std::filesystem;
 namespace cli {
 namespace {
 
-// A calibration file's TOF section, or an old-format text file.
-bool read_tof(const std::string& path, _TOFCALIBRATION& tof) {
+const char kNotTof[] = "not a time-of-flight calibration (neither a calibration file with a [TOF] section nor "
+                       "the older time-of-flight text format)";
+
+// Empty when path holds a time-of-flight calibration a reader can take:
+// a calibration file with a TOF section, or the older text format.
+std::string not_tof_calibration(const std::string& path) {
+    using masscal::calfile::CalFileKind;
+    switch (masscal::calfile::cal_file_kind(path.c_str())) {
+        case CalFileKind::Sections: {
+            char keys[4] = {};
+            CFileAccess::GetPrivateProfileStringSA("TOF", nullptr, "", keys, sizeof keys, path.c_str());
+            return keys[0] ? "" : kNotTof;
+        }
+        case CalFileKind::OldText: {
+            std::string text;
+            if (!masscal::suite::ReadFileContents(path.c_str(), &text)) return "cannot be read";
+            return masscal::calfile::looks_like_tof_text(text) ? "" : kNotTof;
+        }
+        case CalFileKind::Unreadable: return "its version cannot be read; " + std::string(kNotTof);
+        default: return kNotTof;
+    }
+}
+
+// A calibration file's TOF section, or an old-format text file; empty when
+// read, else why not.
+std::string read_tof(const std::string& path, _TOFCALIBRATION& tof) {
+    if (auto why = unreadable(path); !why.empty()) return why;
+    if (auto why = not_tof_calibration(path); !why.empty()) return why;
     std::memset(&tof, 0, sizeof tof);
     RawFileRef ref = ref_to(path, 1);
-    if (GetVersionQB(&ref) > 0) return ReadTofCalibrationQB(&ref, &tof) != 0;
-    return CalReadTofCalibration(&ref, &tof) != 0;
+    if (!ReadTofCalibrationQB(&ref, &tof)) return "no time-of-flight calibration could be read";
+    return "";
 }
 
 }  // namespace
@@ -43,7 +78,8 @@ int run_ref_check(const std::string& path) {
 
 int run_params_get(const std::string& section) {
     CalParams p{};
-    if (!CalParamsGetIniFile(section.c_str(), &p)) return fail(kBadInput, "", "cannot open the settings");
+    if (!CalParamsGetIniFile(section.c_str(), &p)) return fail(kBadInput, SettingsFilePath(), "cannot be read");
+    if (auto why = settings_problem(section); !why.empty()) return fail(kBadInput, "", why);
     std::printf("PolyOrder=%d\nPeakWindow=%g\nInitialError=%g\nIntensityWeight=%d\nThreshold=%g\n"
                 "AutoPeakMatch=%d\nAutoPolyOrder=%d\nCalibrateDisplay=%d\n",
                 p.PolyOrder, p.PeakWindow, p.InitialError, p.IntensityWeight, p.Threshold, p.AutoPeakMatch,
@@ -53,36 +89,50 @@ int run_params_get(const std::string& section) {
 
 int run_params_set(const std::string& section, const std::vector<std::string>& assignments) {
     CalParams p{};
-    if (!CalParamsGetIniFile(section.c_str(), &p)) return fail(kBadInput, "", "cannot open the settings");
+    if (!CalParamsGetIniFile(section.c_str(), &p)) return fail(kBadInput, SettingsFilePath(), "cannot be read");
+    std::vector<std::string> notices;
     for (const auto& a : assignments) {
         const auto eq = a.find('=');
         if (eq == std::string::npos) return fail(kBadInput, "", "'" + a + "' is not KEY=VALUE");
         const std::string key = a.substr(0, eq), value = a.substr(eq + 1);
         double d = 0;
-        try {
-            size_t used = 0;
-            d = std::stod(value, &used);
-            if (used != value.size() || !std::isfinite(d)) throw std::invalid_argument(value);
-        } catch (const std::exception&) {
-            return fail(kBadInput, "", key + ": '" + value + "' is not a number");
-        }
+        if (!parse_setting_number(value, d)) return fail(kBadInput, "", key + ": '" + value + "' is not a number");
         const int i = static_cast<int>(d);
-        auto whole = [&](int lo, int hi) { return d == i && i >= lo && i <= hi; };
-        if (key == "PolyOrder" && whole(0, 5)) p.PolyOrder = i;
-        else if (key == "PeakWindow" && d >= 0) p.PeakWindow = static_cast<float>(d);
-        else if (key == "InitialError" && d >= 0) p.InitialError = static_cast<float>(d);
-        else if (key == "Threshold" && d >= 0) p.Threshold = static_cast<float>(d);
-        else if (key == "IntensityWeight" && whole(0, 1)) p.IntensityWeight = i;
-        else if (key == "AutoPeakMatch" && whole(0, 1)) p.AutoPeakMatch = i;
-        else if (key == "AutoPolyOrder" && whole(0, 1)) p.AutoPolyOrder = i;
-        else if (key == "CalibrateDisplay" && whole(0, 1)) p.CalibrateDisplay = i;
+        const bool flag = d == 0 || d == 1;
+        if (const SettingLimits* l = setting_limits(key)) {
+            if (!within(*l, d)) return fail(kBadInput, "", key + "=" + value + ": " + l->message);
+            if (!l->whole) {
+                // Stored with two decimals (more below 1): say so when that changes the value.
+                char stored[kFtoaBufferSize];
+                ftoa(static_cast<float>(d), stored, 2);
+                if (static_cast<float>(std::strtod(stored, nullptr)) != static_cast<float>(d))
+                    notices.push_back(key + ": " + value + " is stored as " + stored);
+            }
+        } else if (!flag) {
+            return fail(kBadInput, "", "'" + a + "': unknown key or value out of range");
+        }
+        if (key == "PolyOrder") p.PolyOrder = i;
+        else if (key == "PeakWindow") p.PeakWindow = static_cast<float>(d);
+        else if (key == "InitialError") p.InitialError = static_cast<float>(d);
+        else if (key == "Threshold") p.Threshold = static_cast<float>(d);
+        else if (key == "IntensityWeight") p.IntensityWeight = i;
+        else if (key == "AutoPeakMatch") p.AutoPeakMatch = i;
+        else if (key == "AutoPolyOrder") p.AutoPolyOrder = i;
+        else if (key == "CalibrateDisplay") p.CalibrateDisplay = i;
         else return fail(kBadInput, "", "'" + a + "': unknown key or value out of range");
     }
-    if (!CalParamsSetIniFile(section.c_str(), &p)) return fail(kBadInput, "", "cannot write the settings");
+    if (!CalParamsSetIniFile(section.c_str(), &p)) {
+        const std::string& e = masscal::suite::profile::last_error();
+        return fail(kBadInput, e.empty() ? SettingsFilePath() : "", e.empty() ? "cannot be written" : e);
+    }
+    for (const auto& n : notices) std::fprintf(stderr, "masscal: %s\n", n.c_str());
     return kOk;
 }
 
 int run_poly(const std::string& text, const std::vector<double>& args, bool evaluate, double low, double high) {
+    // The library reads what it can of any text; the program takes only a
+    // whole polynomial.
+    if (!is_polynomial_text(text)) return fail(kBadInput, "", "'" + text + "' is not a calibration polynomial");
     CCalibPolynomial p(text.c_str());
     if (args.empty()) {
         std::printf("%s\n", static_cast<const char*>(p));
@@ -93,9 +143,8 @@ int run_poly(const std::string& text, const std::vector<double>& args, bool eval
 }
 
 int run_tof_read(const std::string& path) {
-    if (auto why = unreadable(path); !why.empty()) return fail(kBadInput, path, why);
     auto tof = std::make_unique<_TOFCALIBRATION>();
-    if (!read_tof(path, *tof)) return fail(kBadInput, path, "no time-of-flight calibration could be read");
+    if (auto why = read_tof(path, *tof); !why.empty()) return fail(kBadInput, path, why);
     std::printf("segments %d, instrument mode %d, ionisation mode %d, PSD %d\n", tof->nSegments,
                 tof->nInstrumentMode, tof->nIonisationMode, tof->bPSDCalibration);
     std::printf("source %g V, focus %g V, extraction %g V, sampling rate %g\n", tof->fSourceVoltage,
@@ -110,23 +159,23 @@ int run_tof_read(const std::string& path) {
 }
 
 int run_tof_write(const std::string& in, const std::string& out) {
-    if (auto why = unreadable(in); !why.empty()) return fail(kBadInput, in, why);
-    std::error_code ec;
-    if (fs::exists(out, ec) && fs::equivalent(in, out, ec)) return fail(kBadInput, out, "would overwrite its input");
+    if (auto why = path_too_long(out); !why.empty()) return fail(kBadInput, out, why);
+    if (auto why = output_clash({in}, {out}); !why.empty()) return fail(kBadInput, "", why);
     auto tof = std::make_unique<_TOFCALIBRATION>();
-    if (!read_tof(in, *tof)) return fail(kBadInput, in, "no time-of-flight calibration could be read");
+    if (auto why = read_tof(in, *tof); !why.empty()) return fail(kBadInput, in, why);
+    std::error_code ec;
+    if (fs::is_directory(out, ec)) return fail(kBadInput, out, "is a directory");
     RawFileRef ref = ref_to(out, 1);
+    // The library writes a temporary file beside OUT and renames it.
     if (!CalWriteTofCalibration(&ref, tof.get())) return fail(kBadInput, out, "cannot be written");
     return kOk;
 }
 
 int run_tof_compare(const std::string& a, const std::string& b) {
-    for (const auto& path : {a, b})
-        if (auto why = unreadable(path); !why.empty()) return fail(kBadInput, path, why);
     auto first = std::make_unique<_TOFCALIBRATION>();
     auto second = std::make_unique<_TOFCALIBRATION>();
-    if (!read_tof(a, *first)) return fail(kBadInput, a, "no time-of-flight calibration could be read");
-    if (!read_tof(b, *second)) return fail(kBadInput, b, "no time-of-flight calibration could be read");
+    if (auto why = read_tof(a, *first); !why.empty()) return fail(kBadInput, a, why);
+    if (auto why = read_tof(b, *second); !why.empty()) return fail(kBadInput, b, why);
     int32_t result = 0;
     const char* text = CompareTofCalibrations(first.get(), second.get(), &result);
     std::printf("%s%s%s\n", result > 0 ? "suits" : result == 0 ? "suits after adjustment" : "does not suit",

@@ -1,61 +1,85 @@
 // The calibration file functions with the file given as a file reference.
+#include <cerrno>
+
 #include "masscal/calfile.hpp"
 #include "masscal/tofcal.h"
+#include "suite/fileaccess/profile.hpp"
 #include "suite/utility/file_ref_path.hpp"
 
 namespace {
 
 constexpr int kPathSize = 260;
 
-// The conversion's result is not checked: a reference that gives no path
-// leaves the empty path, which names no file.
+// A reference whose path does not fit the 260-character field gives no path
+// (errno ENAMETOOLONG), never a cut one that would name another file.
 class RefPath {
 public:
     explicit RefPath(const RawFileRef* ref) {
         path_[0] = '\0';
-        if (ref) ConvertQBFileToPath(path_, kPathSize, ref);
+        if (ref && !ConvertQBFileToPath(path_, kPathSize, ref)) {
+            path_[0] = '\0';
+            errno = ENAMETOOLONG;
+        }
         path_[kPathSize - 1] = '\0';
     }
     operator const char*() const { return path_; }
+    bool empty() const { return path_[0] == '\0'; }
 
 private:
     char path_[kPathSize];
 };
 
+// The batch around a void writer tells whether it reached the file.
+template <class F>
+int32_t written(const RefPath& path, F&& write) {
+    if (path.empty()) return 0;
+    CProfileWriteBatch batch(path);
+    write(static_cast<const char*>(path));
+    return batch.Commit();
+}
+
 }  // namespace
 
-extern "C" MASSCAL_API int32_t GetVersionQB(const RawFileRef* ref) { return CCalFile::GetVersion(RefPath(ref)); }
+extern "C" MASSCAL_API int32_t GetVersionQB(const RawFileRef* ref) {
+    const RefPath path(ref);
+    return path.empty() ? 0 : CCalFile::GetVersion(path);
+}
 
 extern "C" MASSCAL_API int32_t WriteCalibrationQB(const RawFileRef* ref, RawCalibInfo* info) {
-    CCalFile::WriteCalibration(RefPath(ref), info);
-    return 1;
+    const RefPath path(ref);
+    return path.empty() ? 0 : CCalFile::WriteCalibration(path, info);
 }
 
 extern "C" MASSCAL_API int32_t ReadCalibrationFunctionsQB(const RawFileRef* ref, RawCalibInfo* info) {
-    CCalFile::ReadCalibrationFunctions(RefPath(ref), info);
+    const RefPath path(ref);
+    if (path.empty()) return 0;
+    CCalFile::ReadCalibrationFunctions(path, info);
     return 1;
 }
 
 extern "C" MASSCAL_API int32_t WriteCalibrationFunctionsQB(const RawFileRef* ref, RawCalibInfo* info) {
-    CCalFile::WriteCalibrationFunctions(RefPath(ref), info);
-    return 1;
+    return written(RefPath(ref), [&](const char* p) { CCalFile::WriteCalibrationFunctions(p, info); });
 }
 
 extern "C" MASSCAL_API int32_t ReadTofCalibrationQB(const RawFileRef* ref, _TOFCALIBRATION* tof) {
-    return CCalFile::ReadTofParameters(RefPath(ref), tof);
+    const RefPath path(ref);
+    return path.empty() ? 0 : CCalFile::ReadTofParameters(path, tof);
 }
 
 extern "C" MASSCAL_API int32_t ReadModeDependantTofCalibrationQB(const RawFileRef* ref, _TOFCALIBRATION* tof,
                                                                   tagHASCALTYPE type) {
-    return CCalFile::ReadModeDependantTofParameters(RefPath(ref), tof, type);
+    const RefPath path(ref);
+    return path.empty() ? 0 : CCalFile::ReadModeDependantTofParameters(path, tof, type);
 }
 
 extern "C" MASSCAL_API int32_t WriteTofCalibrationQB(const RawFileRef* ref, _TOFCALIBRATION* tof) {
-    return CCalFile::WriteTofParameters(RefPath(ref), tof);
+    const RefPath path(ref);
+    return path.empty() ? 0 : CCalFile::WriteTofParameters(path, tof);
 }
 
 extern "C" MASSCAL_API int32_t WriteModeDependantTofCalibrationQB(const RawFileRef* ref, _TOFCALIBRATION* tof,
                                                                    tagHASCALTYPE* pType) {
-    if (!pType) return 0;
-    return CCalFile::WriteModeDependantTofParameters(RefPath(ref), tof, *pType);
+    const RefPath path(ref);
+    if (!pType || path.empty()) return 0;
+    return CCalFile::WriteModeDependantTofParameters(path, tof, *pType);
 }

@@ -81,7 +81,7 @@ int CCalFile::WriteCalibration(const char* file, RawCalibInfo* info) {
     WriteTimeStamps(file, info);
     WriteReservoir(file, info);
     WriteCalibrationFunctions(file, info);
-    return 1;
+    return batch.Commit();
 }
 
 int CCalFile::WriteModeDependantCalibration(const char* file, RawCalibInfo* info, tagHASCALTYPE* types) {
@@ -93,5 +93,5 @@ int CCalFile::WriteModeDependantCalibration(const char* file, RawCalibInfo* info
     WriteTimeStamps(file, info);
     WriteReservoir(file, info);
     WriteCalibrationFunctions(file, info);
-    return 1;
+    return batch.Commit();
 }

@@ -1,4 +1,5 @@
 // Section TOF (or TOF<type>) for the full twelve-segment record.
+#include "calfile/file_kind.hpp"
 #include "calfile/profile_keys.hpp"
 #include "calfile/tof_keys.hpp"
 #include "calfile/tof_text_path.hpp"
@@ -11,6 +12,11 @@ using namespace masscal::calfile;
 namespace {
 
 constexpr int kSectionSize = 64;
+
+// SetVersion is for the class's own writers.
+struct CCalFileStamp : CCalFile {
+    static void Stamp(const char* file) { SetVersion(file); }
+};
 
 void write_record(const char* file, _TOFCALIBRATION* tof, const tagHASCALTYPE* type) {
     char section[kSectionSize];
@@ -72,16 +78,39 @@ void read_record(const char* file, _TOFCALIBRATION* tof, const tagHASCALTYPE* ty
     read_cal_temperature(file, section, &tof->fReflectron[0]);
 }
 
-// A file without a version stamp is in the older text format.
+// A file without any section is in the older text format.
 int read_old_format(const char* file, _TOFCALIBRATION* tof) {
     RawFileRef ref;
-    tof_path_to_ref(file, &ref);
+    if (!tof_path_to_ref(file, &ref)) return 0;  // a cut path would name another file
     return CalReadTofCalibration(&ref, tof);
 }
 
-void prepare_for_write(const char* file) {
-    // An old-format file is replaced, not merged into.
-    if (CCalFile::GetVersion(file) < 1) CFileAccess::DeleteFileS(file);
+// An old-format file is replaced, not merged into; a file whose version
+// cannot be read is left alone and not written. The caller's batch holds
+// the deletion until the new sections are written with it.
+bool prepare_for_write(const char* file) {
+    switch (cal_file_kind(file)) {
+        case CalFileKind::Unreadable: return false;
+        case CalFileKind::OldText: CFileAccess::DeleteFileS(file); return true;
+        default: return true;
+    }
+}
+
+int write_tof(const char* file, _TOFCALIBRATION* tof, const tagHASCALTYPE* type) {
+    CProfileWriteBatch batch(file);
+    if (!prepare_for_write(file)) return 0;
+    CCalFileStamp::Stamp(file);
+    write_record(file, tof, type);
+    return batch.Commit();
+}
+
+// Which format a reader takes: the sections, the older text (1), or none (0).
+int read_kind(const char* file) {
+    switch (cal_file_kind(file)) {
+        case CalFileKind::Sections: return 2;
+        case CalFileKind::Unreadable: return 0;
+        default: return 1;
+    }
 }
 
 // Anything but nothing or exactly x.
@@ -93,30 +122,22 @@ bool is_calibration(const RawCalibCoEffs& c) {
 
 }  // namespace
 
-int CCalFile::WriteTofParameters(const char* file, _TOFCALIBRATION* tof) {
-    CProfileWriteBatch batch(file);
-    prepare_for_write(file);
-    SetVersion(file);
-    write_record(file, tof, nullptr);
-    return 1;
-}
+int CCalFile::WriteTofParameters(const char* file, _TOFCALIBRATION* tof) { return write_tof(file, tof, nullptr); }
 
 int CCalFile::WriteModeDependantTofParameters(const char* file, _TOFCALIBRATION* tof, tagHASCALTYPE type) {
-    CProfileWriteBatch batch(file);
-    prepare_for_write(file);
-    SetVersion(file);
-    write_record(file, tof, &type);
-    return 1;
+    return write_tof(file, tof, &type);
 }
 
 int CCalFile::ReadTofParameters(const char* file, _TOFCALIBRATION* tof) {
-    if (GetVersion(file) <= 0) return read_old_format(file, tof);
+    const int kind = read_kind(file);
+    if (kind < 2) return kind == 1 ? read_old_format(file, tof) : 0;
     read_record(file, tof, nullptr);
     return 1;
 }
 
 int CCalFile::ReadModeDependantTofParameters(const char* file, _TOFCALIBRATION* tof, tagHASCALTYPE type) {
-    if (GetVersion(file) <= 0) return read_old_format(file, tof);
+    const int kind = read_kind(file);
+    if (kind < 2) return kind == 1 ? read_old_format(file, tof) : 0;
     read_record(file, tof, &type);
     return is_calibration(tof->Segments[0]) ? 1 : 0;
 }

@@ -1,5 +1,7 @@
 // The older time-of-flight text format: one value or record per line, in a
 // fixed order, lines ended by CR LF.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -9,6 +11,7 @@
 #include "masscal/tofcal.h"
 #include "platform/c_locale.hpp"
 #include "platform/memory.hpp"
+#include "suite/fileaccess/file_io.hpp"
 #include "suite/rawfile/cali_coeffs_text.hpp"
 
 using masscal::platform::c_atof;
@@ -110,21 +113,21 @@ void read_reflectron_line(const char* line, float* values) {
 
 // Line ends are written explicitly: the reader needs CR LF after the first
 // line, which a text-mode write on this system would not give.
-void put_line(std::FILE* f, const char* text) {
-    std::fputs(text, f);
-    std::fputs("\r\n", f);
+void put_line(std::string& out, const char* text) {
+    out += text;
+    out += "\r\n";
 }
 
-void put_real(std::FILE* f, float v) {
+void put_real(std::string& out, float v) {
     char buf[64];
     c_snprintf(buf, sizeof buf, kReal, static_cast<double>(v));
-    put_line(f, buf);
+    put_line(out, buf);
 }
 
-void put_int(std::FILE* f, int v) {
+void put_int(std::string& out, int v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%d", v);
-    put_line(f, buf);
+    put_line(out, buf);
 }
 
 }  // namespace
@@ -173,8 +176,16 @@ extern "C" MASSCAL_API int32_t CalReadTofCalibration(const RawFileRef* ref, _TOF
     tof_ref_to_path(ref, path, sizeof path);
     std::FILE* f = std::fopen(path, "rb");
     if (!f) return 0;
+    // A folder opens here too, and reads as nothing: it is no calibration.
+    struct stat st;
+    if (::fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(f);
+        return 0;
+    }
     const std::size_t n = std::fread(text.get(), 1, kTextBytes, f);
+    const bool read = !std::ferror(f);
     std::fclose(f);
+    if (!read) return 0;
     text.get()[n] = '\0';
 
     parse_tof_text(text.get(), line.get(), tof);
@@ -188,11 +199,7 @@ extern "C" MASSCAL_API int32_t CalWriteTofCalibration(const RawFileRef* ref, _TO
     Block segment(kSegmentText);
     if (!segment.get()) return 0;
 
-    char path[kTofPathSize];
-    tof_ref_to_path(ref, path, sizeof path);
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f) return 0;
-
+    std::string f;
     put_line(f, tof->bPSDCalibration ? "TRUE" : "FALSE");
     for (int i = 0; i < CAL_MAX_SEGMENTS; ++i) {
         RawFormatCaliCoeffs(&tof->Segments[i], segment.get(), kSegmentText);
@@ -217,7 +224,9 @@ extern "C" MASSCAL_API int32_t CalWriteTofCalibration(const RawFileRef* ref, _TO
     put_real(f, tof->fLowMass);
     put_real(f, tof->fHighMass);
 
-    // A full disk is a failed write, not a success.
-    const bool ok = !std::ferror(f);
-    return std::fclose(f) == 0 && ok ? 1 : 0;
+    // Replaced whole, never written in place: a failed or interrupted write
+    // leaves the old file, not a fragment that reads as a zero calibration.
+    char path[kTofPathSize];
+    tof_ref_to_path(ref, path, sizeof path);
+    return masscal::suite::ReplaceFileContents(path, f.data(), f.size());
 }

@@ -7,11 +7,13 @@ namespace {
 
 bool is_separator(char c) { return c == '/' || c == '\\'; }
 
-// Copies n characters of src into a field of size bytes, cut to fit.
-void copy_field(char* field, std::size_t size, const char* src, std::size_t n) {
-    if (n >= size) n = size - 1;
+// Copies n characters of src into a field of size bytes; false when they
+// do not fit.
+bool copy_field(char* field, std::size_t size, const char* src, std::size_t n) {
+    if (n >= size) return false;
     std::memcpy(field, src, n);
     field[n] = '\0';
+    return true;
 }
 
 void append(char* out, std::size_t size, std::size_t& used, const char* s, std::size_t n) {
@@ -39,23 +41,29 @@ void tof_ref_to_path(const RawFileRef* ref, char* out, std::size_t size) {
     }
 }
 
-void tof_path_to_ref(const char* path, RawFileRef* ref) {
+bool tof_path_to_ref(const char* path, RawFileRef* ref) {
     std::memset(ref, 0, sizeof *ref);
     ref->wKind = CAL_FILEREF_KIND_PLAIN;
     const std::size_t len = std::strlen(path);
     std::size_t name = len;
     while (name > 0 && !is_separator(path[name - 1])) --name;
-    copy_field(ref->szDirectory, sizeof ref->szDirectory, path, name);
+    bool fits = copy_field(ref->szDirectory, sizeof ref->szDirectory, path, name);
     // A leading dot (a hidden file) or a trailing one is part of the name.
     const char* base = path + name;
     const std::size_t base_len = len - name;
     const char* last_dot = std::strrchr(base, '.');
     if (last_dot && last_dot != base && last_dot != base + base_len - 1) {
-        copy_field(ref->szName, sizeof ref->szName, base, static_cast<std::size_t>(last_dot - base));
-        copy_field(ref->szExtension, sizeof ref->szExtension, last_dot + 1, base + base_len - last_dot - 1);
+        fits = fits && copy_field(ref->szName, sizeof ref->szName, base, static_cast<std::size_t>(last_dot - base));
+        fits = fits && copy_field(ref->szExtension, sizeof ref->szExtension, last_dot + 1,
+                                  base + base_len - last_dot - 1);
     } else {
-        copy_field(ref->szName, sizeof ref->szName, base, base_len);
+        fits = fits && copy_field(ref->szName, sizeof ref->szName, base, base_len);
     }
+    if (!fits) {
+        std::memset(ref, 0, sizeof *ref);
+        ref->wKind = CAL_FILEREF_KIND_PLAIN;
+    }
+    return fits;
 }
 
 }  // namespace masscal::calfile

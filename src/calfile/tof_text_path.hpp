@@ -15,8 +15,9 @@ constexpr std::size_t kTofPathSize = 1024;
 // name, and the extension after a dot when there is one.
 void tof_ref_to_path(const RawFileRef* ref, char* out, std::size_t size);
 
-// The inverse: joining the result gives path back (fields too long for
-// the reference are cut).
-void tof_path_to_ref(const char* path, RawFileRef* ref);
+// The inverse: joining the result gives path back. False (and an empty
+// reference) when a part does not fit its field: a cut path would name
+// another file.
+bool tof_path_to_ref(const char* path, RawFileRef* ref);
 
 }  // namespace masscal::calfile

@@ -332,6 +332,77 @@ check "gzip in and out read like the plain file" $?
 expect "apply to the MS1 spectra only" 0 "" -- apply "$T/gz.cal" "$OMS/BSA/BSA1.mzML" -o "$T/ms1.mzML" --ms-level 1
 grep -q "^564 spectra calibrated" "$T/out"
 check "apply rewrites the chosen spectra and copies the others" $?
+# Files that never lie and never lose data.
+expect "quad into a new file" 0 "" -- calibrate "$EX/nai_quad.txt" "$EX/nai.ref" --order 1 --out "$T/both.cal"
+expect "then tof into it" 0 "" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --out "$T/both.cal"
+grep -q '^\[VERSION\]' "$T/both.cal" && grep -q '^\[FUNCTIONS001\]' "$T/both.cal" && grep -q '^\[TOF\]' "$T/both.cal"
+check "quad then tof keeps both, stamped" $?
+ok=0
+for i in $(seq 20); do
+    rm -f "$T/race.cal"
+    "$BIN" calibrate "$EX/nai_quad.txt" "$EX/nai.ref" --order 1 --out "$T/race.cal" >/dev/null 2>&1 &
+    "$BIN" calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --out "$T/race.cal" >/dev/null 2>&1
+    wait
+    grep -q '^\[FUNCTIONS001\]' "$T/race.cal" && grep -q '^\[TOF\]' "$T/race.cal" && ok=$((ok + 1))
+done
+[ $ok -eq 20 ]
+check "two concurrent --out runs keep both sections ($ok of 20)" $?
+for i in $(seq 40); do "$BIN" params set PolyOrder=2 --section "S$i" >/dev/null 2>&1 & done
+wait
+[ "$(grep -c '^\[S' "$MASSCAL_SETTINGS")" -eq 40 ]
+check "40 parallel params set keep 40 sections" $?
+mkdir "$T/outdir"
+expect "--out onto a directory" 2 "outdir: is a directory" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --out "$T/outdir"
+for o in --out --report; do
+    (ulimit -f 1; "$BIN" calibrate "$EX/nai_tof.txt" "$EX/nai.ref" $o "$T/big.pdf" >/dev/null 2>"$T/err")
+    [ $? -eq 2 ] && grep -q "big.pdf: cannot" "$T/err" && ! ls "$T"/big.* "$T"/.masscal-* "$T"/.big*tmp* >/dev/null 2>&1
+    check "size limit on $o: a failed write, nothing left" $?
+done
+printf '[VERSION]\nVERSION=abc\n[TOF]\nA=1\n' >"$T/badver.cal"
+cp "$T/badver.cal" "$T/badver.before"
+expect "unreadable version refused" 2 "version" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --out "$T/badver.cal"
+cmp -s "$T/badver.cal" "$T/badver.before"
+check "unreadable version left alone" $?
+long="$T/$(printf 'l%.0s' $(seq 120))/$(printf 'm%.0s' $(seq 120))"
+mkdir -p "$long"
+expect "long --out path" 2 "too long" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --out "$long/run7.cal"
+cp "$EX/nai_tof.txt" "$long/data.txt"
+expect "long data path" 2 "data.txt: the path is too long" -- calibrate "$long/data.txt" "$EX/nai.ref"
+! ls "$long"/*.cal "$T"/*/run7* >/dev/null 2>&1
+check "long paths: nothing written" $?
+expect "tof read of a peak list" 2 "not a time-of-flight" -- tof read "$EX/nai_tof.txt"
+expect "tof compare of a peak list" 2 "not a time-of-flight" -- tof compare "$EX/nai_tof.txt" "$T/v.cal"
+expect "tof write of a peak list" 2 "not a time-of-flight" -- tof write "$EX/nai_tof.txt" "$T/n11.old"
+cp "$EX/nai_tof.txt" "$T/in.txt"; cp "$EX/nai.ref" "$T/in.ref"; cp "$T/v.cal" "$T/in.cal"
+sum_before=$(cat "$T"/in.* | md5sum)
+expect "--report onto the data" 2 "overwrite" -- calibrate "$T/in.txt" "$T/in.ref" --report "$T/in.txt"
+expect "--out onto the data" 2 "overwrite" -- calibrate "$T/in.txt" "$T/in.ref" --out "$T/in.txt"
+ln -s "$T/in.ref" "$T/link.png"
+expect "--png onto the reference, through a link" 2 "overwrite" -- calibrate "$T/in.txt" "$T/in.ref" --png "$T/link.png"
+expect "verify --report onto its calibration" 2 "overwrite" -- verify "$T/in.txt" "$T/in.ref" --cal "$T/in.cal" --report "$T/in.cal"
+expect "apply onto its calibration" 2 "overwrite" -- apply "$T/in.cal" "$T/in.txt" -o "$T/in.cal"
+[ "$(cat "$T"/in.* | md5sum)" = "$sum_before" ]
+check "inputs left alone" $?
+expect "--report failing, --out given" 2 "r.pdf" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --out "$T/n12.cal" --report "$T/none/r.pdf"
+! ls "$T"/n12.cal "$T"/.masscal-* >/dev/null 2>&1
+check "a failed run writes none of its outputs" $?
+printf '\xef\xbb\xbf100.0 5\r\n200.0 7\r\n' >"$T/bom.txt"
+expect "apply to a BOM peak list" 0 "" -- apply "$T/v.cal" "$T/bom.txt" -o "$T/bom.out.txt"
+grep -q "^2 peaks" "$T/out" && ! grep -q "100.0 5" "$T/bom.out.txt"
+check "BOM: the first peak is calibrated too" $?
+printf '[VERSION]\nVERSION=2\n[FUNCTIONS]\nNumberOfFunctions=1\n[FUNCTIONS001]\nNumberOfSegments=1\nPolynomial001=0 5 0 + 1x^1 + 0x^2 + 0x^3 + 0x^4 + 1E300x^5\n' >"$T/huge.cal"
+expect "apply of an overflowing calibration" 2 "finite" -- apply "$T/huge.cal" "$T/bom.txt" -o "$T/n13.txt"
+! ls "$T"/n12.cal "$T"/n13.txt >/dev/null 2>&1
+check "nothing written by the refused runs" $?
+expect "params out of the dialog's range" 2 "between 0 and 100" -- params set PeakWindow=500
+expect "params huge" 2 "between 0 and 100" -- params set Threshold=1e39
+expect "params order 0" 2 "between 1 and 5" -- params set PolyOrder=0
+expect "params rounded" 0 "stored as 0.12" -- params set Threshold=0.125
+printf '[Calibration]\nPeakWindow=inf\n' >"$T/bad.ini"
+MASSCAL_SETTINGS=$T/bad.ini expect "settings out of range" 2 "bad.ini" -- params get
+MASSCAL_SETTINGS=$T/outdir expect "settings unreadable" 2 "outdir" -- params get
+expect "poly garbage" 2 "not a calibration polynomial" -- poly eval garbage 500
+expect "poly half understood" 2 "not a calibration polynomial" -- poly eval "0 1 0.5" 500
 
 [ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
 exit $((failures != 0))

@@ -192,14 +192,35 @@ TEST_F(TofRecordSections, CalTemperatureReplacesTheFirstReflectronValueWhenPrese
     EXPECT_EQ(back.fReflectron[0], 1.0f);
 }
 
-TEST_F(TofRecordSections, WriteToAFileWithoutVersionReplacesIt) {
+TEST_F(TofRecordSections, WriteReplacesOnlyAFileWithoutAnySection) {
     const std::string file = path("cal.ini");
-    write_all(file, "[Other]\nKey=Value\n");
     _TOFCALIBRATION t = make_tof();
-    CCalFile::WriteTofParameters(file.c_str(), &t);
-    const std::string text = read_all(file);
-    EXPECT_FALSE(find_section(parse_ini(text), "Other"));
+    // Sections without a version stamp (as function sections alone): kept.
+    write_all(file, "[Other]\nKey=Value\n");
+    EXPECT_EQ(CCalFile::WriteTofParameters(file.c_str(), &t), 1);
+    std::string text = read_all(file);
+    EXPECT_EQ(ini_value(text, "Other", "Key"), "Value");
     EXPECT_EQ(ini_value(text, "VERSION", "VERSION"), "2");
+    // No section at all: the older text format, replaced.
+    write_all(file, "FALSE\r\n0 1 0 + 1x^1\r\n");
+    EXPECT_EQ(CCalFile::WriteTofParameters(file.c_str(), &t), 1);
+    text = read_all(file);
+    EXPECT_EQ(text.find("FALSE"), std::string::npos);
+    EXPECT_EQ(ini_value(text, "VERSION", "VERSION"), "2");
+}
+
+TEST_F(TofRecordSections, AFileWhoseVersionCannotBeReadIsNeitherReadNorWritten) {
+    const std::string file = path("cal.ini");
+    _TOFCALIBRATION t = make_tof(), back{};
+    for (const char* text : {"[VERSION]\nVERSION=two\n[Keep]\nA=1\n", "[VERSION]\nVERSION=0\n[Keep]\nA=1\n",
+                             "[VERSION\nVERSION=2\n[Keep]\nA=1\n"}) {
+        SCOPED_TRACE(text);
+        write_all(file, text);
+        EXPECT_EQ(CCalFile::WriteTofParameters(file.c_str(), &t), 0);
+        EXPECT_EQ(CCalFile::WriteModeDependantTofParameters(file.c_str(), &t, static_cast<tagHASCALTYPE>(2)), 0);
+        EXPECT_EQ(read_all(file), text);
+        EXPECT_EQ(CCalFile::ReadTofParameters(file.c_str(), &back), 0);
+    }
 }
 
 TEST_F(TofRecordSections, WriteToAVersionedFileKeepsItsOtherSections) {

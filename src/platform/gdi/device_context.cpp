@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <unordered_map>
 
@@ -20,6 +22,39 @@ namespace masscal::platform {
 Colour system_window_colour() { return rgb(255, 255, 255); }
 
 }  // namespace masscal::platform
+
+namespace {
+
+// The file a PDF, SVG or PNG surface is written into. Cairo's own file
+// output does not report every failed write (a full disk, the file-size
+// limit), so the surfaces write through this and its close tells.
+struct FileSink {
+    std::FILE* f = nullptr;
+    bool failed = false;
+
+    explicit FileSink(const char* path) : f(std::fopen(path, "wb")) {}
+    ~FileSink() {
+        if (f) std::fclose(f);
+    }
+    static cairo_status_t write(void* closure, const unsigned char* data, unsigned int length) {
+        auto* s = static_cast<FileSink*>(closure);
+        if (!s->f || std::fwrite(data, 1, length, s->f) != length) {
+            s->failed = true;
+            return CAIRO_STATUS_WRITE_ERROR;
+        }
+        return CAIRO_STATUS_SUCCESS;
+    }
+    bool close() {
+        if (!f) return false;
+        const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
+        const bool closed = std::fclose(f) == 0;
+        f = nullptr;
+        if (!flushed || !closed) failed = true;
+        return !failed;
+    }
+};
+
+}  // namespace
 
 struct CalDeviceContext::Impl {
     struct State {
@@ -45,6 +80,7 @@ struct CalDeviceContext::Impl {
     CalPoint cur{0, 0};
     std::vector<TextRecord>* log = nullptr;
     std::unordered_map<std::uint64_t, TextMetrics> metrics;
+    std::unique_ptr<FileSink> sink;  // outlives the surface, which may write as it goes
 
     ~Impl() {
         if (layout) g_object_unref(layout);
@@ -195,19 +231,26 @@ std::unique_ptr<CalDeviceContext> CalDeviceContext::create_image(int w, int h, i
 std::unique_ptr<CalDeviceContext> CalDeviceContext::create_pdf(const char* path, double width_in, double height_in,
                                                                int dpi) {
     if (!path || width_in <= 0 || height_in <= 0 || dpi <= 0) return nullptr;
-    cairo_surface_t* s = cairo_pdf_surface_create(path, width_in * 72.0, height_in * 72.0);
+    auto sink = std::make_unique<FileSink>(path);
+    if (!sink->f) return nullptr;
+    cairo_surface_t* s =
+        cairo_pdf_surface_create_for_stream(FileSink::write, sink.get(), width_in * 72.0, height_in * 72.0);
     auto impl = make_impl(Kind::pdf, s, static_cast<int>(width_in * dpi + 0.5), static_cast<int>(height_in * dpi + 0.5),
                           dpi);
     if (!impl) return nullptr;
+    impl->sink = std::move(sink);
     return std::unique_ptr<CalDeviceContext>(new (std::nothrow) CalDeviceContext(std::move(impl)));
 }
 
 std::unique_ptr<CalDeviceContext> CalDeviceContext::create_svg(const char* path, int w, int h) {
     if (!path || w <= 0 || h <= 0) return nullptr;
-    cairo_surface_t* s = cairo_svg_surface_create(path, w, h);
+    auto sink = std::make_unique<FileSink>(path);
+    if (!sink->f) return nullptr;
+    cairo_surface_t* s = cairo_svg_surface_create_for_stream(FileSink::write, sink.get(), w, h);
     if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) cairo_svg_surface_set_document_unit(s, CAIRO_SVG_UNIT_PX);
     auto impl = make_impl(Kind::svg, s, w, h, 96);
     if (!impl) return nullptr;
+    impl->sink = std::move(sink);
     std::unique_ptr<CalDeviceContext> dc(new (std::nothrow) CalDeviceContext(std::move(impl)));
     if (dc) dc->fill_rect(CalRect{0, 0, w, h}, system_window_colour());
     return dc;
@@ -407,18 +450,24 @@ bool CalDeviceContext::end_page() {
 }
 
 bool CalDeviceContext::finish() {
+    bool written = true;
     if (!impl_->finished && impl_->surface) {
         cairo_surface_flush(impl_->surface);
         if (impl_->kind == Kind::pdf || impl_->kind == Kind::svg) cairo_surface_finish(impl_->surface);
         impl_->finished = impl_->kind == Kind::pdf || impl_->kind == Kind::svg;
+        if (impl_->finished && impl_->sink) written = impl_->sink->close();
     }
-    return ok();
+    if (impl_->sink && impl_->sink->failed) written = false;
+    return ok() && written;
 }
 
 bool CalDeviceContext::write_png(const char* path) {
     if (impl_->kind != Kind::image || !path) return false;
     cairo_surface_flush(impl_->surface);
-    return cairo_surface_write_to_png(impl_->surface, path) == CAIRO_STATUS_SUCCESS;
+    FileSink sink(path);
+    if (!sink.f) return false;
+    const bool drawn = cairo_surface_write_to_png_stream(impl_->surface, FileSink::write, &sink) == CAIRO_STATUS_SUCCESS;
+    return sink.close() && drawn;
 }
 
 std::uint32_t CalDeviceContext::pixel(int x, int y) {

@@ -18,6 +18,7 @@ std::atomic<unsigned> g_temp_counter{0};
 FileIdentity identity_from(const struct stat& st) {
     FileIdentity id;
     id.exists = true;
+    id.regular = S_ISREG(st.st_mode);
     id.dev = static_cast<std::uint64_t>(st.st_dev);
     id.ino = static_cast<std::uint64_t>(st.st_ino);
     id.size = static_cast<std::int64_t>(st.st_size);
@@ -41,18 +42,6 @@ bool write_all(int fd, const char* p, std::size_t n) {
     return true;
 }
 
-// The file a write must replace: the final target of a symbolic link, so
-// that the link survives.
-std::string write_target(const std::string& path) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real) return path;
-    std::string r(real);
-    std::free(real);
-    return r;
-}
-
 void split(const std::string& path, std::string* dir, std::string* base) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) {
@@ -72,6 +61,16 @@ void sync_directory(const std::string& dir) {
 }
 
 }  // namespace
+
+std::string write_target(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string r(real);
+    std::free(real);
+    return r;
+}
 
 bool identity_of(const std::string& path, FileIdentity* id) {
     struct stat st;

@@ -11,12 +11,17 @@ namespace masscal::suite::fs {
 
 struct FileIdentity {
     bool exists = false;
+    bool regular = false;
     std::uint64_t dev = 0, ino = 0;
     std::int64_t size = 0;
     std::int64_t mtime_sec = 0, mtime_nsec = 0;
     std::int64_t ctime_sec = 0, ctime_nsec = 0;
     bool operator==(const FileIdentity&) const = default;
 };
+
+// The file a write to path must replace: the final target of a symbolic
+// link, so that the link survives.
+std::string write_target(const std::string& path);
 
 // The identity of path now; a missing file gives exists = false. False when
 // the path cannot be examined (other than being missing).

@@ -16,6 +16,7 @@ namespace profile = masscal::suite::profile;
 struct Batch {
     int depth = 0;
     bool loaded = false;
+    bool failed = false;  // a change could not be made: the batch must not report success
     profile::State state;
     FileIdentity base;
     std::vector<profile::Op> log;
@@ -51,7 +52,10 @@ bool with_state(const std::string& path, F&& f) {
 // Records op in this thread's batch of the file, or writes it now.
 bool perform(const std::string& path, profile::Op op) {
     if (Batch* b = batch_of(path)) {
-        if (!load_batch(*b, path)) return false;
+        if (!load_batch(*b, path)) {
+            b->failed = true;
+            return false;
+        }
         profile::apply(b->state, op);
         b->log.push_back(std::move(op));
         return true;
@@ -62,6 +66,7 @@ bool perform(const std::string& path, profile::Op op) {
 }
 
 bool commit_batch(const std::string& path, Batch& b) {
+    if (b.failed) return false;
     if (b.log.empty()) return true;
     if (!profile::commit(path, b.log, &b.state, &b.base)) return false;
     b.log.clear();
@@ -105,7 +110,10 @@ int CFileAccess::WritePrivateProfileStringSA(const char* section, const char* ke
     // here outside a batch.
     if (!section) return (!key && !value) ? 1 : 0;
     profile::Op op;
-    if (!profile::make_op(section, key, value, &op)) return 0;
+    if (!profile::make_op(section, key, value, &op)) {
+        if (Batch* b = batch_of(file)) b->failed = true;
+        return 0;
+    }
     return perform(file, std::move(op)) ? 1 : 0;
 }
 
@@ -113,7 +121,10 @@ int CFileAccess::DeleteFileS(const char* file) {
     if (!file || !*file) return 0;
     const std::string path(file);
     if (Batch* b = batch_of(path)) {
-        if (!load_batch(*b, path)) return 0;
+        if (!load_batch(*b, path)) {
+            b->failed = true;
+            return 0;
+        }
         const bool existed = b->state.exists;
         profile::Op op;
         op.kind = profile::Op::Kind::Clear;
@@ -144,7 +155,8 @@ CProfileWriteBatch::~CProfileWriteBatch() {
 
 int CProfileWriteBatch::Commit() {
     if (file_.empty()) return 0;
-    if (!outermost_) return 1;
     Batch* b = batch_of(file_);
-    return b && commit_batch(file_, *b) ? 1 : 0;
+    if (!b) return 0;
+    if (!outermost_) return b->failed ? 0 : 1;
+    return commit_batch(file_, *b) ? 1 : 0;
 }

@@ -46,8 +46,9 @@ public:
     CProfileWriteBatch& operator=(const CProfileWriteBatch&) = delete;
 
     // Writes what is pending now; the batch stays open. Non-zero when the
-    // file holds every write made so far (an inner batch only answers for
-    // the outer one: non-zero).
+    // file holds every write made so far; 0 when it could not be written or
+    // a write of the batch was refused (an inner batch answers only for the
+    // writes refused so far).
     int Commit();
 
 private:

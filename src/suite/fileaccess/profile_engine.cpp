@@ -2,11 +2,15 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <ctime>
 #include <mutex>
+
+#include "suite/fileaccess/file_lock.hpp"
 
 namespace masscal::suite::profile {
 namespace {
@@ -21,12 +25,14 @@ constexpr std::size_t kCacheEntries = 16;
 struct Entry {
     std::string path;
     fs::FileIdentity id;
+    std::string text;  // what state was parsed from
     State state;
     bool racy = false;
     std::uint64_t used = 0;
 };
 
 std::mutex g_mutex;
+thread_local std::string t_error;
 std::vector<Entry> g_cache;
 std::uint64_t g_clock = 0;
 
@@ -86,8 +92,13 @@ Entry* current(const std::string& path) {
         return nullptr;
     }
     Entry& fresh = make_entry(path);
+    // A young file is read again at every use; parsing it again only when
+    // its bytes changed keeps that cheap.
+    if (fresh.text != text || fresh.state.exists != id.exists || fresh.id.size != id.size) {
+        fresh.state.doc = ini::Document::parse(text);
+        fresh.text = std::move(text);
+    }
     fresh.id = id;
-    fresh.state.doc = ini::Document::parse(text);
     fresh.state.exists = id.exists;
     fresh.racy = young(id);
     fresh.used = ++g_clock;
@@ -209,8 +220,24 @@ bool load(const std::string& path, State* state, fs::FileIdentity* id) {
 bool commit(const std::string& path, const std::vector<Op>& ops, const State* expected,
             const fs::FileIdentity* base) {
     std::lock_guard<std::mutex> lock(g_mutex);
+    t_error.clear();
+    // Another process may replace the file between our reading it and our
+    // rename; under its lock the file we change is the file we replace.
+    fs::FileIdentity before;
+    if (!fs::identity_of(path, &before) || (before.exists && !before.regular)) {
+        t_error = path + ": not a file that can be written";
+        return false;
+    }
+    const fs::FileLock file_lock(path);
+    if (!file_lock.locked()) {
+        t_error = file_lock.error();
+        return false;
+    }
     Entry* e = current(path);
-    if (!e) return false;
+    if (!e) {
+        t_error = path + ": cannot be read";
+        return false;
+    }
     bool changed = false;
     if (expected && base && e->id == *base && !e->racy) {
         e->state = *expected;
@@ -222,22 +249,29 @@ bool commit(const std::string& path, const std::vector<Op>& ops, const State* ex
 
     if (!e->state.exists) {
         if (e->id.exists && ::unlink(path.c_str()) != 0) {
+            t_error = path + ": " + std::strerror(errno);
             drop_entry(path);
             return false;
         }
         e->id = fs::FileIdentity{};
+        e->text.clear();
         e->racy = false;
         return true;
     }
     fs::FileIdentity written;
-    if (!fs::replace_file(path, e->state.doc.serialize(), &written)) {
+    std::string text = e->state.doc.serialize();
+    if (!fs::replace_file(path, text, &written)) {
+        t_error = path + ": cannot be written (" + std::strerror(errno) + ")";
         drop_entry(path);  // the cached document holds changes the file does not
         return false;
     }
     e->id = written;
+    e->text = std::move(text);
     e->racy = false;
     return true;
 }
+
+const std::string& last_error() { return t_error; }
 
 void forget(const std::string& path) {
     std::lock_guard<std::mutex> lock(g_mutex);

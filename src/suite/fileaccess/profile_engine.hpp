@@ -53,10 +53,14 @@ bool load(const std::string& path, State* state, fs::FileIdentity* id);
 // Applies ops in turn to the current file and writes the result once. When
 // the file is still the version `base` and `expected` is the result of ops
 // on it, expected is written as it is. A file that ends up not existing is
-// deleted. False when the file could not be read or written; the file is
+// deleted. The whole read-modify-write holds the file's lock (file_lock.hpp).
+// False when the file could not be locked, read or written; the file is
 // then as it was.
 bool commit(const std::string& path, const std::vector<Op>& ops, const State* expected = nullptr,
             const fs::FileIdentity* base = nullptr);
+
+// Why this thread's last commit failed.
+const std::string& last_error();
 
 // Drops what the cache holds about path.
 void forget(const std::string& path);
