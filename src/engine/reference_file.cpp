@@ -112,13 +112,15 @@ int32_t CalInsertPeak(float* masses, float* intensities, int32_t* count, float m
     return 1;
 }
 
-// One peak per line: a mass, then after blanks an intensity (0 when missing
-// or not a number); the rest of the line is ignored, and so are blank lines,
-// lines whose first non-blank character is ';', and lines whose first token
-// reads as 0. A line ends at LF, with or without CR before it, or at the end
-// of the text.
-int32_t CalParseReferenceText(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
-                              int32_t* count, float low, float high) {
+namespace {
+
+// Inserts the peak that peak_of reads from each line's text (from its first
+// non-blank character to the line end) into the list, when it is in range.
+// A line ends at LF, with or without CR before it, or at the end of the
+// text; blank lines are skipped.
+template <typename PeakOf>
+int32_t parse_lines(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
+                    int32_t* count, float low, float high, PeakOf peak_of) {
     const bool ranged = !(low == 0.0f && high == 0.0f);
     std::size_t pos = 0;
     while (pos < size) {
@@ -127,13 +129,8 @@ int32_t CalParseReferenceText(CalWnd owner, const char* text, std::size_t size, 
         std::size_t p = pos;
         pos = lf ? end + 1 : size;
         while (p < end && is_space(text[p])) ++p;
-        if (p == end || text[p] == ';') continue;
-        float mass = 0.0f;
-        if (!read_float(text + p, &mass) || mass == 0.0f) continue;
-        while (p < end && !is_space(text[p])) ++p;
-        while (p < end && is_space(text[p])) ++p;
-        float intensity = 0.0f;
-        if (p < end && !read_float(text + p, &intensity)) intensity = 0.0f;
+        float mass = 0.0f, intensity = 0.0f;
+        if (p == end || !peak_of(text + p, text + end, mass, intensity)) continue;
         if (ranged && !(low <= mass && mass <= high)) continue;
         if (!CalInsertPeak(masses, intensities, count, mass, intensity)) {
             show_too_many_peaks(owner);
@@ -143,34 +140,41 @@ int32_t CalParseReferenceText(CalWnd owner, const char* text, std::size_t size, 
     return 1;
 }
 
+}  // namespace
+
+// One peak per line: a mass, then after blanks an intensity (0 when missing
+// or not a number); the rest of the line is ignored, and so are blank lines,
+// lines whose first non-blank character is ';', and lines whose first token
+// reads as 0.
+int32_t CalParseReferenceText(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
+                              int32_t* count, float low, float high) {
+    return parse_lines(owner, text, size, masses, intensities, count, low, high,
+                       [](const char* p, const char* end, float& mass, float& intensity) {
+                           if (*p == ';' || !read_float(p, &mass) || mass == 0.0f) return false;
+                           while (p < end && !is_space(*p)) ++p;
+                           while (p < end && is_space(*p)) ++p;
+                           if (p < end && !read_float(p, &intensity)) intensity = 0.0f;
+                           return true;
+                       });
+}
+
 // The lock-mass list format: "m/z,MS level,charge" per line, an optional
 // title line, '#' comments. Every mass counts alike (intensity 100); the MS
-// level and charge are checked, not used: the first column is already m/z.
+// level and charge are not used: the first column is already m/z.
 int32_t CalParseLockMassCsv(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
                             int32_t* count, float low, float high) {
-    const bool ranged = !(low == 0.0f && high == 0.0f);
-    std::size_t pos = 0;
-    while (pos < size) {
-        const void* lf = std::memchr(text + pos, '\n', size - pos);
-        const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text) : size;
-        std::size_t p = pos;
-        pos = lf ? end + 1 : size;
-        while (p < end && is_space(text[p])) ++p;
-        if (p == end || text[p] == '#' || text[p] == ';') continue;
-        const std::string_view line(text + p, end - p);
-        const std::size_t comma = line.find(',');
-        float mass = 0.0f;
-        // A title line ("m/z,ms level,charge") or a line that is no lock mass.
-        if (comma == std::string_view::npos || !read_float(std::string(line.substr(0, comma)).c_str(), &mass) ||
-            !(mass > 0.0f))
-            continue;
-        if (ranged && !(low <= mass && mass <= high)) continue;
-        if (!CalInsertPeak(masses, intensities, count, mass, 100.0f)) {
-            show_too_many_peaks(owner);
-            break;
-        }
-    }
-    return 1;
+    return parse_lines(owner, text, size, masses, intensities, count, low, high,
+                       [](const char* p, const char* end, float& mass, float& intensity) {
+                           if (*p == '#' || *p == ';') return false;
+                           const std::string_view line(p, static_cast<std::size_t>(end - p));
+                           const std::size_t comma = line.find(',');
+                           // A title line ("m/z,ms level,charge") is no lock mass.
+                           if (comma == std::string_view::npos ||
+                               !read_float(std::string(line.substr(0, comma)).c_str(), &mass) || !(mass > 0.0f))
+                               return false;
+                           intensity = 100.0f;
+                           return true;
+                       });
 }
 
 extern "C" MASSCAL_API int32_t CalReadReferenceFile(CalWnd hwndOwner, RawFileRef* pFile, float* pMasses,
