@@ -78,7 +78,10 @@ int refine(const CalOptions& o, CalRecord& rec, RunResult& r, std::string& why) 
     if (o.rejectOutliers) {
         float ref[CAL_MATCH_CAPACITY], measured[CAL_MATCH_CAPACITY];
         CalUseRootMassCali(o.rootMass ? 1 : 0);
-        const int32_t keep = gate_limits(o, rec).nMinMatches > 0 ? gate_limits(o, rec).nMinMatches : 3;
+        // Never below what the gate asks for: the coefficients + 1.
+        const int32_t keep = gate_limits(o, rec).nMinMatches > 0 ? gate_limits(o, rec).nMinMatches
+                             : rec.Params.AutoPolyOrder ? 3
+                                                        : rec.Params.PolyOrder + 2;
         const int32_t n = CalRejectOutliers(&rec, o.rejectSigmas, gate_limits(o, rec).dScatterFloorPpm, keep, ref,
                                             measured, CAL_MATCH_CAPACITY);
         CalUseRootMassCali(0);

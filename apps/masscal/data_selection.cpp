@@ -119,6 +119,10 @@ std::string resolve(const std::string& path, const Selection& s, Resolved& out) 
                "; there is no function " + std::to_string(s.function);
     std::vector<int> candidates;
     if (s.function > 0) {
+        CalFunctionSummary fs{};
+        if (s.msLevel && CalDataFunctionSummary(path.c_str(), s.function, &fs, nullptr, 0) && fs.nMsLevel != s.msLevel)
+            return "function " + std::to_string(s.function) + " holds MS" + std::to_string(fs.nMsLevel) +
+                   " spectra, not MS" + std::to_string(s.msLevel);
         candidates.push_back(s.function);
     } else {
         for (int f = 1; f <= count; ++f) {
