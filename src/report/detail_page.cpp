@@ -1,0 +1,245 @@
+#include "report/detail_page.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdint>
+#include <cstring>
+
+#include "graphs/graph_internal.hpp"
+#include "masscal/quality.h"
+#include "platform/c_locale.hpp"
+#include "platform/gdi/device_context.hpp"
+#include "report/error_graph.hpp"
+#include "suite/utility/file_ref_path.hpp"
+
+#ifndef MASSCAL_VERSION
+#define MASSCAL_VERSION "unknown"
+#endif
+
+using namespace masscal::platform;
+using masscal::graphs::capacity_of;
+using masscal::graphs::data_of;
+
+namespace masscal::report {
+namespace {
+
+std::string num(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string num(const char* fmt, ...) {
+    char buf[128];
+    va_list ap;
+    va_start(ap, fmt);
+    c_vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return buf;
+}
+
+Line title(const char* text) { return Line{{Cell{text, 0, false}}, true}; }
+Line text_line(const std::string& text, int col = 2) { return Line{{Cell{text, col, false}}, false}; }
+
+// The peak's flag marks as the spectrum graph shows them.
+std::string marks(std::uint8_t f) {
+    std::string s;
+    if (f & 0x01) s += '*';
+    if (f & 0x02) s += '?';
+    if (f & 0x10) s += '!';
+    return s;
+}
+
+// Right edges of the table's columns, in characters.
+constexpr int kColNumber = 4;
+constexpr int kColReference = 18;
+constexpr int kColMeasured = 32;
+constexpr int kColErrorMda = 44;
+constexpr int kColErrorPpm = 56;
+constexpr int kColResidualMda = 70;
+constexpr int kColResidualPpm = 84;
+constexpr int kColFlags = 86;  // left edge
+
+Line table_row(const std::string& n, const std::string& ref, const std::string& meas, const std::string& emda,
+               const std::string& eppm, const std::string& rmda, const std::string& rppm, const std::string& flags,
+               bool bold = false) {
+    return Line{{Cell{n, kColNumber, true}, Cell{ref, kColReference, true}, Cell{meas, kColMeasured, true},
+                 Cell{emda, kColErrorMda, true}, Cell{eppm, kColErrorPpm, true}, Cell{rmda, kColResidualMda, true},
+                 Cell{rppm, kColResidualPpm, true}, Cell{flags, kColFlags, false}},
+                bold};
+}
+
+// The coefficients one per row, a column for each function.
+void functions(std::vector<Line>& out, const CalRecord* rec) {
+    const bool root = rec->ErrorFunc.nType == 1;
+    out.push_back(title("Functions"));
+    out.push_back(text_line(num("order %d, in x = %s; calibrated mass = %s", rec->ErrorFunc.nOrder,
+                                root ? "square root of the measured mass" : "measured mass",
+                                root ? "(c0 + c1 x + ...)^2" : "c0 + c1 x + ...")));
+    std::vector<std::pair<const char*, const RawCalibCoEffs*>> cols;
+    if (rec->bCheckOnly)
+        cols.push_back({"stored mass function", rec->pCheckCalib ? rec->pCheckCalib : &rec->MassFunc});
+    else
+        cols = {{"mass function", &rec->MassFunc}, {"error function", &rec->ErrorFunc}};
+    constexpr int kFirstCol = 30, kColWidth = 24;
+    Line head{{}, true};
+    for (std::size_t k = 0; k < cols.size(); ++k)
+        head.cells.push_back(Cell{cols[k].first, kFirstCol + kColWidth * static_cast<int>(k), true});
+    out.push_back(head);
+    int order = 0;
+    for (const auto& c : cols) order = std::max(order, std::clamp(c.second->nOrder, 0, 5));
+    for (int i = 0; i <= order; ++i) {
+        Line row{{Cell{num("c%d", i), 4, false}}, false};
+        for (std::size_t k = 0; k < cols.size(); ++k)
+            if (i <= cols[k].second->nOrder)
+                row.cells.push_back(Cell{num("%.12g", cols[k].second->dCoeffs[i]),
+                                         kFirstCol + kColWidth * static_cast<int>(k), true});
+        out.push_back(row);
+    }
+}
+
+void statistics(std::vector<Line>& out, const CalRecord* rec) {
+    out.push_back(title("Statistics"));
+    out.push_back(text_line(num("%d matches of %d tested references", rec->MatchPeaks.nCount, rec->RefPeaks.nCount)));
+    out.push_back(text_line(num("mean residual %.6f amu, RMS residual %.6f amu, RMS %.3f ppm", rec->dMeanResidual,
+                                rec->dRmsResidual, rec->dRmsResidualPpm)));
+    double band = 0;
+    if (!rec->bCheckOnly) {
+        out.push_back(text_line(CalConfidenceBandPpm(rec, &band)
+                                    ? num("95 %% confidence band of the fitted curve: %.3f ppm", band)
+                                    : std::string("95 % confidence band: n/a (no covariance of the fit)")));
+    }
+}
+
+void settings(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes* notes) {
+    const CalParams& p = rec->Params;
+    out.push_back(title("Settings"));
+    out.push_back(text_line(num("peak window %g amu, initial error %g amu, threshold %g %% of the most intense peak",
+                                p.PeakWindow, p.InitialError, p.Threshold)));
+    const std::string order = p.AutoPolyOrder ? std::string("automatic (restrained fit)")
+                                              : num("%d", p.PolyOrder);
+    out.push_back(text_line(num("polynomial order %s, intensity weighting %s, %s", order.c_str(),
+                                p.IntensityWeight ? "on" : "off",
+                                rec->ErrorFunc.nType == 1 ? "fitted on square roots of mass" : "fitted on mass")));
+    if (notes && notes->ppszSettings)
+        for (int i = 0; i < notes->nSettings; ++i)
+            if (notes->ppszSettings[i]) out.push_back(text_line(notes->ppszSettings[i]));
+}
+
+void files(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes* notes) {
+    out.push_back(title("Files"));
+    char path[1024] = "";
+    if (notes && notes->pszDataPath)
+        std::snprintf(path, sizeof path, "%s", notes->pszDataPath);
+    else
+        ConvertQBFileToPath(path, sizeof path, &rec->DataFile);
+    out.push_back(text_line(std::string("data: ") + path));
+    char ref[CAL_REF_NAME_BYTES + 1] = "";
+    CalGetRefName(rec, ref, sizeof ref);
+    out.push_back(text_line(std::string("reference: ") + (notes && notes->pszRefPath ? notes->pszRefPath : ref)));
+    out.push_back(text_line(std::string("software: ") +
+                            (notes && notes->pszSoftware ? notes->pszSoftware : "masscal library " MASSCAL_VERSION)));
+}
+
+void key(std::vector<Line>& out) {
+    out.push_back(title("Key to the graphs"));
+    out.push_back(text_line("spectrum: grey sticks are the peaks of the spectrum, red sticks the peaks matched to a "
+                            "reference;"));
+    out.push_back(text_line("reference: red sticks are the reference masses tested; marks above a label: * flag 1, "
+                            "? flag 2, ! flag 16"));
+    out.push_back(text_line("(flags 2 and 16 keep a peak out of the matching); residuals: crosses with 95 % error "
+                            "bars and band."));
+}
+
+void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes* notes) {
+    const bool check = rec->bCheckOnly != 0;
+    out.push_back(title(check ? "Matches (residual: the error left by the stored calibration)" : "Matches"));
+    out.push_back(table_row("#", "reference", "measured", "error mDa", "error ppm", "residual mDa", "residual ppm",
+                            "flags", true));
+    const float* mass = data_of<float>(rec->MatchPeaks.Mass);
+    const float* err = data_of<float>(rec->Errors);
+    const float* res = data_of<float>(rec->Residuals);
+    const std::uint8_t* flags = data_of<std::uint8_t>(rec->MatchPeaks.Flags);
+    int n = rec->MatchPeaks.nCount;
+    if (!mass || !err) n = 0;
+    n = std::min<int>(n, static_cast<int>(std::min(capacity_of<float>(rec->MatchPeaks.Mass),
+                                                   capacity_of<float>(rec->Errors))));
+    const int nres = res ? static_cast<int>(capacity_of<float>(rec->Residuals)) : 0;
+    const int nflags = flags ? static_cast<int>(capacity_of<std::uint8_t>(rec->MatchPeaks.Flags)) : 0;
+    for (int i = 0; i < n; ++i) {
+        const double m = mass[i];
+        const double e = err[i];
+        const double ref = m - e;
+        const double r = check ? e : (i < nres ? res[i] : NAN);
+        out.push_back(table_row(num("%d", i + 1), num("%.5f", ref), num("%.5f", m), num("%.3f", e * 1e3),
+                                num("%.2f", ref != 0 ? e / ref * 1e6 : 0.0), num("%.3f", r * 1e3),
+                                num("%.2f", ref != 0 ? r / ref * 1e6 : 0.0),
+                                rec->MatchPeaks.bDetail && i < nflags ? marks(flags[i]) : std::string()));
+    }
+    if (notes && notes->pDroppedRef && notes->pDroppedMeasured)
+        for (int i = 0; i < notes->nDropped; ++i) {
+            const double ref = notes->pDroppedRef[i];
+            const double e = static_cast<double>(notes->pDroppedMeasured[i]) - ref;
+            out.push_back(table_row("-", num("%.5f", ref), num("%.5f", notes->pDroppedMeasured[i]),
+                                    num("%.3f", e * 1e3), num("%.2f", ref != 0 ? e / ref * 1e6 : 0.0), "", "",
+                                    "dropped as an outlier"));
+        }
+}
+
+// Lines that fit on detail page index below a header of headerLines.
+int capacity(const PageGrid& grid, int headerLines, int index) {
+    const int graph = index == 0 ? kErrorGraphLines + 1 : 0;
+    return std::max(1, grid.linesPerPage - headerLines - graph);
+}
+
+}  // namespace
+
+std::vector<Line> detail_lines(const CalRecord* rec, const CalReportNotes* notes) {
+    std::vector<Line> out;
+    functions(out, rec);
+    out.push_back(Line{});
+    statistics(out, rec);
+    out.push_back(Line{});
+    settings(out, rec, notes);
+    out.push_back(Line{});
+    files(out, rec, notes);
+    out.push_back(Line{});
+    key(out);
+    out.push_back(Line{});
+    matches(out, rec, notes);
+    return out;
+}
+
+int detail_page_count(const CalRecord* rec, const CalReportNotes* notes, const PageGrid& grid, int headerLines) {
+    int left = static_cast<int>(detail_lines(rec, notes).size());
+    int pages = 0;
+    do {
+        left -= capacity(grid, headerLines, pages);
+        ++pages;
+    } while (left > 0);
+    return pages;
+}
+
+void draw_detail_page(CalDC dc, CalRecord* rec, const CalReportNotes* notes, const PageGrid& grid, HFont text,
+                      HFont bold, int index, int firstLine) {
+    const std::vector<Line> lines = detail_lines(rec, notes);
+    int first = 0;
+    for (int i = 0; i < index; ++i) first += capacity(grid, firstLine, i);
+    int y = firstLine;
+    if (index == 0) {
+        const CalRect r{0, y * grid.lineHeight, grid.charsPerLine * grid.charWidth,
+                        (y + kErrorGraphLines) * grid.lineHeight};
+        draw_error_graph(dc, rec, r);
+        y += kErrorGraphLines + 1;
+    }
+    const int last = std::min<int>(static_cast<int>(lines.size()), first + capacity(grid, firstLine, index));
+    dc->save();
+    dc->set_text_colour(rgb(0, 0, 0));
+    for (int i = first; i < last; ++i, ++y) {
+        dc->select_font(lines[i].bold ? bold : text);
+        for (const Cell& c : lines[i].cells) {
+            int x = c.col * grid.charWidth;
+            if (c.right) x -= dc->text_extent(c.text.c_str()).cx;
+            dc->text_out(x, y * grid.lineHeight, c.text.c_str());
+        }
+    }
+    dc->restore();
+}
+
+}  // namespace masscal::report
