@@ -21,6 +21,12 @@ namespace fs = std::filesystem;
 namespace cli {
 namespace {
 
+std::string number(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
 std::vector<Match> matches(const CalRecord& rec) {
     // In verify mode the errors are those left by the stored calibration.
     const bool check = rec.bCheckOnly != 0;
@@ -129,6 +135,46 @@ int refine(const CalOptions& o, CalRecord& rec, RunResult& r, std::string& why) 
     return kOk;
 }
 
+// The report with what only the program knows: the files as named, the
+// program's own settings and the matches it dropped.
+bool render_report(const CalOptions& o, const RunResult& r, CalRecord& rec) {
+    std::vector<std::string> lines;
+    if (r.tolerancePpm > 0) lines.push_back("matched within " + number(r.tolerancePpm) + " ppm of the reference range");
+    if (o.rootMass) lines.push_back("fitted on square roots of mass (--root-mass)");
+    if (o.verify) {
+        lines.push_back("stored calibration: " + (o.polyText.empty() ? o.calFile : o.polyText));
+    } else if (o.noGate) {
+        lines.push_back("quality gate off");
+    } else {
+        const CalQualityLimits& l = gate_limits(o, rec);
+        lines.push_back("quality gate: at least " +
+                        (l.nMinMatches > 0 ? std::to_string(l.nMinMatches) : std::string("order + 2")) +
+                        " matches, " + (l.dMaxRmsPpm > 0 ? "RMS at most " + number(l.dMaxRmsPpm) + " ppm" : "any RMS") +
+                        ", " + (l.dOutlierSigmas > 0 ? "no match beyond " + number(l.dOutlierSigmas) +
+                                                           " robust standard deviations"
+                                                     : "no outlier test"));
+    }
+    if (o.rejectOutliers) lines.push_back("outliers beyond " + number(o.rejectSigmas) + " robust standard deviations dropped");
+    std::vector<const char*> texts;
+    for (const auto& l : lines) texts.push_back(l.c_str());
+    std::vector<float> ref, measured;
+    for (const auto& m : r.dropped) {
+        ref.push_back(static_cast<float>(m.reference));
+        measured.push_back(static_cast<float>(m.measured));
+    }
+    const std::string software = "masscal " MASSCAL_VERSION;
+    CalReportNotes notes{};
+    notes.pszSoftware = software.c_str();
+    notes.pszDataPath = o.data.c_str();
+    notes.pszRefPath = o.ref.c_str();
+    notes.ppszSettings = texts.data();
+    notes.nSettings = static_cast<int32_t>(texts.size());
+    notes.pDroppedRef = ref.data();
+    notes.pDroppedMeasured = measured.data();
+    notes.nDropped = static_cast<int32_t>(ref.size());
+    return CalRenderReportExt(&rec, o.report.c_str(), CAL_RENDER_PPM, &notes, 1) != 0;
+}
+
 RunResult failed(int code, const std::string& file, const std::string& what) {
     RunResult r;
     r.code = code;
@@ -172,6 +218,9 @@ RunResult run_calibration(const CalOptions& o, const CalParams& params) {
     rec->RefFile = ref_to(o.ref, 1);
     // The reference's name text shares its bytes with the function fields.
     CalSetRefName(rec.get(), fs::path(o.ref).stem().string().c_str());
+    const std::string title = o.title.empty() ? fs::path(o.data).filename().string() : o.title;
+    std::snprintf(rec->szDataName, sizeof rec->szDataName, "%s", title.c_str());
+    std::snprintf(rec->szSubtitle, sizeof rec->szSubtitle, "%s", o.subtitle.c_str());
     rec->nFirstScan = o.firstScan;
     rec->nLastScan = o.lastScan > 0 ? o.lastScan : o.firstScan;
 
@@ -230,7 +279,7 @@ RunResult run_calibration(const CalOptions& o, const CalParams& params) {
         std::string why;
         if (!write_calibration(*rec, o.out, o.function, why)) return failed(kBadInput, o.out, why);
     }
-    if (!o.report.empty() && !CalRenderReport(rec.get(), o.report.c_str(), CAL_RENDER_PPM))
+    if (!o.report.empty() && !render_report(o, r, *rec))
         return failed(kBadInput, o.report, "cannot write the report");
     if (!o.png.empty() && !CalRenderGraphs(rec.get(), o.png.c_str(), 1200, 900, CAL_RENDER_PPM))
         return failed(kBadInput, o.png, "cannot write the graphs");
