@@ -67,9 +67,10 @@ Line table_row(const std::string& n, const std::string& ref, const std::string& 
 
 // The coefficients one per row, a column for each function.
 void functions(std::vector<Line>& out, const CalRecord* rec) {
-    const bool root = rec->ErrorFunc.nType == 1;
+    const RawCalibCoEffs& shown = rec->bCheckOnly && rec->pCheckCalib ? *rec->pCheckCalib : rec->ErrorFunc;
+    const bool root = shown.nType == 1;
     out.push_back(title("Functions"));
-    out.push_back(text_line(num("order %d, in x = %s; calibrated mass = %s", rec->ErrorFunc.nOrder,
+    out.push_back(text_line(num("order %d, in x = %s; calibrated mass = %s", shown.nOrder,
                                 root ? "square root of the measured mass" : "measured mass",
                                 root ? "(c0 + c1 x + ...)^2" : "c0 + c1 x + ...")));
     std::vector<std::pair<const char*, const RawCalibCoEffs*>> cols;
@@ -149,9 +150,14 @@ void key(std::vector<Line>& out) {
 
 void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes* notes) {
     const bool check = rec->bCheckOnly != 0;
-    out.push_back(title(check ? "Matches (residual: the error left by the stored calibration)" : "Matches"));
-    out.push_back(table_row("#", "reference", "measured", "error mDa", "error ppm", "residual mDa", "residual ppm",
-                            "flags", true));
+    // In verify mode the masses are those of the stored calibration, so the
+    // error is the residual.
+    out.push_back(title(check ? "Matches after the stored calibration" : "Matches"));
+    if (check)
+        out.push_back(table_row("#", "reference", "calibrated", "residual mDa", "residual ppm", "", "", "flags", true));
+    else
+        out.push_back(table_row("#", "reference", "measured", "error mDa", "error ppm", "residual mDa", "residual ppm",
+                                "flags", true));
     const float* mass = data_of<float>(rec->MatchPeaks.Mass);
     const float* err = data_of<float>(rec->Errors);
     const float* res = data_of<float>(rec->Residuals);
@@ -166,10 +172,10 @@ void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes*
         const double m = mass[i];
         const double e = err[i];
         const double ref = m - e;
-        const double r = check ? e : (i < nres ? res[i] : NAN);
+        const double r = i < nres ? res[i] : NAN;
         out.push_back(table_row(num("%d", i + 1), num("%.5f", ref), num("%.5f", m), num("%.3f", e * 1e3),
-                                num("%.2f", ref != 0 ? e / ref * 1e6 : 0.0), num("%.3f", r * 1e3),
-                                num("%.2f", ref != 0 ? r / ref * 1e6 : 0.0),
+                                num("%.2f", ref != 0 ? e / ref * 1e6 : 0.0), check ? "" : num("%.3f", r * 1e3),
+                                check ? "" : num("%.2f", ref != 0 ? r / ref * 1e6 : 0.0),
                                 rec->MatchPeaks.bDetail && i < nflags ? marks(flags[i]) : std::string()));
     }
     if (notes && notes->pDroppedRef && notes->pDroppedMeasured)

@@ -120,7 +120,7 @@ bool draw_error_graph(CalDC dc, CalRecord* rec, const CalRect& rect) {
     const GlobalResources& res = GetGlobalResources(dc);
     char head[256];
     c_snprintf(head, sizeof head, "%s",
-               verify ? "Residual left by the stored calibration (measured - reference)"
+               verify ? "Residual left by the stored calibration (calibrated - reference)"
                       : "Error before calibration, the fitted error curve and its 95% band");
     AxsDisplayHeader(dc, g, res.hHeaderFont, res.crHeader, 1, head);
     c_snprintf(head, sizeof head, "%s = %.3g ppm", verify ? "RMS residual" : "RMS error",

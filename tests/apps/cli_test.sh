@@ -124,7 +124,13 @@ check "params defaults" $?
 # verify applies the stored calibration: the same residuals as the fit, no new fit.
 expect "calibrate for verify" 0 "" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --out "$T/v.cal" --json
 cp "$T/out" "$T/fit.json"
-expect "verify" 0 "" -- verify "$EX/nai_tof.txt" "$EX/nai.ref" --cal "$T/v.cal" --json
+expect "verify" 0 "" -- verify "$EX/nai_tof.txt" "$EX/nai.ref" --cal "$T/v.cal" --json --report "$T/v.pdf"
+# The verify report shows the residuals the stored calibration leaves and their RMS.
+rms=$(python3 -c "import json,sys; print('%.3g' % json.load(open(sys.argv[1]))['statistics']['rms_residual_ppm'])" "$T/out")
+pdftotext -layout "$T/v.pdf" "$T/v.txt"
+grep -q "Residual left by the stored calibration.*RMS residual = $rms ppm" "$T/v.txt" &&
+    grep -q "Matches after the stored calibration" "$T/v.txt"
+check "verify report: residual graph and RMS" $?
 python3 - "$T/fit.json" "$T/out" <<'PY'
 import json, sys
 fit, ver = (json.load(open(p)) for p in sys.argv[1:])
