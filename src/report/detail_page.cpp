@@ -140,12 +140,12 @@ void files(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes* n
 
 void key(std::vector<Line>& out) {
     out.push_back(title("Key to the graphs"));
-    out.push_back(text_line("spectrum: grey sticks are the peaks of the spectrum, red sticks the peaks matched to a "
-                            "reference;"));
-    out.push_back(text_line("reference: red sticks are the reference masses tested; marks above a label: * flag 1, "
-                            "? flag 2, ! flag 16"));
-    out.push_back(text_line("(flags 2 and 16 keep a peak out of the matching); residuals: crosses with 95 % error "
-                            "bars and band."));
+    out.push_back(text_line("spectrum: grey sticks are its peaks, red sticks those matched to a reference; a mark "
+                            "above a label gives the"));
+    out.push_back(text_line("peak's flags: * 1, ? 2, ! 16 (2 and 16 keep a peak out of the matching); reference: "
+                            "red sticks are the masses tested;"));
+    out.push_back(text_line("residuals: crosses with 95 % error bars from the peaks' mass uncertainties, dashed: "
+                            "the 95 % band of the fitted curve."));
 }
 
 void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes* notes) {
@@ -158,6 +158,8 @@ void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes*
     else
         out.push_back(table_row("#", "reference", "measured", "error mDa", "error ppm", "residual mDa", "residual ppm",
                                 "flags", true));
+    out.back().heading = true;
+    const std::size_t firstRow = out.size();
     const float* mass = data_of<float>(rec->MatchPeaks.Mass);
     const float* err = data_of<float>(rec->Errors);
     const float* res = data_of<float>(rec->Residuals);
@@ -186,47 +188,71 @@ void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes*
                                     num("%.3f", e * 1e3), num("%.2f", ref != 0 ? e / ref * 1e6 : 0.0), "", "",
                                     "dropped as an outlier"));
         }
+    for (std::size_t i = firstRow; i < out.size(); ++i) out[i].row = true;
 }
 
 // Lines that fit on detail page index below a header of headerLines.
 int capacity(const PageGrid& grid, int headerLines, int index) {
     const int graph = index == 0 ? kErrorGraphLines + 1 : 0;
-    return std::max(1, grid.linesPerPage - headerLines - graph);
+    return std::max(2, grid.linesPerPage - headerLines - graph);
+}
+
+// The lines each detail page shows: [first, last), and the table's head line
+// to repeat above them (-1: none).
+struct PageSpan {
+    int first = 0, last = 0, heading = -1;
+};
+
+std::vector<PageSpan> paginate(const std::vector<Line>& lines, const PageGrid& grid, int headerLines) {
+    std::vector<PageSpan> pages;
+    int heading = -1;
+    int next = 0;
+    const int n = static_cast<int>(lines.size());
+    do {
+        PageSpan p;
+        p.first = next;
+        int room = capacity(grid, headerLines, static_cast<int>(pages.size()));
+        if (next < n && lines[next].row && heading >= 0) {
+            p.heading = heading;
+            --room;
+        }
+        p.last = std::min(n, next + std::max(1, room));
+        for (int i = p.first; i < p.last; ++i)
+            if (lines[i].heading) heading = i;
+        next = p.last;
+        pages.push_back(p);
+    } while (next < n);
+    return pages;
 }
 
 }  // namespace
 
 std::vector<Line> detail_lines(const CalRecord* rec, const CalReportNotes* notes) {
     std::vector<Line> out;
+    statistics(out, rec);
+    out.push_back(Line{});
     functions(out, rec);
     out.push_back(Line{});
-    statistics(out, rec);
+    matches(out, rec, notes);
     out.push_back(Line{});
     settings(out, rec, notes);
     out.push_back(Line{});
     files(out, rec, notes);
     out.push_back(Line{});
     key(out);
-    out.push_back(Line{});
-    matches(out, rec, notes);
     return out;
 }
 
 int detail_page_count(const CalRecord* rec, const CalReportNotes* notes, const PageGrid& grid, int headerLines) {
-    int left = static_cast<int>(detail_lines(rec, notes).size());
-    int pages = 0;
-    do {
-        left -= capacity(grid, headerLines, pages);
-        ++pages;
-    } while (left > 0);
-    return pages;
+    return static_cast<int>(paginate(detail_lines(rec, notes), grid, headerLines).size());
 }
 
 void draw_detail_page(CalDC dc, CalRecord* rec, const CalReportNotes* notes, const PageGrid& grid, HFont text,
                       HFont bold, int index, int firstLine) {
     const std::vector<Line> lines = detail_lines(rec, notes);
-    int first = 0;
-    for (int i = 0; i < index; ++i) first += capacity(grid, firstLine, i);
+    const std::vector<PageSpan> pages = paginate(lines, grid, firstLine);
+    if (index < 0 || index >= static_cast<int>(pages.size())) return;
+    const PageSpan& span = pages[static_cast<std::size_t>(index)];
     int y = firstLine;
     if (index == 0) {
         const CalRect r{0, y * grid.lineHeight, grid.charsPerLine * grid.charWidth,
@@ -234,17 +260,19 @@ void draw_detail_page(CalDC dc, CalRecord* rec, const CalReportNotes* notes, con
         draw_error_graph(dc, rec, r);
         y += kErrorGraphLines + 1;
     }
-    const int last = std::min<int>(static_cast<int>(lines.size()), first + capacity(grid, firstLine, index));
     dc->save();
     dc->set_text_colour(rgb(0, 0, 0));
-    for (int i = first; i < last; ++i, ++y) {
-        dc->select_font(lines[i].bold ? bold : text);
-        for (const Cell& c : lines[i].cells) {
+    auto draw = [&](const Line& line) {
+        dc->select_font(line.bold ? bold : text);
+        for (const Cell& c : line.cells) {
             int x = c.col * grid.charWidth;
             if (c.right) x -= dc->text_extent(c.text.c_str()).cx;
             dc->text_out(x, y * grid.lineHeight, c.text.c_str());
         }
-    }
+        ++y;
+    };
+    if (span.heading >= 0) draw(lines[static_cast<std::size_t>(span.heading)]);
+    for (int i = span.first; i < span.last; ++i) draw(lines[static_cast<std::size_t>(i)]);
     dc->restore();
 }
 

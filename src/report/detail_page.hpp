@@ -24,13 +24,17 @@ struct Cell {
 struct Line {
     std::vector<Cell> cells;
     bool bold = false;
+    // A row of the table of matches: a page that starts with one repeats
+    // the table's head line (heading) first.
+    bool row = false;
+    bool heading = false;
 };
 
 // The text of the detail pages, top to bottom.
 std::vector<Line> detail_lines(const CalRecord* rec, const CalReportNotes* notes);
 
 // Lines of the page grid the error graph takes on the first detail page.
-inline constexpr int kErrorGraphLines = 20;
+inline constexpr int kErrorGraphLines = 16;
 
 int detail_page_count(const CalRecord* rec, const CalReportNotes* notes, const PageGrid& grid, int headerLines);
 

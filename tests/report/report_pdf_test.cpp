@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "../graphs/synthetic_calibration.hpp"
 #include "masscal/render.h"
@@ -135,6 +136,55 @@ TEST(ReportPdf, TextsSitWhereThePageSaysAndEveryMatchIsListed) {
         EXPECT_TRUE(texts.count(ref) && texts.count(measured)) << ref << " " << measured;
     }
     for (const char* t : {"Functions", "Statistics", "Settings", "Files", "Matches"}) EXPECT_TRUE(texts.count(t)) << t;
+    std::remove(pdf.c_str());
+}
+
+TEST(ReportPdf, ALongTableContinuesUnderItsHeadAndPagesCountOnFromTheHost) {
+    ClockGuard clock;
+    RecordPtr rec = make_synthetic_calibration();
+    std::vector<float> ref, measured;
+    for (int i = 0; i < 90; ++i) {
+        ref.push_back(1000.0f + i);
+        measured.push_back(1000.0625f + i);
+    }
+    CalReportNotes notes{};
+    notes.pDroppedRef = ref.data();
+    notes.pDroppedMeasured = measured.data();
+    notes.nDropped = static_cast<int32_t>(ref.size());
+    SetCalReportPageNumber(3);
+    SetCalReportPageTotal(9);
+    const std::string pdf = ::testing::TempDir() + "masscal_pdf_long.pdf";
+    ASSERT_EQ(CalRenderReportExt(rec.get(), pdf.c_str(), 0, &notes, 1), 1);
+    SetCalReportPageNumber(1);
+    SetCalReportPageTotal(1);
+    const int pages = pdf_page_count(pdf);
+    ASSERT_GE(pages, 3);
+    bool droppedRow = false;
+    for (int p = 1; p <= pages; ++p) {
+        const auto words = pdf_words(pdf, p);
+        std::string text;
+        for (const auto& w : words) text += w.text + " ";
+        EXPECT_NE(text.find("Page " + std::to_string(p + 2) + " of 9"), std::string::npos) << p;
+        if (p == 3) {
+            // The continued table repeats its head line before its rows.
+            const PdfWord* head = word(words, "measured");
+            const PdfWord* row = nullptr;
+            for (const auto& w : words)
+                if (w.text.size() == 10 && w.text.compare(0, 2, "10") == 0 && !row) row = &w;
+            ASSERT_TRUE(head && row);
+            EXPECT_LT(head->yMin, row->yMin);
+        }
+        // A dropped match is a row of its own: masses, error, the note.
+        const PdfWord* ref = word(words, "1000.00000");
+        if (!ref) continue;
+        int same = 0;
+        for (const auto& w : words)
+            if (std::fabs(w.yMin - ref->yMin) < 1 &&
+                (w.text == "1000.06250" || w.text == "62.500" || w.text == "dropped"))
+                ++same;
+        droppedRow = same == 3;
+    }
+    EXPECT_TRUE(droppedRow);
     std::remove(pdf.c_str());
 }
 
