@@ -4,7 +4,12 @@
 #include <cstring>
 #include <fstream>
 #include <set>
+#include <tuple>
 
+#include "../suite/datamanager/test_files.hpp"
+#include "masscal/calibrate.h"
+#include "masscal/params.h"
+#include "masscal/quality.h"
 #include "masscal/tofcal.h"
 #include "platform/win/controls.hpp"
 #include "platform/win/input.hpp"
@@ -460,10 +465,35 @@ TEST_F(Window, ParametersDialogRefitsOnOkOnly) {
     EXPECT_EQ(rec_->ErrorFunc.nOrder, 1);
 }
 
+// A record calibrated from a bundled example as the program does it: the
+// settings' defaults, a 50 ppm tolerance on accurate-mass data.
+RecordPtr bundled_example(const char* data, int order, CalWnd owner) {
+    const char* tests = std::getenv("MASSCAL_TEST_DATA");
+    const std::filesystem::path root = tests ? std::filesystem::path(tests).parent_path().parent_path()
+                                             : std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+    RecordPtr r(new CalRecord{});
+    CalParamsGetIniFile("Calibration", &r->Params);
+    if (order >= 0) {
+        r->Params.PolyOrder = order;
+        r->Params.AutoPolyOrder = 0;
+    }
+    r->DataFile = testfiles::ref_to(root / "examples" / data);
+    r->RefFile = testfiles::ref_to(root / "examples/nai.ref");
+    CalSetRefName(r.get(), "nai");
+    std::snprintf(r->szDataName, sizeof r->szDataName, "%s", data);
+    r->nFirstScan = r->nLastScan = 1;
+    r->hOwnerWnd = owner;
+    EXPECT_EQ(Calibrate(nullptr, r.get()), 1);
+    if (CalIsAccurateMass(&r->DataFile) && CalApplyTolerancePpm(r.get(), 50.0)) CalRecalibrate(nullptr, r.get(), 1);
+    return r;
+}
+
 TEST_F(Window, PicturesOfTheWindows) {
+    // The documentation's pictures when MASSCAL_DOC_IMAGES names a folder.
     const char* docs = std::getenv("MASSCAL_DOC_IMAGES");
-    for (const auto& [kind, name] : {std::pair{Kind::quadrupole, "window.png"}, std::pair{Kind::tof, "window-tof.png"}}) {
-        open(kind);
+    for (const auto& [data, order, name] : {std::tuple{"nai_quad.txt", 1, "window.png"},
+                                            std::tuple{"nai_tof.txt", -1, "window-tof.png"}}) {
+        open(bundled_example(data, order, owner_));
         const std::string out = docs ? std::string(docs) + "/" + name : path(name);
         ASSERT_TRUE(CalWriteWindowPng(wnd_, out.c_str()));
         // The graphs make the picture: a frame with an empty area compresses to a few kilobytes.

@@ -113,12 +113,25 @@ void label_sticks(CalDC dc, AxsAxes& a, const AxsPlotDesc& d, std::vector<Candid
         const CalRect guess = inside(CalRect{px - guessW / 2, bottom - lines * tm.tmHeight * 3 / 4, px + guessW / 2,
                                              bottom},
                                      area);
-        if (!fits(a, guess, area, 0)) continue;
+        // The tallest peak reaches into the header line on a short graph: its
+        // label may sit beside the top of its stick instead.
+        const bool tallest = &c == &cands.front();
+        if (!tallest && !fits(a, guess, area, 0)) continue;
         measure(dc, d, font1, l);
-        const CalRect r = inside(CalRect{px - l.width() / 2, bottom - l.height(), px - l.width() / 2 + l.width(),
-                                         bottom},
-                                 area);
-        if (!fits(a, r, area, gap)) continue;
+        CalRect r = inside(CalRect{px - l.width() / 2, bottom - l.height(), px - l.width() / 2 + l.width(), bottom},
+                           area);
+        if (!fits(a, r, area, gap)) {
+            if (!tallest) continue;
+            const int top = bottom + lift;
+            const CalRect right{px + gap, top, px + gap + l.width(), top + l.height()};
+            const CalRect left{px - gap - l.width(), top, px - gap, top + l.height()};
+            if (fits(a, right, area, gap))
+                r = right;
+            else if (fits(a, left, area, gap))
+                r = left;
+            else
+                continue;
+        }
         const int centre = (r.left + r.right) / 2;
         if (l.prefixLen > 0) {
             int shown = l.prefixLen;

@@ -330,6 +330,47 @@ TEST(Axes, AxesDrawTicksAndLabels) {
     EXPECT_NE(f.dc->pixel(p.left + 1, AxsYToPixel(f.axes, 0)), kWhite);
 }
 
+TEST(Axes, TheTallestPeakUnderAHeaderKeepsItsLabel) {
+    // Graph 1 of a window at its default size: a band of about 95 pixels
+    // whose header text lies over the base peak.
+    for (int height : {95, 140}) {
+        auto dc = CalDeviceContext::create_image(560, height);
+        const GlobalResources& res = GetGlobalResources(dc.get());
+        AxsHandle axes = AxsCreate(1, 0, 1, 1);
+        AxsBorder border;
+        AxsGetBorder(dc.get(), &border, "M/z", "00000", 0);
+        dc->select_font(res.hTextFont);
+        border.top += dc->text_metrics().tmHeight;
+        const CalRect rect{0, 0, 560, height};
+        AxsSize(axes, &rect, &border);
+        AxsSetRanges(axes, 150, 1000, 0, 100);
+        AxsAnnoExcludeRect(0, nullptr);
+        const char* head = "Data file: nai_tof - Uncalibrated";
+        const int h = AxsDisplayHeader(dc.get(), axes, res.hHeaderFont, res.crHeader, 1, head);
+        CalRect area;
+        AxsGetArea(axes, 0, &area, 26);
+        const CalRect excl{area.left, area.top,
+                           area.left + static_cast<int>(std::strlen(head)) * dc->text_metrics().tmAveCharWidth,
+                           area.top + h};
+        AxsAnnoExcludeRect(1, &excl);
+        const float x[] = {172.9f, 322.8f, 472.7f};
+        const float y[] = {100, 75, 64};
+        std::vector<TextRecord> log;
+        dc->record_text(&log);
+        AxsPlotDesc d;
+        d.bOptions = kAxsOptOn | kAxsOptLabels;
+        d.nPoints = 3;
+        d.pX = x;
+        d.pY = y;
+        AxsPlotData(dc.get(), axes, &d);
+        bool base = false;
+        for (const TextRecord& r : log) base = base || r.text == "172.90";
+        EXPECT_TRUE(base) << height;
+        AxsAnnoExcludeRect(0, nullptr);
+        AxsDelete(axes);
+    }
+}
+
 TEST(Axes, AShortValueAxisStillShowsTwoLabels) {
     // The residual graph of a window at its default size: about 60 pixels.
     for (const auto& [low, high] : {std::pair{-3.0f, 3.5f}, std::pair{-0.004f, 0.0035f}, std::pair{-12.0f, 14.0f}}) {
