@@ -154,7 +154,8 @@ bool render_report(const CalOptions& o, const RunResult& r, CalRecord& rec) {
                                                            " robust standard deviations"
                                                      : "no outlier test"));
     }
-    if (o.rejectOutliers) lines.push_back("outliers beyond " + number(o.rejectSigmas) + " robust standard deviations dropped");
+    if (o.rejectOutliers)
+        lines.push_back("outliers beyond " + number(o.rejectSigmas) + " robust standard deviations dropped");
     std::vector<const char*> texts;
     for (const auto& l : lines) texts.push_back(l.c_str());
     std::vector<float> ref, measured;

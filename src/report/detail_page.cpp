@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>
-#include <cstring>
+#include <cstdio>
 
 #include "graphs/graph_internal.hpp"
 #include "masscal/quality.h"
@@ -35,15 +35,23 @@ std::string num(const char* fmt, ...) {
 }
 
 Line title(const char* text) { return Line{{Cell{text, 0, false}}, true}; }
-Line text_line(const std::string& text, int col = 2) { return Line{{Cell{text, col, false}}, false}; }
+// Characters of running text on a line: narrower than the page's cells of
+// the bold font, so a line never runs off the page.
+constexpr std::size_t kWrap = 96;
 
-// The peak's flag marks as the spectrum graph shows them.
-std::string marks(std::uint8_t f) {
-    std::string s;
-    if (f & 0x01) s += '*';
-    if (f & 0x02) s += '?';
-    if (f & 0x10) s += '!';
-    return s;
+// Text from column 2, wrapped at spaces (paths and long words are cut).
+void add_text(std::vector<Line>& out, const std::string& text) {
+    std::size_t at = 0;
+    do {
+        std::size_t end = std::min(text.size(), at + kWrap);
+        if (end < text.size()) {
+            const std::size_t space = text.rfind(' ', end);
+            if (space != std::string::npos && space > at) end = space;
+        }
+        out.push_back(Line{{Cell{text.substr(at, end - at), 2, false}}, false});
+        at = end;
+        while (at < text.size() && text[at] == ' ') ++at;
+    } while (at < text.size());
 }
 
 // Right edges of the table's columns, in characters.
@@ -70,9 +78,9 @@ void functions(std::vector<Line>& out, const CalRecord* rec) {
     const RawCalibCoEffs& shown = rec->bCheckOnly && rec->pCheckCalib ? *rec->pCheckCalib : rec->ErrorFunc;
     const bool root = shown.nType == 1;
     out.push_back(title("Functions"));
-    out.push_back(text_line(num("order %d, in x = %s; calibrated mass = %s", shown.nOrder,
-                                root ? "square root of the measured mass" : "measured mass",
-                                root ? "(c0 + c1 x + ...)^2" : "c0 + c1 x + ...")));
+    add_text(out, num("order %d, in x = %s; calibrated mass = %s", shown.nOrder,
+                      root ? "square root of the measured mass" : "measured mass",
+                      root ? "(c0 + c1 x + ...)^2" : "c0 + c1 x + ..."));
     std::vector<std::pair<const char*, const RawCalibCoEffs*>> cols;
     if (rec->bCheckOnly)
         cols.push_back({"stored mass function", rec->pCheckCalib ? rec->pCheckCalib : &rec->MassFunc});
@@ -89,38 +97,40 @@ void functions(std::vector<Line>& out, const CalRecord* rec) {
         Line row{{Cell{num("c%d", i), 4, false}}, false};
         for (std::size_t k = 0; k < cols.size(); ++k)
             if (i <= cols[k].second->nOrder)
-                row.cells.push_back(Cell{num("%.12g", cols[k].second->dCoeffs[i]),
-                                         kFirstCol + kColWidth * static_cast<int>(k), true});
+                row.cells.push_back(
+                    Cell{num("%.12g", cols[k].second->dCoeffs[i]), kFirstCol + kColWidth * static_cast<int>(k), true});
         out.push_back(row);
     }
 }
 
 void statistics(std::vector<Line>& out, const CalRecord* rec) {
     out.push_back(title("Statistics"));
-    out.push_back(text_line(num("%d matches of %d tested references", rec->MatchPeaks.nCount, rec->RefPeaks.nCount)));
-    out.push_back(text_line(num("mean residual %.6f amu, RMS residual %.6f amu, RMS %.3f ppm", rec->dMeanResidual,
-                                rec->dRmsResidual, rec->dRmsResidualPpm)));
+    add_text(out, num("%d matches of %d tested references", rec->MatchPeaks.nCount, rec->RefPeaks.nCount));
+    add_text(out, num("mean residual %.6f amu, RMS residual %.6f amu, RMS %.3f ppm", rec->dMeanResidual,
+                      rec->dRmsResidual, rec->dRmsResidualPpm));
     double band = 0;
     if (!rec->bCheckOnly) {
-        out.push_back(text_line(CalConfidenceBandPpm(rec, &band)
-                                    ? num("95 %% confidence band of the fitted curve: %.3f ppm", band)
-                                    : std::string("95 % confidence band: n/a (no covariance of the fit)")));
+        add_text(out, CalConfidenceBandPpm(rec, &band)
+                          ? num("95 %% confidence band of the fitted curve: %.3f ppm", band)
+                          : std::string("95 % confidence band: n/a (no covariance of the fit)"));
     }
 }
 
 void settings(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes* notes) {
     const CalParams& p = rec->Params;
     out.push_back(title("Settings"));
-    out.push_back(text_line(num("peak window %g amu, initial error %g amu, threshold %g %% of the most intense peak",
-                                p.PeakWindow, p.InitialError, p.Threshold)));
-    const std::string order = p.AutoPolyOrder ? std::string("automatic (restrained fit)")
-                                              : num("%d", p.PolyOrder);
-    out.push_back(text_line(num("polynomial order %s, intensity weighting %s, %s", order.c_str(),
-                                p.IntensityWeight ? "on" : "off",
-                                rec->ErrorFunc.nType == 1 ? "fitted on square roots of mass" : "fitted on mass")));
+    add_text(out, num("peak window %g amu, initial error %g amu, threshold %g %% of the most intense peak",
+                      p.PeakWindow, p.InitialError, p.Threshold));
+    // The restraint needs the peaks' mass uncertainties; without them the
+    // order is fitted as set.
+    const bool restrained = p.AutoPolyOrder && rec->MatchPeaks.bDetail && !rec->bCheckOnly;
+    add_text(out, num("polynomial order %d%s, intensity weighting %s, %s",
+                      rec->bCheckOnly ? p.PolyOrder : rec->ErrorFunc.nOrder,
+                      restrained ? " restrained by a roughness penalty" : "", p.IntensityWeight ? "on" : "off",
+                      rec->ErrorFunc.nType == 1 ? "fitted on square roots of mass" : "fitted on mass"));
     if (notes && notes->ppszSettings)
         for (int i = 0; i < notes->nSettings; ++i)
-            if (notes->ppszSettings[i]) out.push_back(text_line(notes->ppszSettings[i]));
+            if (notes->ppszSettings[i]) add_text(out, notes->ppszSettings[i]);
 }
 
 void files(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes* notes) {
@@ -130,22 +140,21 @@ void files(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes* n
         std::snprintf(path, sizeof path, "%s", notes->pszDataPath);
     else
         ConvertQBFileToPath(path, sizeof path, &rec->DataFile);
-    out.push_back(text_line(std::string("data: ") + path));
+    add_text(out, std::string("data: ") + path);
     char ref[CAL_REF_NAME_BYTES + 1] = "";
     CalGetRefName(rec, ref, sizeof ref);
-    out.push_back(text_line(std::string("reference: ") + (notes && notes->pszRefPath ? notes->pszRefPath : ref)));
-    out.push_back(text_line(std::string("software: ") +
-                            (notes && notes->pszSoftware ? notes->pszSoftware : "masscal library " MASSCAL_VERSION)));
+    add_text(out, std::string("reference: ") + (notes && notes->pszRefPath ? notes->pszRefPath : ref));
+    add_text(out, std::string("software: ") +
+                      (notes && notes->pszSoftware ? notes->pszSoftware : "masscal library " MASSCAL_VERSION));
 }
 
 void key(std::vector<Line>& out) {
     out.push_back(title("Key to the graphs"));
-    out.push_back(text_line("spectrum: grey sticks are its peaks, red sticks those matched to a reference; a mark "
-                            "above a label gives the"));
-    out.push_back(text_line("peak's flags: * 1, ? 2, ! 16 (2 and 16 keep a peak out of the matching); reference: "
-                            "red sticks are the masses tested;"));
-    out.push_back(text_line("residuals: crosses with 95 % error bars from the peaks' mass uncertainties, dashed: "
-                            "the 95 % band of the fitted curve."));
+    add_text(out,
+             "Spectrum: grey sticks are its peaks, red sticks those matched to a reference; a mark above a label "
+             "gives the peak's flags: * 1, ? 2, ! 16 (2 and 16 keep a peak out of the matching). Reference: red "
+             "sticks are the masses tested. Residuals: crosses with 95 % error bars from the peaks' mass "
+             "uncertainties; dashed lines: the 95 % band of the fitted curve.");
 }
 
 void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes* notes) {
@@ -166,8 +175,8 @@ void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes*
     const std::uint8_t* flags = data_of<std::uint8_t>(rec->MatchPeaks.Flags);
     int n = rec->MatchPeaks.nCount;
     if (!mass || !err) n = 0;
-    n = std::min<int>(n, static_cast<int>(std::min(capacity_of<float>(rec->MatchPeaks.Mass),
-                                                   capacity_of<float>(rec->Errors))));
+    n = std::min<int>(
+        n, static_cast<int>(std::min(capacity_of<float>(rec->MatchPeaks.Mass), capacity_of<float>(rec->Errors))));
     const int nres = res ? static_cast<int>(capacity_of<float>(rec->Residuals)) : 0;
     const int nflags = flags ? static_cast<int>(capacity_of<std::uint8_t>(rec->MatchPeaks.Flags)) : 0;
     for (int i = 0; i < n; ++i) {
@@ -175,10 +184,11 @@ void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes*
         const double e = err[i];
         const double ref = m - e;
         const double r = i < nres ? res[i] : NAN;
-        out.push_back(table_row(num("%d", i + 1), num("%.5f", ref), num("%.5f", m), num("%.3f", e * 1e3),
-                                num("%.2f", ref != 0 ? e / ref * 1e6 : 0.0), check ? "" : num("%.3f", r * 1e3),
-                                check ? "" : num("%.2f", ref != 0 ? r / ref * 1e6 : 0.0),
-                                rec->MatchPeaks.bDetail && i < nflags ? marks(flags[i]) : std::string()));
+        out.push_back(
+            table_row(num("%d", i + 1), num("%.5f", ref), num("%.5f", m), num("%.3f", e * 1e3),
+                      num("%.2f", ref != 0 ? e / ref * 1e6 : 0.0), check ? "" : num("%.3f", r * 1e3),
+                      check ? "" : num("%.2f", ref != 0 ? r / ref * 1e6 : 0.0),
+                      rec->MatchPeaks.bDetail && i < nflags ? masscal::graphs::flag_marks(flags[i]) : std::string()));
     }
     if (notes && notes->pDroppedRef && notes->pDroppedMeasured)
         for (int i = 0; i < notes->nDropped; ++i) {
@@ -191,17 +201,17 @@ void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes*
     for (std::size_t i = firstRow; i < out.size(); ++i) out[i].row = true;
 }
 
-// Lines that fit on detail page index below a header of headerLines.
-int capacity(const PageGrid& grid, int headerLines, int index) {
-    const int graph = index == 0 ? kErrorGraphLines + 1 : 0;
-    return std::max(2, grid.linesPerPage - headerLines - graph);
-}
-
 // The lines each detail page shows: [first, last), and the table's head line
 // to repeat above them (-1: none).
 struct PageSpan {
     int first = 0, last = 0, heading = -1;
 };
+
+// Lines of the error graph above the text of the first detail page.
+int graph_lines(std::size_t textLines, const PageGrid& grid, int headerLines) {
+    const int room = grid.linesPerPage - headerLines - 1 - static_cast<int>(textLines);
+    return std::clamp(room, kErrorGraphMinLines, kErrorGraphMaxLines);
+}
 
 std::vector<PageSpan> paginate(const std::vector<Line>& lines, const PageGrid& grid, int headerLines) {
     std::vector<PageSpan> pages;
@@ -211,7 +221,9 @@ std::vector<PageSpan> paginate(const std::vector<Line>& lines, const PageGrid& g
     do {
         PageSpan p;
         p.first = next;
-        int room = capacity(grid, headerLines, static_cast<int>(pages.size()));
+        int room = grid.linesPerPage - headerLines;
+        if (pages.empty()) room -= graph_lines(lines.size(), grid, headerLines) + 1;
+        room = std::max(2, room);
         if (next < n && lines[next].row && heading >= 0) {
             p.heading = heading;
             --room;
@@ -255,10 +267,10 @@ void draw_detail_page(CalDC dc, CalRecord* rec, const CalReportNotes* notes, con
     const PageSpan& span = pages[static_cast<std::size_t>(index)];
     int y = firstLine;
     if (index == 0) {
-        const CalRect r{0, y * grid.lineHeight, grid.charsPerLine * grid.charWidth,
-                        (y + kErrorGraphLines) * grid.lineHeight};
+        const int graph = graph_lines(lines.size(), grid, firstLine);
+        const CalRect r{0, y * grid.lineHeight, grid.charsPerLine * grid.charWidth, (y + graph) * grid.lineHeight};
         draw_error_graph(dc, rec, r);
-        y += kErrorGraphLines + 1;
+        y += graph + 1;
     }
     dc->save();
     dc->set_text_colour(rgb(0, 0, 0));

@@ -33,13 +33,15 @@ struct Line {
 // The text of the detail pages, top to bottom.
 std::vector<Line> detail_lines(const CalRecord* rec, const CalReportNotes* notes);
 
-// Lines of the page grid the error graph takes on the first detail page.
-inline constexpr int kErrorGraphLines = 16;
+// Lines of the page grid the error graph takes on the first detail page: as
+// many as leave the text on that page, within these bounds.
+inline constexpr int kErrorGraphMinLines = 12;
+inline constexpr int kErrorGraphMaxLines = 16;
 
 int detail_page_count(const CalRecord* rec, const CalReportNotes* notes, const PageGrid& grid, int headerLines);
 
 // Detail page index (0 = the first) below a header of firstLine lines.
-void draw_detail_page(CalDC dc, CalRecord* rec, const CalReportNotes* notes, const PageGrid& grid,
-                      platform::HFont text, platform::HFont bold, int index, int firstLine);
+void draw_detail_page(CalDC dc, CalRecord* rec, const CalReportNotes* notes, const PageGrid& grid, platform::HFont text,
+                      platform::HFont bold, int index, int firstLine);
 
 }  // namespace masscal::report

@@ -72,8 +72,8 @@ bool draw_error_graph(CalDC dc, CalRecord* rec, const CalRect& rect) {
     std::vector<float> x, y;
     const float* mass = data_of<float>(rec->MatchPeaks.Mass);
     const float* err = data_of<float>(rec->Errors);
-    const int n = mass && err ? std::min<int>(rec->MatchPeaks.nCount, static_cast<int>(capacity_of<float>(rec->Errors)))
-                              : 0;
+    const int n =
+        mass && err ? std::min<int>(rec->MatchPeaks.nCount, static_cast<int>(capacity_of<float>(rec->Errors))) : 0;
     double sum2 = 0;
     for (int i = 0; i < n; ++i) {
         x.push_back(mass[i]);

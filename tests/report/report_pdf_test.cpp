@@ -1,9 +1,8 @@
 // The PDF report as a reader sees it: rendered by poppler, it must look like
 // the same page drawn as a picture, and its texts must sit where a page
 // puts them.
-#include <gtest/gtest.h>
-
 #include <cairo.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>

@@ -64,8 +64,8 @@ struct GreyImage {
 // Page (1-based) rendered at dpi; empty when it could not be rendered.
 inline GreyImage pdf_page_image(const std::string& pdf, int page, int dpi, const std::string& scratch) {
     const std::string p = std::to_string(page);
-    const std::string cmd = "pdftoppm -gray -r " + std::to_string(dpi) + " -f " + p + " -l " + p +
-                            " -singlefile '" + pdf + "' '" + scratch + "' 2>/dev/null";
+    const std::string cmd = "pdftoppm -gray -r " + std::to_string(dpi) + " -f " + p + " -l " + p + " -singlefile '" +
+                            pdf + "' '" + scratch + "' 2>/dev/null";
     GreyImage img;
     if (std::system(cmd.c_str()) != 0) return img;
     std::ifstream f(scratch + ".pgm", std::ios::binary);

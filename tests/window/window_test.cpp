@@ -467,11 +467,12 @@ TEST_F(Window, ParametersDialogRefitsOnOkOnly) {
 
 // A record calibrated from a bundled example as the program does it: the
 // settings' defaults, a 50 ppm tolerance on accurate-mass data.
-RecordPtr bundled_example(const char* data, int order, CalWnd owner) {
+masscal::testing::RecordPtr bundled_example(const char* data, int order, CalWnd owner) {
     const char* tests = std::getenv("MASSCAL_TEST_DATA");
-    const std::filesystem::path root = tests ? std::filesystem::path(tests).parent_path().parent_path()
-                                             : std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-    RecordPtr r(new CalRecord{});
+    namespace fs = std::filesystem;
+    const fs::path root = tests ? fs::path(tests).parent_path().parent_path()
+                                : fs::path(__FILE__).parent_path().parent_path().parent_path();
+    masscal::testing::RecordPtr r(new CalRecord{});
     CalParamsGetIniFile("Calibration", &r->Params);
     if (order >= 0) {
         r->Params.PolyOrder = order;
@@ -493,7 +494,10 @@ TEST_F(Window, PicturesOfTheWindows) {
     const char* docs = std::getenv("MASSCAL_DOC_IMAGES");
     for (const auto& [data, order, name] : {std::tuple{"nai_quad.txt", 1, "window.png"},
                                             std::tuple{"nai_tof.txt", -1, "window-tof.png"}}) {
-        open(bundled_example(data, order, owner_));
+        auto rec = bundled_example(data, order, owner_);
+        // The time-of-flight window, with its saved calibration loaded.
+        rec->bExternalFunction = rec->bTofCalibLoaded = rec->bTofFunction;
+        open(std::move(rec));
         const std::string out = docs ? std::string(docs) + "/" + name : path(name);
         ASSERT_TRUE(CalWriteWindowPng(wnd_, out.c_str()));
         // The graphs make the picture: a frame with an empty area compresses to a few kilobytes.
