@@ -104,8 +104,9 @@ PageGrid PageFonts::grid(int width, int height) const {
 int report_page_count(CalWnd wnd, const PrnSetup& setup, const CalRecord* rec, const CalReportNotes* notes) {
     const double w = setup.dPageWidthIn - 2 * setup.dMarginIn;
     const double h = setup.dPageHeightIn - 2 * setup.dMarginIn;
+    if (!rec || w <= 0 || h <= 0) return 1;
     auto dc = CalDeviceContext::create_image(1, 1, std::max(1, setup.nDpi));
-    if (!dc || w <= 0 || h <= 0) return 1;
+    if (!dc) return 1;
     PageFonts fonts(wnd, dc.get());
     const PageGrid grid = fonts.grid(static_cast<int>(w * setup.nDpi), static_cast<int>(h * setup.nDpi));
     return 1 + detail_page_count(rec, notes, grid, page_header_lines(rec));

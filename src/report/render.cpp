@@ -114,11 +114,15 @@ MASSCAL_API int32_t CalRenderReportExt(CalRecord* pRec, const char* pszPath, int
     Stage stage(pRec, 900, 660, report_proc);
     if (!stage.area) return 0;
     stage.notes = pNotes;
-    const int pages = masscal::report::report_page_count(stage.area, setup, pRec, pNotes);
     const bool svg = ends_with(pszPath, ".svg");
-    if (!svg && !ends_with(pszPath, ".png")) return PrnReport(stage.area, &setup, pages, 256);
-    if (nPage < 1 || nPage > pages) return 0;
+    if (!svg && !ends_with(pszPath, ".png"))
+        return PrnReport(stage.area, &setup, masscal::report::report_page_count(stage.area, setup, pRec, pNotes), 256);
     const int dpi = svg ? 96 : kPngPageDpi;
+    // Counted at the picture's resolution, as its pages are laid out.
+    PrnSetup counted = setup;
+    counted.nDpi = dpi;
+    const int pages = masscal::report::report_page_count(stage.area, counted, pRec, pNotes);
+    if (nPage < 1 || nPage > pages) return 0;
     const int w = static_cast<int>(setup.dPageWidthIn * dpi + 0.5);
     const int h = static_cast<int>(setup.dPageHeightIn * dpi + 0.5);
     auto dc = svg ? CalDeviceContext::create_svg(pszPath, w, h) : CalDeviceContext::create_image(w, h, dpi);
