@@ -163,7 +163,7 @@ void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes*
     // error is the residual.
     out.push_back(title(check ? "Matches after the stored calibration" : "Matches"));
     if (check)
-        out.push_back(table_row("#", "reference", "calibrated", "residual mDa", "residual ppm", "", "", "flags", true));
+        out.push_back(table_row("#", "reference", "calibrated", "", "", "residual mDa", "residual ppm", "flags", true));
     else
         out.push_back(table_row("#", "reference", "measured", "error mDa", "error ppm", "residual mDa", "residual ppm",
                                 "flags", true));
@@ -183,12 +183,12 @@ void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes*
         const double m = mass[i];
         const double e = err[i];
         const double ref = m - e;
-        const double r = i < nres ? res[i] : NAN;
-        out.push_back(
-            table_row(num("%d", i + 1), num("%.5f", ref), num("%.5f", m), num("%.3f", e * 1e3),
-                      num("%.2f", ref != 0 ? e / ref * 1e6 : 0.0), check ? "" : num("%.3f", r * 1e3),
-                      check ? "" : num("%.2f", ref != 0 ? r / ref * 1e6 : 0.0),
-                      rec->MatchPeaks.bDetail && i < nflags ? masscal::graphs::flag_marks(flags[i]) : std::string()));
+        const double r = check ? e : (i < nres ? res[i] : NAN);
+        const std::string emda = check ? "" : num("%.3f", e * 1e3);
+        const std::string eppm = check ? "" : num("%.2f", ref != 0 ? e / ref * 1e6 : 0.0);
+        out.push_back(table_row(num("%d", i + 1), num("%.5f", ref), num("%.5f", m), emda, eppm, num("%.3f", r * 1e3),
+                                num("%.2f", ref != 0 ? r / ref * 1e6 : 0.0),
+                                rec->MatchPeaks.bDetail && i < nflags ? graphs::flag_marks(flags[i]) : std::string()));
     }
     if (notes && notes->pDroppedRef && notes->pDroppedMeasured)
         for (int i = 0; i < notes->nDropped; ++i) {
