@@ -6,7 +6,7 @@ set -eu
 PACKAGES="cmake ninja-build g++ make binutils googletest libgtest-dev libgmock-dev \
 libbenchmark-dev zlib1g-dev libsimpleini-dev libpugixml-dev libcairo2-dev \
 libpango1.0-dev fonts-dejavu-core libcli11-dev nlohmann-json3-dev libeigen3-dev \
-clang libfuzzer-14-dev libclang-rt-14-dev locales openms-doc python3"
+clang libfuzzer-14-dev libclang-rt-14-dev locales openms-doc python3 poppler-utils"
 
 missing=""
 for p in $PACKAGES; do

@@ -106,7 +106,8 @@ bool write_calibration(const CalRecord& rec, const std::string& path, int functi
     return rec.bTofFunction ? write_tof(rec, path, why) : write_function(rec, path, function, why);
 }
 
-bool write_run_outputs(const CalOptions& o, CalRecord* rec, std::string& file, std::string& why) {
+bool write_run_outputs(const CalOptions& o, CalRecord* rec, const ReportRenderer& render, std::string& file,
+                       std::string& why) {
     for (const std::string* p : {&o.out, &o.report, &o.png}) {
         if (p->empty()) continue;
         file = *p;
@@ -127,7 +128,7 @@ bool write_run_outputs(const CalOptions& o, CalRecord* rec, std::string& file, s
     if (!o.report.empty()) {
         file = o.report;
         if (!report.create(why)) return false;
-        if (!CalRenderReport(rec, report.temp().c_str(), CAL_RENDER_PPM)) {
+        if (!render(report.temp())) {
             why = "cannot write the report";
             return false;
         }

@@ -2,16 +2,21 @@
 // or none.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "calibration_run.hpp"
 
 namespace cli {
 
-// Writes what o asks for from the calibrated record. On failure nothing is
-// left changed; file names the file at fault (or is empty) and why says what
-// went wrong.
-bool write_run_outputs(const CalOptions& o, CalRecord* rec, std::string& file, std::string& why);
+// Draws the report into the file at a path (its extension says the format).
+using ReportRenderer = std::function<bool(const std::string& path)>;
+
+// Writes what o asks for from the calibrated record, the report through
+// render. On failure nothing is left changed; file names the file at fault
+// (or is empty) and why says what went wrong.
+bool write_run_outputs(const CalOptions& o, CalRecord* rec, const ReportRenderer& render, std::string& file,
+                       std::string& why);
 
 // Writes the record's calibration into a calibration file, keeping its other
 // sections: the TOF section for time-of-flight data, else the function's

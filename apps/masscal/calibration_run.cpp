@@ -23,6 +23,12 @@ namespace fs = std::filesystem;
 namespace cli {
 namespace {
 
+std::string number(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
 std::vector<Match> matches(const CalRecord& rec) {
     // In verify mode the errors are those left by the stored calibration.
     const bool check = rec.bCheckOnly != 0;
@@ -97,6 +103,47 @@ int refine(const CalOptions& o, CalRecord& rec, RunResult& r, std::string& why) 
     return kOk;
 }
 
+// The report with what only the program knows: the files as named, the
+// program's own settings and the matches it dropped.
+bool render_report(const CalOptions& o, const RunResult& r, CalRecord& rec, const std::string& path) {
+    std::vector<std::string> lines;
+    if (r.tolerancePpm > 0) lines.push_back("matched within " + number(r.tolerancePpm) + " ppm of the reference range");
+    if (o.rootMass) lines.push_back("fitted on square roots of mass (--root-mass)");
+    if (o.verify) {
+        lines.push_back("stored calibration: " + (o.polyText.empty() ? o.calFile : o.polyText));
+    } else if (o.noGate) {
+        lines.push_back("quality gate off");
+    } else {
+        const CalQualityLimits& l = gate_limits(o, rec);
+        lines.push_back("quality gate: at least " +
+                        (l.nMinMatches > 0 ? std::to_string(l.nMinMatches) : std::string("order + 2")) +
+                        " matches, " + (l.dMaxRmsPpm > 0 ? "RMS at most " + number(l.dMaxRmsPpm) + " ppm" : "any RMS") +
+                        ", " + (l.dOutlierSigmas > 0 ? "no match beyond " + number(l.dOutlierSigmas) +
+                                                           " robust standard deviations"
+                                                     : "no outlier test"));
+    }
+    if (o.rejectOutliers)
+        lines.push_back("outliers beyond " + number(o.rejectSigmas) + " robust standard deviations dropped");
+    std::vector<const char*> texts;
+    for (const auto& l : lines) texts.push_back(l.c_str());
+    std::vector<float> ref, measured;
+    for (const auto& m : r.dropped) {
+        ref.push_back(static_cast<float>(m.reference));
+        measured.push_back(static_cast<float>(m.measured));
+    }
+    const std::string software = "masscal " MASSCAL_VERSION;
+    CalReportNotes notes{};
+    notes.pszSoftware = software.c_str();
+    notes.pszDataPath = o.data.c_str();
+    notes.pszRefPath = o.ref.c_str();
+    notes.ppszSettings = texts.data();
+    notes.nSettings = static_cast<int32_t>(texts.size());
+    notes.pDroppedRef = ref.data();
+    notes.pDroppedMeasured = measured.data();
+    notes.nDropped = static_cast<int32_t>(ref.size());
+    return CalRenderReportExt(&rec, path.c_str(), CAL_RENDER_PPM, &notes, 1) != 0;
+}
+
 RunResult failed(int code, const std::string& file, const std::string& what) {
     RunResult r;
     r.code = code;
@@ -147,6 +194,9 @@ RunResult run_calibration(const CalOptions& given, const CalParams& params) {
     rec->RefFile = ref_to(o.ref, 1);
     // The reference's name text shares its bytes with the function fields.
     CalSetRefName(rec.get(), fs::path(o.ref).stem().string().c_str());
+    const std::string title = o.title.empty() ? fs::path(o.data).filename().string() : o.title;
+    std::snprintf(rec->szDataName, sizeof rec->szDataName, "%s", title.c_str());
+    std::snprintf(rec->szSubtitle, sizeof rec->szSubtitle, "%s", o.subtitle.c_str());
     rec->nFirstScan = o.firstScan;
     rec->nLastScan = o.lastScan > 0 ? o.lastScan : o.firstScan;
 
@@ -201,7 +251,8 @@ RunResult run_calibration(const CalOptions& given, const CalParams& params) {
             return failed(kCalFailed, o.data, std::string("calibration refused: ") + verdict.szMessage);
     }
 
-    if (std::string file, why; !write_run_outputs(o, rec.get(), file, why)) return failed(kBadInput, file, why);
+    const auto report = [&](const std::string& path) { return render_report(o, r, *rec, path); };
+    if (std::string file, why; !write_run_outputs(o, rec.get(), report, file, why)) return failed(kBadInput, file, why);
 
     if (o.verify)
         r.massFunc = check;

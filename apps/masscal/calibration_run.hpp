@@ -27,6 +27,8 @@ struct CalOptions {
     bool noGate = false, rejectOutliers = false;
     int minMatches = -1;
     double maxRmsPpm = -1, outlierSigmas = -1, rejectSigmas = 3.5;
+    // The report's title (default: the data file's name) and subtitle.
+    std::string title, subtitle;
     // verify: the stored calibration applied instead of a fit
     bool verify = false;
     std::string calFile, polyText;

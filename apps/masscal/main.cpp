@@ -106,6 +106,11 @@ int main(int argc, char** argv) {
         ->check(CLI::NonNegativeNumber);
     cal->add_option("--out", o.out, "write the calibration into this calibration file");
     cal->add_option("--report", o.report, "write the report (.pdf, .png or .svg)");
+    cal->add_option("--title", o.title, "the report's title after \"Calibration Report - \" (default: the data "
+                                        "file's name)")
+        ->check(CLI::Validator([](std::string& t) { return t.size() < 200 ? "" : "at most 199 characters"; }, "TEXT"));
+    cal->add_option("--subtitle", o.subtitle, "a line under the report's title (instrument, operator, ...)")
+        ->check(CLI::Validator([](std::string& t) { return t.size() < 280 ? "" : "at most 279 characters"; }, "TEXT"));
     cal->add_option("--png", o.png, "write the graphs (.png or .svg)");
     cal->add_flag("--json", o.json, "print a JSON object instead of the table");
     cal->add_flag("--batch", batchMode, "calibrate every data file against the one reference, on every core");

@@ -23,10 +23,32 @@ MASSCAL_BEGIN_C
 MASSCAL_API int32_t CalRenderGraphs(CalRecord* pRec, const char* pszPath, int32_t nWidth, int32_t nHeight,
                                     int32_t nFlags);
 
-/* The report of pRec (page header and graphs, one A4 page): a PDF file, or
- * the page as a picture when the path ends in ".png" (150 pixels per inch)
- * or ".svg". Returns 1 when the file was written, 0 otherwise. */
+/* What only the host knows about a calibration, for the report's detail
+ * pages. Every field may be null or 0. */
+typedef struct CalReportNotes {
+    const char* pszSoftware;          /* program and version; null: the library's */
+    const char* pszDataPath;          /* the input files as the user named them; */
+    const char* pszRefPath;           /* null: the names the record holds */
+    const char* const* ppszSettings;  /* the host's own settings, one line each */
+    int32_t nSettings;
+    const float* pDroppedRef;         /* matches the host left out of the fit: */
+    const float* pDroppedMeasured;    /* reference and measured masses */
+    int32_t nDropped;
+} CalReportNotes;
+
+/* The report of pRec on A4 pages: page 1 is the page header and the graphs;
+ * the pages after it show the error before calibration with the fitted
+ * curve and its band (the residuals in verify mode), the functions, the
+ * statistics, the settings, the files and the table of matches. A PDF file
+ * holds every page; a path ending in ".png" (150 pixels per inch) or ".svg"
+ * gets page 1 as a picture. Returns 1 when the file was written, else 0. */
 MASSCAL_API int32_t CalRenderReport(CalRecord* pRec, const char* pszPath, int32_t nFlags);
+
+/* As CalRenderReport with the host's notes (may be null); a picture shows
+ * page nPage (1 = the graphs). Returns 0 as well for a page that does not
+ * exist. */
+MASSCAL_API int32_t CalRenderReportExt(CalRecord* pRec, const char* pszPath, int32_t nFlags,
+                                       const CalReportNotes* pNotes, int32_t nPage);
 
 MASSCAL_END_C
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 #include "masscal/graphs.h"
 #include "platform/memory.hpp"
@@ -25,6 +27,10 @@ inline constexpr int kBandPoints = CAL_BAND_POINTS;
 inline constexpr int kCurvePoints = CAL_CURVE_POINTS;
 
 bool residual_unit_amu();
+
+// The marks a peak's flags put above its label: "*" for 1, "?" for 2, "!"
+// for 16, in that order ("" for none).
+std::string flag_marks(std::uint8_t flags);
 
 // The detail flag: the matched peaks carry flags and mass uncertainties.
 inline bool has_detail(const CalRecord* rec) { return rec->MatchPeaks.bDetail != 0; }

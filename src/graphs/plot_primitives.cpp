@@ -11,6 +11,14 @@
 using namespace masscal::platform;
 using namespace masscal::graphs;
 
+std::string masscal::graphs::flag_marks(std::uint8_t flags) {
+    std::string s;
+    if (flags & 1) s += '*';
+    if (flags & 2) s += '?';
+    if (flags & 16) s += '!';
+    return s;
+}
+
 namespace {
 
 // What the flag-marker callback searches: the series and the masses its
@@ -40,10 +48,9 @@ int32_t flag_marker(CalDC, float fX, float, int32_t nIndex, char* label, int32_t
     const std::uint8_t* flags = data_of<std::uint8_t>(s.Flags);
     if (!flags || !(flags[i] & (1 | 2 | 16))) return 1;
     char text[256];
-    int n = 0;
-    if (flags[i] & 1) text[n++] = '*';
-    if (flags[i] & 2) text[n++] = '?';
-    if (flags[i] & 16) text[n++] = '!';
+    const std::string marks = flag_marks(flags[i]);
+    int n = static_cast<int>(marks.size());
+    std::memcpy(text, marks.data(), marks.size());
     text[n++] = '\n';
     std::size_t room = sizeof text - static_cast<std::size_t>(n) - 1;
     std::strncpy(text + n, label, room);

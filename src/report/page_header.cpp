@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/gdi/device_context.hpp"
+#include "report/detail_page.hpp"
 #include "report/report_text.hpp"
 #include "suite/print/global_resources.hpp"
 
@@ -28,7 +29,14 @@ int page_number() { return g_page.load(); }
 int page_total() { return g_total.load(); }
 void set_report_clock(Clock clock) { g_clock.store(clock); }
 
+int page_header_lines(const CalRecord* rec) { return rec->szSubtitle[0] ? 9 : 7; }
+
 int draw_page_header(CalDC dc, const CalRecord* rec, int charWidth, int lineHeight, int charsPerLine) {
+    return draw_page_header(dc, rec, charWidth, lineHeight, charsPerLine, page_number(), page_total());
+}
+
+int draw_page_header(CalDC dc, const CalRecord* rec, int charWidth, int lineHeight, int charsPerLine, int page,
+                     int total) {
     char text[512];
     rule(dc, 0, charWidth, lineHeight, charsPerLine);
 
@@ -39,7 +47,7 @@ int draw_page_header(CalDC dc, const CalRecord* rec, int charWidth, int lineHeig
     dc->text_out(0, 2 * lineHeight, title.c_str());
 
     char fmt[256];
-    format(text, sizeof text, translate(fmt, sizeof fmt, kPagesText), page_number(), page_total());
+    format(text, sizeof text, translate(fmt, sizeof fmt, kPagesText), page, total);
     const int len = static_cast<int>(std::strlen(text));
     dc->text_out((charsPerLine - len) * charWidth, 2 * lineHeight, text);
 
@@ -62,8 +70,7 @@ int draw_page_header(CalDC dc, const CalRecord* rec, int charWidth, int lineHeig
     return line + 2;
 }
 
-int page_request(CalWnd wnd, CalDC dc, const PrnPage* page, const CalRecord* rec) {
-    if (!dc || !page || !rec) return 0;
+PageFonts::PageFonts(CalWnd wnd, CalDC dc) : dc_(dc) {
     const GlobalResources& screen = GetGlobalResources();
     LogFont lf;
     GetFontDesc(screen.hTextFont, &lf);
@@ -72,23 +79,59 @@ int page_request(CalWnd wnd, CalDC dc, const PrnPage* page, const CalRecord* rec
         lf.lfWidth = 0;
         ReleaseDC(wnd, sdc);
     }
-    HFont font = CreateFontIndirect(lf);
-    HFont previous = dc->select_font(font);
-    HFont bold = PrnCreateBoldFont(dc);
-    if (bold) dc->select_font(bold);
-    const TextMetrics tm = dc->text_metrics();
-    const int charWidth = std::max(1, tm.tmAveCharWidth);
-    const int lineHeight = std::max(1, tm.tmHeight + tm.tmExternalLeading);
-    const int charsPerLine = page->nWidth / charWidth;
-    const int linesPerPage = page->nHeight / lineHeight;
+    text_ = CreateFontIndirect(lf);
+    previous_ = dc->select_font(text_);
+    bold_ = PrnCreateBoldFont(dc);
+    if (bold_) dc->select_font(bold_);
+}
+
+PageFonts::~PageFonts() {
+    dc_->select_font(previous_);
+    DeleteFont(bold_);
+    DeleteFont(text_);
+}
+
+PageGrid PageFonts::grid(int width, int height) const {
+    const TextMetrics tm = dc_->text_metrics();
+    PageGrid g;
+    g.charWidth = std::max(1, tm.tmAveCharWidth);
+    g.lineHeight = std::max(1, tm.tmHeight + tm.tmExternalLeading);
+    g.charsPerLine = width / g.charWidth;
+    g.linesPerPage = height / g.lineHeight;
+    return g;
+}
+
+int report_page_count(CalWnd wnd, const PrnSetup& setup, const CalRecord* rec, const CalReportNotes* notes) {
+    const double w = setup.dPageWidthIn - 2 * setup.dMarginIn;
+    const double h = setup.dPageHeightIn - 2 * setup.dMarginIn;
+    if (!rec || w <= 0 || h <= 0) return 1;
+    auto dc = CalDeviceContext::create_image(1, 1, std::max(1, setup.nDpi));
+    if (!dc) return 1;
+    PageFonts fonts(wnd, dc.get());
+    const PageGrid grid = fonts.grid(static_cast<int>(w * setup.nDpi), static_cast<int>(h * setup.nDpi));
+    return 1 + detail_page_count(rec, notes, grid, page_header_lines(rec));
+}
+
+int page_request(CalWnd wnd, CalDC dc, const PrnPage* page, CalRecord* rec, const CalReportNotes* notes) {
+    if (!dc || !page || !rec) return 0;
+    // A host that numbers its own pages gets this report's pages counted on
+    // from the number it set.
+    const int number = page_number() + std::max(0, page->nPage - 1);
+    const int total = std::max(page_total(), page_number() + std::max(1, page->nPages) - 1);
+    PageFonts fonts(wnd, dc);
+    const PageGrid grid = fonts.grid(page->nWidth, page->nHeight);
     const Colour oldText = dc->set_text_colour(rgb(0, 0, 0));
-    const int used = draw_page_header(dc, rec, charWidth, lineHeight, charsPerLine);
+    const int used =
+        draw_page_header(dc, rec, grid.charWidth, grid.lineHeight, grid.charsPerLine, number, total);
     dc->set_text_colour(oldText);
-    dc->select_font(previous);
-    const CalRect graphs{0, used * lineHeight, charsPerLine * charWidth, linesPerPage * lineHeight};
+    if (page->nPage > 1) {
+        draw_detail_page(dc, rec, notes, grid, fonts.text(), fonts.bold(), page->nPage - 2, used);
+        return 1;
+    }
+    dc->select_font(fonts.previous());
+    const CalRect graphs{0, used * grid.lineHeight, grid.charsPerLine * grid.charWidth,
+                         grid.linesPerPage * grid.lineHeight};
     PrnReportWindow(dc, wnd, &graphs, 8);
-    DeleteFont(bold);
-    DeleteFont(font);
     return 1;
 }
 

@@ -30,6 +30,7 @@ private:
 // The window side of the graphs: a parent, the graph area, the layout.
 struct Stage {
     CalRecord* rec;
+    const CalReportNotes* notes = nullptr;
     GraphLayout layout{};
     CalWnd parent = nullptr;
     CalWnd area = nullptr;
@@ -56,7 +57,8 @@ std::intptr_t report_proc(CalWnd wnd, std::uint32_t msg, std::uintptr_t wParam, 
     auto* dc = reinterpret_cast<CalDC>(wParam);
     switch (msg) {
         case kPrnPageRequest:
-            return masscal::report::page_request(wnd, dc, reinterpret_cast<const PrnPage*>(lParam), stage->rec);
+            return masscal::report::page_request(wnd, dc, reinterpret_cast<const PrnPage*>(lParam), stage->rec,
+                                                 stage->notes);
         case kPrnPaintRequest:
             if (dc && lParam) {
                 CalRect r = *reinterpret_cast<const CalRect*>(lParam);
@@ -98,6 +100,11 @@ MASSCAL_API int32_t CalRenderGraphs(CalRecord* pRec, const char* pszPath, int32_
 }
 
 MASSCAL_API int32_t CalRenderReport(CalRecord* pRec, const char* pszPath, int32_t nFlags) {
+    return CalRenderReportExt(pRec, pszPath, nFlags, nullptr, 1);
+}
+
+MASSCAL_API int32_t CalRenderReportExt(CalRecord* pRec, const char* pszPath, int32_t nFlags,
+                                       const CalReportNotes* pNotes, int32_t nPage) {
     if (!pRec || !pszPath || !pszPath[0]) return 0;
     UnitScope unit(nFlags);
     PrnSetup setup;
@@ -106,13 +113,20 @@ MASSCAL_API int32_t CalRenderReport(CalRecord* pRec, const char* pszPath, int32_
     std::strcpy(setup.szOutputFile, pszPath);
     Stage stage(pRec, 900, 660, report_proc);
     if (!stage.area) return 0;
+    stage.notes = pNotes;
     const bool svg = ends_with(pszPath, ".svg");
-    if (!svg && !ends_with(pszPath, ".png")) return PrnReport(stage.area, &setup, 1, 256);
+    if (!svg && !ends_with(pszPath, ".png"))
+        return PrnReport(stage.area, &setup, masscal::report::report_page_count(stage.area, setup, pRec, pNotes), 256);
     const int dpi = svg ? 96 : kPngPageDpi;
+    // Counted at the picture's resolution, as its pages are laid out.
+    PrnSetup counted = setup;
+    counted.nDpi = dpi;
+    const int pages = masscal::report::report_page_count(stage.area, counted, pRec, pNotes);
+    if (nPage < 1 || nPage > pages) return 0;
     const int w = static_cast<int>(setup.dPageWidthIn * dpi + 0.5);
     const int h = static_cast<int>(setup.dPageHeightIn * dpi + 0.5);
     auto dc = svg ? CalDeviceContext::create_svg(pszPath, w, h) : CalDeviceContext::create_image(w, h, dpi);
-    if (!dc || !PrnReportPage(stage.area, dc.get(), &setup, 1, 1)) return 0;
+    if (!dc || !PrnReportPage(stage.area, dc.get(), &setup, nPage, pages)) return 0;
     if (svg) return dc->finish() ? 1 : 0;
     return dc->write_png(pszPath) ? 1 : 0;
 }

@@ -108,7 +108,7 @@ void destroy(CalWnd dlg) {
 void print(CalWnd dlg) {
     PrnSetup setup;
     if (!PrnPrintGCV(&setup)) return;
-    PrnReport(dlg, &setup, 1, 256);
+    PrnReport(dlg, &setup, report::report_page_count(dlg, setup, state().record, nullptr), 256);
 }
 
 void finish_by_menu(CalWnd dlg, int accepted) {

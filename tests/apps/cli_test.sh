@@ -63,6 +63,16 @@ check "table has matches, polynomial, statistics" $?
 expect "report" 0 "" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --report "$T/r.pdf" --png "$T/g.png"
 head -c 4 "$T/r.pdf" | grep -q "%PDF" && head -c 8 "$T/g.png" | grep -q "PNG"
 check "report is a PDF, graphs a PNG" $?
+pdftotext -f 1 -l 1 -layout "$T/r.pdf" - | grep -q "Calibration Report - nai_tof.txt"
+check "the report's title defaults to the data file's name" $?
+expect "title and subtitle" 0 "" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --report "$T/t.pdf" \
+    --title "NaI run 7" --subtitle "Instrument 2, positive ion mode"
+pdftotext -f 1 -l 1 -layout "$T/t.pdf" "$T/t.txt"
+grep -q "Calibration Report - NaI run 7 .*Page 1 of" "$T/t.txt" && grep -q "^ *Instrument 2, positive ion mode" "$T/t.txt"
+check "title and subtitle on the first page" $?
+pdftotext -layout "$T/t.pdf" - | grep -q "data: $EX/nai_tof.txt"
+check "the report names the data file as given" $?
+expect "title too long" 2 "title" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --title "$(printf '%0250d' 0)"
 
 # --out keeps the other sections of an existing calibration file.
 printf '[VERSION]\r\nVERSION=2\r\n[Keep]\r\nAnswer=42\r\n' >"$T/c.cal"  # a file without VERSION is old-format and replaced
@@ -114,7 +124,13 @@ check "params defaults" $?
 # verify applies the stored calibration: the same residuals as the fit, no new fit.
 expect "calibrate for verify" 0 "" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --out "$T/v.cal" --json
 cp "$T/out" "$T/fit.json"
-expect "verify" 0 "" -- verify "$EX/nai_tof.txt" "$EX/nai.ref" --cal "$T/v.cal" --json
+expect "verify" 0 "" -- verify "$EX/nai_tof.txt" "$EX/nai.ref" --cal "$T/v.cal" --json --report "$T/v.pdf"
+# The verify report shows the residuals the stored calibration leaves and their RMS.
+rms=$(python3 -c "import json,sys; print('%.3g' % json.load(open(sys.argv[1]))['statistics']['rms_residual_ppm'])" "$T/out")
+pdftotext -layout "$T/v.pdf" "$T/v.txt"
+grep -q "Residual left by the stored calibration.*RMS residual = $rms ppm" "$T/v.txt" &&
+    grep -q "Matches after the stored calibration" "$T/v.txt"
+check "verify report: residual graph and RMS" $?
 python3 - "$T/fit.json" "$T/out" <<'PY'
 import json, sys
 fit, ver = (json.load(open(p)) for p in sys.argv[1:])
@@ -265,7 +281,9 @@ expect "old windows: absent masses are refused" 1 "calibration refused" -- \
 [ ! -e "$T/g1.cal" ] && [ ! -e "$T/g1.png" ] && [ ! -e "$T/g2.cal" ]
 check "a refused calibration writes nothing" $?
 expect "outliers rejected" 0 "" -- calibrate "$T/absent.txt" "$T/locks.ref" --order 1 --window 0.5 --initial-error 2 \
-    --reject-outliers --json
+    --reject-outliers --json --report "$T/dropped.pdf"
+pdftotext -layout "$T/dropped.pdf" - | grep -q "524.26.*dropped as an outlier"
+check "the report lists the dropped outlier" $?
 python3 -c "
 import json,sys; j=json.load(open(sys.argv[1]))
 dropped = sorted(round(d['reference'], 2) for d in j['dropped'])

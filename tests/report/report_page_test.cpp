@@ -259,6 +259,8 @@ TEST(Render, GraphsAndReportFiles) {
     EXPECT_EQ(head(pdf, 5), "%PDF-");
     EXPECT_EQ(CalRenderReport(rec.get(), page.c_str(), 0), 1);
     EXPECT_EQ(head(page, 4), "\x89PNG");
+    EXPECT_EQ(CalRenderReportExt(rec.get(), page.c_str(), 0, nullptr, 2), 1);  // a detail page
+    EXPECT_EQ(CalRenderReportExt(rec.get(), page.c_str(), 0, nullptr, 9), 0);  // no such page
     EXPECT_EQ(CalRenderGraphs(rec.get(), "/nonexistent-dir/x.png", 800, 600, 0), 0);
     EXPECT_EQ(CalRenderReport(rec.get(), "/nonexistent-dir/x.pdf", 0), 0);
     EXPECT_EQ(CalRenderGraphs(rec.get(), png.c_str(), 0, 600, 0), 0);

@@ -62,8 +62,9 @@ protected:
     }
 
     // Opens the window for rec_ (made with make_record) and pumps.
-    void open(Kind kind, bool tofCalibLoaded = true) {
-        rec_ = make_record(kind, tofCalibLoaded);
+    void open(Kind kind, bool tofCalibLoaded = true) { open(make_record(kind, tofCalibLoaded)); }
+    void open(RecordPtr rec) {
+        rec_ = std::move(rec);
         ASSERT_EQ(CalDisplayCalibration(owner_, rec_.get()), 1);
         wnd_ = CalGetCalibrationWindow();
         ASSERT_NE(wnd_, nullptr);

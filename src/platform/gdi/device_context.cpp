@@ -404,7 +404,16 @@ TextMetrics CalDeviceContext::text_metrics() {
     auto it = impl_->metrics.find(f->id());
     if (it != impl_->metrics.end()) return it->second;
     TextMetrics tm;
-    PangoFontMetrics* m = pango_context_get_metrics(impl_->pango, f->desc(), nullptr);
+    // Pango scales the vertical metrics by the context's matrix (a PDF page
+    // is drawn scaled to points) although layouts are measured in our units:
+    // ask without the matrix so that both are in device units.
+    PangoContext* pango = impl_->pango;
+    const PangoMatrix* current = pango_context_get_matrix(pango);
+    const bool scaled = current != nullptr;
+    const PangoMatrix matrix = scaled ? *current : PangoMatrix PANGO_MATRIX_INIT;
+    if (scaled) pango_context_set_matrix(pango, nullptr);
+    PangoFontMetrics* m = pango_context_get_metrics(pango, f->desc(), nullptr);
+    if (scaled) pango_context_set_matrix(pango, &matrix);
     if (m) {
         tm.tmAscent = PANGO_PIXELS(pango_font_metrics_get_ascent(m));
         tm.tmDescent = PANGO_PIXELS(pango_font_metrics_get_descent(m));

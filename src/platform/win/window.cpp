@@ -201,7 +201,9 @@ std::uint64_t GetWindowSerial(CalWnd wnd) { return detail::serial_of(wnd); }
 
 CalWnd GetParent(CalWnd wnd) {
     CalWindow* w = live_window(wnd);
-    return w ? w->parent : nullptr;
+    if (!w) return nullptr;
+    if (w->parent) return w->parent;
+    return live_window(w->owner) ? w->owner : nullptr;
 }
 
 CalWnd GetOwner(CalWnd wnd) {

@@ -28,6 +28,8 @@ bool IsWindow(CalWnd wnd);
 // Tells a window from any later one made at the same address: a number no
 // other window gets, 0 for no window.
 std::uint64_t GetWindowSerial(CalWnd wnd);
+// A child's parent; for a top-level window its owner (null for none), as
+// painting from an owned dialog expects.
 CalWnd GetParent(CalWnd wnd);
 void* GetWindowUserData(CalWnd wnd);
 void SetWindowUserData(CalWnd wnd, void* user);

@@ -108,7 +108,22 @@ void draw_y_axis(CalDC dc, const AxsAxes& a, const AxsAxisDesc& d, int parts, bo
     const double vhi = percent ? 100.0 : hi;
     const int labelHeight = dc->text_metrics().tmHeight;
     const int height = clamp_pixel(y_to_pixel(a, lo) - y_to_pixel(a, hi));
-    const TickStep t = nice_step(vhi - vlo, std::max(1, height / std::max(1, 2 * labelHeight)));
+    const int maxTicks = std::max(1, height / std::max(1, 2 * labelHeight));
+    TickStep t = nice_step(vhi - vlo, maxTicks);
+    // A short axis (the residual graph of a small window) still gets two
+    // labels when a finer step leaves room between them.
+    auto labelled = [&](const TickStep& s) {
+        int n = 0;
+        for (double v = first_tick(vlo, s.step); v <= vhi + s.step * 1e-6 && n < 3; v += s.step) ++n;
+        return n;
+    };
+    const double pixelsPerValue = height / (vhi - vlo);
+    for (int k = maxTicks + 1; labelled(t) < 2 && k <= 4 * maxTicks + 4; ++k) {
+        const TickStep finer = nice_step(vhi - vlo, k);
+        if (finer.step >= t.step) continue;
+        if (finer.step * pixelsPerValue < labelHeight * 1.2) break;
+        t = finer;
+    }
     auto to_value = [&](double v) { return percent ? a.yLow + v / 100 * range : v; };
     if (parts & kAxsPartTicks) {
         std::vector<CalPoint> seg;
@@ -202,11 +217,36 @@ int AxsDisplayHeader(CalDC dc, AxsHandle axes, HFont font, Colour colour, int sl
     dc->save();
     if (font) dc->select_font(font);
     dc->set_text_colour(colour);
-    const TextSize ts = dc->text_extent(text);
-    const int x = slot == 2 ? area.right - m - ts.cx : area.left + m;
+    TextSize ts = dc->text_extent(text);
+    int x = slot == 2 ? area.right - m - ts.cx : area.left + m;
     const int y = area.top + 1;
+    auto collides = [&] {
+        const CalRect r{x - m, y, x + ts.cx + m, y + ts.cy};
+        for (const CalRect& h : axes->headers)
+            if (intersects(r, h)) return true;
+        return false;
+    };
+    // Two long headers on a narrow graph: the later one is written smaller
+    // rather than over the other.
+    HFont smaller = nullptr;
+    LogFont lf;
+    for (int percent = 90; collides() && percent >= 60 && GetFontDesc(dc->font(), &lf) && lf.lfHeight; percent -= 10) {
+        HFont base = smaller;
+        lf.lfHeight = lf.lfHeight * percent / (percent + 10);
+        smaller = CreateFontIndirect(lf);
+        if (!smaller) {
+            smaller = base;
+            break;
+        }
+        dc->select_font(smaller);
+        DeleteFont(base);
+        ts = dc->text_extent(text);
+        x = slot == 2 ? area.right - m - ts.cx : area.left + m;
+    }
     dc->text_out(x, y, text);
     dc->restore();
+    DeleteFont(smaller);
+    axes->headers.push_back(CalRect{x, y, x + ts.cx, y + ts.cy});
     // Labels keep clear of what was really written, whatever the caller
     // excludes besides.
     exclusions().push_back(CalRect{x - m, y, x + ts.cx + m, y + ts.cy + m});

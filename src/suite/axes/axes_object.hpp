@@ -19,6 +19,8 @@ struct AxsAxes {
     // and the labels placed, so later series keep clear of both.
     std::vector<int> colTop;
     std::vector<CalRect> labels;
+    // Header texts written so far, so that a later one keeps clear of them.
+    std::vector<CalRect> headers;
 };
 
 namespace masscal::axes {

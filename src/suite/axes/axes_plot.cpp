@@ -51,6 +51,17 @@ void measure(CalDC dc, const AxsPlotDesc& d, HFont font1, Label& l) {
     l.main = dc->text_extent(l.text + l.prefixLen);
 }
 
+// A label over a stick near an end of the plot moves inward to stay over
+// the plot; it still covers its stick.
+CalRect inside(CalRect r, const CalRect& area) {
+    int shift = 0;
+    if (r.left < area.left) shift = area.left - r.left;
+    else if (r.right > area.right) shift = area.right - r.right;
+    r.left += shift;
+    r.right += shift;
+    return r;
+}
+
 bool fits(const AxsAxes& a, const CalRect& r, const CalRect& area, int gap) {
     if (r.left < area.left || r.right > area.right || r.top < area.top) return false;
     const CalRect padded{r.left - gap, r.top - gap, r.right + gap, r.bottom + gap};
@@ -99,19 +110,37 @@ void label_sticks(CalDC dc, AxsAxes& a, const AxsPlotDesc& d, std::vector<Candid
                                                                       ? std::strrchr(l.text, '\n') - l.text + 1
                                                                       : 0))) *
                            tm.tmAveCharWidth * 3 / 4;
-        const CalRect guess{px - guessW / 2, bottom - lines * tm.tmHeight * 3 / 4, px + guessW / 2, bottom};
-        if (!fits(a, guess, area, 0)) continue;
+        const CalRect guess = inside(CalRect{px - guessW / 2, bottom - lines * tm.tmHeight * 3 / 4, px + guessW / 2,
+                                             bottom},
+                                     area);
+        // The tallest peak reaches into the header line on a short graph: its
+        // label may sit beside the top of its stick instead.
+        const bool tallest = &c == &cands.front();
+        if (!tallest && !fits(a, guess, area, 0)) continue;
         measure(dc, d, font1, l);
-        CalRect r{px - l.width() / 2, bottom - l.height(), px - l.width() / 2 + l.width(), bottom};
-        if (!fits(a, r, area, gap)) continue;
+        CalRect r = inside(CalRect{px - l.width() / 2, bottom - l.height(), px - l.width() / 2 + l.width(), bottom},
+                           area);
+        if (!fits(a, r, area, gap)) {
+            if (!tallest) continue;
+            const int top = bottom + lift;
+            const CalRect right{px + gap, top, px + gap + l.width(), top + l.height()};
+            const CalRect left{px - gap - l.width(), top, px - gap, top + l.height()};
+            if (fits(a, right, area, gap))
+                r = right;
+            else if (fits(a, left, area, gap))
+                r = left;
+            else
+                continue;
+        }
+        const int centre = (r.left + r.right) / 2;
         if (l.prefixLen > 0) {
             int shown = l.prefixLen;
             while (shown > 0 && (l.text[shown - 1] == '\n' || l.text[shown - 1] == '\r')) --shown;
             dc->select_font(d.hLabelFont2 ? d.hLabelFont2 : font1);
-            dc->text_out(px - l.prefix.cx / 2, r.top, l.text, shown);
+            dc->text_out(centre - l.prefix.cx / 2, r.top, l.text, shown);
             dc->select_font(font1);
         }
-        dc->text_out(px - l.main.cx / 2, r.top + l.prefix.cy, l.text + l.prefixLen);
+        dc->text_out(centre - l.main.cx / 2, r.top + l.prefix.cy, l.text + l.prefixLen);
         a.labels.push_back(r);
     }
 }

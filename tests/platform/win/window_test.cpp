@@ -31,6 +31,10 @@ TEST(Window, ParentsRectanglesAndCoordinates) {
     EXPECT_TRUE(IsWindow(child));
     EXPECT_EQ(GetParent(child), top);
     EXPECT_EQ(GetParent(top), nullptr);
+    // An owned top-level window answers its owner, as painting expects.
+    CalWnd owned = CreateOwnedWindow(top, CalRect{0, 0, 50, 50}, "", nullptr, nullptr);
+    EXPECT_EQ(GetParent(owned), top);
+    EXPECT_EQ(GetOwner(owned), top);
     CalRect r;
     ASSERT_TRUE(GetClientRect(child, &r));
     EXPECT_EQ(r.left, 0);

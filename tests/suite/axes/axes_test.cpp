@@ -4,10 +4,12 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/memory.hpp"
 #include "suite/axes/ticks.hpp"
+#include "suite/print/global_resources.hpp"
 
 using namespace masscal::platform;
 using masscal::axes::nice_step;
@@ -216,6 +218,28 @@ TEST(Axes, TheTallestPeakGetsItsLabel) {
     EXPECT_LT(log[0].y + log[0].cy, AxsYToPixel(f.axes, 100));
 }
 
+TEST(Axes, PeaksAtTheEndsOfTheRangeKeepTheirLabels) {
+    Fixture f(100, 200, 0, 100);
+    const float x[] = {100.2f, 199.8f};
+    const float y[] = {100, 90};
+    std::vector<TextRecord> log;
+    f.dc->record_text(&log);
+    AxsPlotDesc d;
+    d.bOptions = kAxsOptOn | kAxsOptLabels;
+    d.nPoints = 2;
+    d.pX = x;
+    d.pY = y;
+    AxsPlotData(f.dc.get(), f.axes, &d);
+    ASSERT_EQ(log.size(), 2u);
+    const CalRect p = f.plot();
+    for (const TextRecord& r : log) {
+        EXPECT_GE(r.x, p.left) << r.text;
+        EXPECT_LE(r.x + r.cx, f.rect.right) << r.text;
+        const int stick = AxsXToPixel(f.axes, r.text == "100.20" ? 100.2f : 199.8f);
+        EXPECT_TRUE(r.x <= stick && stick <= r.x + r.cx) << r.text;  // still over its stick
+    }
+}
+
 struct Marks {
     std::vector<CalPoint> pts;
 };
@@ -304,6 +328,99 @@ TEST(Axes, AxesDrawTicksAndLabels) {
     AxsDisplayAxis(f.dc.get(), f.axes, &d, 1, 0);
     const CalRect p = f.plot();
     EXPECT_NE(f.dc->pixel(p.left + 1, AxsYToPixel(f.axes, 0)), kWhite);
+}
+
+TEST(Axes, TheTallestPeakUnderAHeaderKeepsItsLabel) {
+    // Graph 1 of a window at its default size: a band of about 95 pixels
+    // whose header text lies over the base peak.
+    for (int height : {95, 140}) {
+        auto dc = CalDeviceContext::create_image(560, height);
+        const GlobalResources& res = GetGlobalResources(dc.get());
+        AxsHandle axes = AxsCreate(1, 0, 1, 1);
+        AxsBorder border;
+        AxsGetBorder(dc.get(), &border, "M/z", "00000", 0);
+        dc->select_font(res.hTextFont);
+        border.top += dc->text_metrics().tmHeight;
+        const CalRect rect{0, 0, 560, height};
+        AxsSize(axes, &rect, &border);
+        AxsSetRanges(axes, 150, 1000, 0, 100);
+        AxsAnnoExcludeRect(0, nullptr);
+        const char* head = "Data file: nai_tof - Uncalibrated";
+        const int h = AxsDisplayHeader(dc.get(), axes, res.hHeaderFont, res.crHeader, 1, head);
+        CalRect area;
+        AxsGetArea(axes, 0, &area, 26);
+        const CalRect excl{area.left, area.top,
+                           area.left + static_cast<int>(std::strlen(head)) * dc->text_metrics().tmAveCharWidth,
+                           area.top + h};
+        AxsAnnoExcludeRect(1, &excl);
+        const float x[] = {172.9f, 322.8f, 472.7f};
+        const float y[] = {100, 75, 64};
+        std::vector<TextRecord> log;
+        dc->record_text(&log);
+        AxsPlotDesc d;
+        d.bOptions = kAxsOptOn | kAxsOptLabels;
+        d.nPoints = 3;
+        d.pX = x;
+        d.pY = y;
+        AxsPlotData(dc.get(), axes, &d);
+        bool base = false;
+        for (const TextRecord& r : log) base = base || r.text == "172.90";
+        EXPECT_TRUE(base) << height;
+        AxsAnnoExcludeRect(0, nullptr);
+        AxsDelete(axes);
+    }
+}
+
+TEST(Axes, AShortValueAxisStillShowsTwoLabels) {
+    // The residual graph of a window at its default size: about 60 pixels.
+    for (const auto& [low, high] : {std::pair{-3.0f, 3.5f}, std::pair{-0.004f, 0.0035f}, std::pair{-12.0f, 14.0f}}) {
+        auto dc = CalDeviceContext::create_image(500, 90);
+        AxsHandle axes = AxsCreate(1, 0, 1, 1);
+        AxsBorder border;
+        AxsGetBorder(dc.get(), &border, "M/z", "00000", 0);
+        const CalRect rect{0, 0, 500, 90};
+        AxsSize(axes, &rect, &border);
+        AxsSetRanges(axes, 100, 1000, low, high);
+        std::vector<TextRecord> log;
+        dc->record_text(&log);
+        AxsAxisDesc d;
+        d.nKind = kAxsKindY;
+        ASSERT_TRUE(AxsDisplayAxis(dc.get(), axes, &d, 15, 1));
+        int labels = 0;
+        for (std::size_t i = 0; i < log.size(); ++i) {
+            labels += !log[i].text.empty();
+            if (i) {
+                EXPECT_GE(log[i - 1].y, log[i].y + log[i].cy) << log[i].text;  // apart, upwards
+            }
+        }
+        EXPECT_GE(labels, 2) << low << " " << high;
+        AxsDelete(axes);
+    }
+}
+
+TEST(Axes, HeadersOfANarrowGraphDoNotCollide) {
+    // The residual graph of the time-of-flight window at its default size.
+    auto dc = CalDeviceContext::create_image(480, 120);
+    AxsHandle axes = AxsCreate(1, 0, 1, 1);
+    AxsBorder border;
+    AxsGetBorder(dc.get(), &border, "M/z", "00000", 0);
+    const CalRect rect{0, 0, 480, 120};
+    AxsSize(axes, &rect, &border);
+    AxsSetRanges(axes, 0, 10, 0, 10);
+    std::vector<TextRecord> log;
+    dc->record_text(&log);
+    const char* left = "Residual       Polynomial order = 2\r\nErrors displayed represent 95% confidence interval";
+    const char* right = "RMS residual = 0.00169 amu\r\n<95% confidence band> = 4.131962 ppm";
+    const HFont font = GetGlobalResources(dc.get()).hHeaderFont;
+    AxsDisplayHeader(dc.get(), axes, font, 0, 1, left);
+    AxsDisplayHeader(dc.get(), axes, font, 0, 2, right);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_LE(log[0].x + log[0].cx, log[1].x);
+    AxsSystem sys;
+    AxsGetSystem(axes, &sys);
+    EXPECT_NEAR(log[1].x + log[1].cx, sys.rcPlot.right, 5);
+    AxsAnnoExcludeRect(0, nullptr);
+    AxsDelete(axes);
 }
 
 TEST(Axes, HeaderSlotsAndTheirExclusion) {
