@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "calfile/file_kind.hpp"
+#include "input_file.hpp"
 #include "masscal/calfile.hpp"
 #include "suite/fileaccess/profile.hpp"
 
@@ -52,23 +53,8 @@ void scan(const std::uint8_t* data, std::size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     scan(data, size);
 
-    // One file per process, replaced by a rename so that every version has
-    // an identity of its own (and the profile cache holds one entry).
-    static char path[128];
-    static char temp[140];
-    if (!path[0]) {
-        // Memory-backed when there is such a folder: a rename on a disk
-        // costs more than all the readers.
-        const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::snprintf(path, sizeof path, "%s/fuzz_calfile_%d.ini", dir, static_cast<int>(getpid()));
-        std::snprintf(temp, sizeof temp, "%s.new", path);
-        std::atexit([] { std::remove(path); });
-    }
-    std::FILE* f = std::fopen(temp, "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-    if (std::rename(temp, path) != 0) return 0;
+    const char* path = fuzzing::input_path("fuzz_calfile");
+    if (!fuzzing::store_input(path, data, size)) return 0;
 
     // A file this young is read again at every lookup, as it may still be
     // changed within one tick of the file times; a batch reads it once, so

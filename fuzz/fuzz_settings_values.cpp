@@ -9,24 +9,16 @@
 
 #include <unistd.h>
 
+#include "input_file.hpp"
 #include "masscal/params.h"
 #include "masscal/tofcal.h"
 #include "suite/settings/settings.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static char path[128];
-    static char temp[140];
-    if (!path[0]) {
-        std::snprintf(path, sizeof path, "/tmp/fuzz_settings_%d.ini", static_cast<int>(getpid()));
-        std::snprintf(temp, sizeof temp, "%s.new", path);
-        setenv("MASSCAL_SETTINGS", path, 1);
-        std::atexit([] { std::remove(path); });
-    }
-    std::FILE* f = std::fopen(temp, "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-    if (std::rename(temp, path) != 0) return 0;
+    static const bool named = (setenv("MASSCAL_SETTINGS", fuzzing::input_path("fuzz_settings"), 1), true);
+    (void)named;
+    const char* path = fuzzing::input_path("fuzz_settings");
+    if (!fuzzing::store_input(path, data, size)) return 0;
 
     CalParams p;
     std::memset(&p, 0, sizeof p);

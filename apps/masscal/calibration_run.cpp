@@ -50,8 +50,8 @@ std::vector<Match> matches(const CalRecord& rec) {
     return out;
 }
 
-CalQualityLimits& gate_limits(const CalOptions& o, const CalRecord& rec) {
-    thread_local CalQualityLimits l;
+CalQualityLimits gate_limits(const CalOptions& o, const CalRecord& rec) {
+    CalQualityLimits l;
     CalDefaultQualityLimits(CalIsAccurateMass(&rec.DataFile), &l);
     if (o.minMatches >= 0) l.nMinMatches = o.minMatches;
     if (o.maxRmsPpm >= 0) l.dMaxRmsPpm = o.maxRmsPpm;
@@ -85,11 +85,12 @@ int refine(const CalOptions& o, CalRecord& rec, RunResult& r, std::string& why) 
         float ref[CAL_MATCH_CAPACITY], measured[CAL_MATCH_CAPACITY];
         CalUseRootMassCali(o.rootMass ? 1 : 0);
         // Never below what the gate asks for: the coefficients + 1.
-        const int32_t keep = gate_limits(o, rec).nMinMatches > 0 ? gate_limits(o, rec).nMinMatches
+        const CalQualityLimits limits = gate_limits(o, rec);
+        const int32_t keep = limits.nMinMatches > 0       ? limits.nMinMatches
                              : rec.Params.AutoPolyOrder ? 3
                                                         : rec.Params.PolyOrder + 2;
-        const int32_t n = CalRejectOutliers(&rec, o.rejectSigmas, gate_limits(o, rec).dScatterFloorPpm, keep, ref,
-                                            measured, CAL_MATCH_CAPACITY);
+        const int32_t n = CalRejectOutliers(&rec, o.rejectSigmas, limits.dScatterFloorPpm, keep, ref, measured,
+                                            CAL_MATCH_CAPACITY);
         CalUseRootMassCali(0);
         if (n < 0) {
             why = "cannot refit without the outliers";
@@ -114,7 +115,7 @@ bool render_report(const CalOptions& o, const RunResult& r, CalRecord& rec, cons
     } else if (o.noGate) {
         lines.push_back("quality gate off");
     } else {
-        const CalQualityLimits& l = gate_limits(o, rec);
+        const CalQualityLimits l = gate_limits(o, rec);
         lines.push_back("quality gate: at least " +
                         (l.nMinMatches > 0 ? std::to_string(l.nMinMatches) : std::string("order + 2")) +
                         " matches, " + (l.dMaxRmsPpm > 0 ? "RMS at most " + number(l.dMaxRmsPpm) + " ppm" : "any RMS") +
@@ -247,7 +248,8 @@ RunResult run_calibration(const CalOptions& given, const CalParams& params) {
                       said.empty() ? "too few matches (" + std::to_string(r.matches.size()) + ")" : said.back());
     if (!o.verify && !o.noGate) {
         CalQualityVerdict verdict;
-        if (!CalCheckQuality(rec.get(), &gate_limits(o, *rec), &verdict))
+        const CalQualityLimits limits = gate_limits(o, *rec);
+        if (!CalCheckQuality(rec.get(), &limits, &verdict))
             return failed(kCalFailed, o.data, std::string("calibration refused: ") + verdict.szMessage);
     }
 

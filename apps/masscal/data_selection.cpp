@@ -180,7 +180,7 @@ std::string resolve(const std::string& path, const Selection& s, Resolved& out) 
             const double p = fn.spectra[static_cast<std::size_t>(i - 1)].dPrecursorMz;
             if (std::isfinite(p)) lo = std::min(lo, p), hi = std::max(hi, p);
         }
-        if (hi - lo > 0.01) {
+        if (hi - lo > kSamePrecursorMz) {
             mixed = "the selected spectra of " + describe(f, fn) + " have different precursors (m/z " +
                     fmt("%.4f to %.4f", lo, hi) + "); choose one precursor's spectra with --scans or --rt";
             if (candidates.size() == 1) return mixed;

@@ -9,6 +9,9 @@
 
 namespace cli {
 
+// Precursors closer than this (m/z) are one precursor.
+constexpr double kSamePrecursorMz = 0.01;
+
 struct Selection {
     int function = 0;              // 0: not given (function 1, or the one of msLevel)
     int msLevel = 0;               // 0: any

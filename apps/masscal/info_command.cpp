@@ -9,6 +9,7 @@
 
 #include "cli_support.hpp"
 #include "commands.hpp"
+#include "data_selection.hpp"
 #include "masscal/datainfo.h"
 #include "masscal/input.h"
 
@@ -21,7 +22,6 @@ struct Listing {
     std::vector<double> precursors;  // distinct, ascending
 };
 
-// Precursors within 0.01 m/z of each other are one.
 std::vector<double> distinct_precursors(const std::vector<CalSpectrumSummary>& spectra) {
     std::vector<double> p;
     for (const auto& x : spectra)
@@ -29,7 +29,7 @@ std::vector<double> distinct_precursors(const std::vector<CalSpectrumSummary>& s
     std::sort(p.begin(), p.end());
     std::vector<double> out;
     for (double v : p)
-        if (out.empty() || v - out.back() > 0.01) out.push_back(v);
+        if (out.empty() || v - out.back() > kSamePrecursorMz) out.push_back(v);
     return out;
 }
 

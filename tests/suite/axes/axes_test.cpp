@@ -43,6 +43,19 @@ struct Fixture {
         for (int y = p.top; y < p.bottom; ++y) n += dc->pixel(x, y) != kWhite;
         return n;
     }
+    // The texts of sticks drawn with labels.
+    std::vector<TextRecord> labels(const float* x, const float* y, int32_t n) {
+        std::vector<TextRecord> log;
+        dc->record_text(&log);
+        AxsPlotDesc d;
+        d.bOptions = kAxsOptOn | kAxsOptLabels;
+        d.nPoints = n;
+        d.pX = x;
+        d.pY = y;
+        AxsPlotData(dc.get(), axes, &d);
+        dc->record_text(nullptr);
+        return log;
+    }
 };
 
 TEST(Ticks, StepsAreOneTwoOrFiveTimesAPowerOfTen) {
@@ -205,14 +218,7 @@ TEST(Axes, TheTallestPeakGetsItsLabel) {
     Fixture f(100, 200, 0, 100);
     const float x[] = {150.0f, 150.3f, 150.6f};
     const float y[] = {40, 100, 60};
-    std::vector<TextRecord> log;
-    f.dc->record_text(&log);
-    AxsPlotDesc d;
-    d.bOptions = kAxsOptOn | kAxsOptLabels;
-    d.nPoints = 3;
-    d.pX = x;
-    d.pY = y;
-    AxsPlotData(f.dc.get(), f.axes, &d);
+    const std::vector<TextRecord> log = f.labels(x, y, 3);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log[0].text, "150.30");
     EXPECT_LT(log[0].y + log[0].cy, AxsYToPixel(f.axes, 100));
@@ -222,14 +228,7 @@ TEST(Axes, PeaksAtTheEndsOfTheRangeKeepTheirLabels) {
     Fixture f(100, 200, 0, 100);
     const float x[] = {100.2f, 199.8f};
     const float y[] = {100, 90};
-    std::vector<TextRecord> log;
-    f.dc->record_text(&log);
-    AxsPlotDesc d;
-    d.bOptions = kAxsOptOn | kAxsOptLabels;
-    d.nPoints = 2;
-    d.pX = x;
-    d.pY = y;
-    AxsPlotData(f.dc.get(), f.axes, &d);
+    const std::vector<TextRecord> log = f.labels(x, y, 2);
     ASSERT_EQ(log.size(), 2u);
     const CalRect p = f.plot();
     for (const TextRecord& r : log) {
