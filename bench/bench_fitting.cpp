@@ -8,7 +8,7 @@
 #include <eigen3/Eigen/Dense>
 #include <vector>
 
-#include "engine/record_alloc.hpp"
+#include "core/arrays.hpp"
 #include "fitting/calib_fit.hpp"
 #include "fitting/restrained_fit.hpp"
 #include "fitting/svd.hpp"
@@ -36,10 +36,10 @@ struct Matches {
         std::uint64_t seed = 3;
         for (int i = 0; i < kPoints; ++i) {
             const double x = 0.2 + 1.8 * i / (kPoints - 1);
-            CalArrayData<float>(rec.MatchPeaks.Mass)[i] = static_cast<float>(x);
-            CalArrayData<float>(rec.MatchPeaks.Intensity)[i] = 1000.0f;
-            CalArrayData<float>(rec.MatchPeaks.Width)[i] = restrained ? 1e-4f : 2e-3f;
-            CalArrayData<float>(rec.Errors)[i] =
+            masscal::core::array_data<float>(rec.MatchPeaks.Mass)[i] = static_cast<float>(x);
+            masscal::core::array_data<float>(rec.MatchPeaks.Intensity)[i] = 1000.0f;
+            masscal::core::array_data<float>(rec.MatchPeaks.Width)[i] = restrained ? 1e-4f : 2e-3f;
+            masscal::core::array_data<float>(rec.Errors)[i] =
                 static_cast<float>(2e-3 + 1e-3 * x - 5e-4 * x * x + 4e-3 * noise(seed));
         }
         rec.MatchPeaks.nCount = kPoints;
@@ -63,8 +63,8 @@ void BM_RestrainedFit(benchmark::State& state) {
     Matches m(true);
     for (auto _ : state) benchmark::DoNotOptimize(CalFitCalibration(&m.rec));
     state.counters["order"] = m.rec.ErrorFunc.nOrder;
-    state.counters["line_rms"] = LineFitRms(CalArrayData<float>(m.rec.MatchPeaks.Mass),
-                                            CalArrayData<float>(m.rec.Errors), CalArrayData<float>(m.rec.FitWork),
+    state.counters["line_rms"] = LineFitRms(masscal::core::array_data<float>(m.rec.MatchPeaks.Mass),
+                                            masscal::core::array_data<float>(m.rec.Errors), masscal::core::array_data<float>(m.rec.FitWork),
                                             kPoints);
 }
 BENCHMARK(BM_RestrainedFit)->Unit(benchmark::kMicrosecond);

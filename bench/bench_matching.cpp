@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/record_alloc.hpp"
+#include "core/arrays.hpp"
 #include "fitting/peak_match.hpp"
 
 namespace {
@@ -27,9 +27,9 @@ struct Spectrum {
         CalAllocArrays(&rec, 0);
         CalAllocPeakList(&rec.DataPeaks, n, 0);
         CalAllocPeakList(&rec.MatchPeaks, n, 0);
-        auto* mass = CalArrayData<float>(rec.DataPeaks.Mass);
-        auto* intensity = CalArrayData<float>(rec.DataPeaks.Intensity);
-        auto* ref = CalArrayData<float>(rec.RefPeaks.Mass);
+        auto* mass = masscal::core::array_data<float>(rec.DataPeaks.Mass);
+        auto* intensity = masscal::core::array_data<float>(rec.DataPeaks.Intensity);
+        auto* ref = masscal::core::array_data<float>(rec.RefPeaks.Mass);
         for (int r = 0; r < kRefs; ++r) ref[r] = 110.0f + 19.8f * static_cast<float>(r);
         std::uint64_t seed = 1;
         const double spacing = 2000.0 / n;
@@ -68,8 +68,8 @@ BENCHMARK(BM_MatchPeaks)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::
 
 void BM_FindPeakInWindow(benchmark::State& state) {
     Spectrum s(static_cast<int>(state.range(0)));
-    const auto* mass = CalArrayData<float>(s.rec.DataPeaks.Mass);
-    const auto* intensity = CalArrayData<float>(s.rec.DataPeaks.Intensity);
+    const auto* mass = masscal::core::array_data<float>(s.rec.DataPeaks.Mass);
+    const auto* intensity = masscal::core::array_data<float>(s.rec.DataPeaks.Intensity);
     float centre = 150.0f;
     for (auto _ : state) {
         benchmark::DoNotOptimize(

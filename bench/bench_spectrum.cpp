@@ -9,7 +9,7 @@
 #include <random>
 
 #include "../tests/suite/datamanager/test_files.hpp"
-#include "engine/record_alloc.hpp"
+#include "core/arrays.hpp"
 #include "masscal/calib.h"
 #include "suite/datamanager/datamanager.hpp"
 #include "suite/datamanager/memory_store.hpp"

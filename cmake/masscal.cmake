@@ -1,16 +1,9 @@
-# Every subsystem folder contributes its sources to the one library through
-# masscal_sources(); the library is then assembled once, shared and static.
-define_property(GLOBAL PROPERTY MASSCAL_SOURCES
-  BRIEF_DOCS "sources of libmasscal" FULL_DOCS "sources of libmasscal")
-define_property(GLOBAL PROPERTY MASSCAL_LIBS
-  BRIEF_DOCS "link dependencies of libmasscal" FULL_DOCS "link dependencies of libmasscal")
-
-function(masscal_sources)
-  foreach(src IN LISTS ARGN)
-    set_property(GLOBAL APPEND PROPERTY MASSCAL_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${src})
-  endforeach()
-endfunction()
-
-function(masscal_link)
-  set_property(GLOBAL APPEND PROPERTY MASSCAL_LIBS ${ARGN})
+# The library is built from rooms: one folder, one object library
+# (masscal_<folder with / as _>). src/CMakeLists.txt lists the rooms and
+# assembles them, shared and static; the order rooms may use each other in
+# is docs/architecture.md's, checked by the layer test.
+function(masscal_room name)
+  add_library(masscal_${name} OBJECT ${ARGN})
+  target_include_directories(masscal_${name} PUBLIC ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/src)
+  target_compile_definitions(masscal_${name} PRIVATE MASSCAL_BUILDING)
 endfunction()

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "suite/datamanager/mzml_backend.hpp"
-#include "suite/datamanager/mzml_rewrite.hpp"
+#include "mzml/mzml_backend.hpp"
+#include "mzml/mzml_rewrite.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "suite/datamanager/peak_list_backend.hpp"
+#include "formats/peak_list_backend.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string error;

@@ -23,7 +23,7 @@ struct List {
 };
 
 void parse(const std::string& text, float low, float high, bool csv, List* l) {
-    (csv ? CalParseLockMassCsv : CalParseReferenceText)(nullptr, text.c_str(), text.size(), l->mass, l->intensity,
+    (csv ? masscal::engine::parse_lock_mass_csv : masscal::engine::parse_reference_text)(nullptr, text.c_str(), text.size(), l->mass, l->intensity,
                                                         &l->count, low, high);
 }
 

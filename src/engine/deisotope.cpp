@@ -2,8 +2,8 @@
 #include <numeric>
 #include <vector>
 
+#include "core/arrays.hpp"
 #include "engine/entry_points.hpp"
-#include "engine/record_alloc.hpp"
 #include "masscal/calibrate.h"
 #include "suite/charge/charge.hpp"
 
@@ -19,8 +19,8 @@ constexpr int kMaxCharge = 4;
 void CalDeisotopePeaks(float threshold, CalRecord* rec) {
     const int32_t n = rec->DataPeaks.nCount;
     if (n <= 0) return;
-    auto* mass = CalArrayData<float>(rec->DataPeaks.Mass);
-    auto* intensity = CalArrayData<float>(rec->DataPeaks.Intensity);
+    auto* mass = masscal::core::array_data<float>(rec->DataPeaks.Mass);
+    auto* intensity = masscal::core::array_data<float>(rec->DataPeaks.Intensity);
     std::vector<float> inMass(mass, mass + n), inIntensity(intensity, intensity + n);
     const int low = static_cast<int>(inMass.front() + 0.5f);
     const int high = static_cast<int>(inMass.back() + 0.5f);
@@ -49,7 +49,7 @@ void CalDeisotopePeaks(float threshold, CalRecord* rec) {
 }
 
 extern "C" MASSCAL_API int32_t CalibrateDeisotope(CalWnd hOwner, CalRecord* pRec, float fThreshold) {
-    if (!pRec || !CalPrepareRecord(hOwner, pRec)) return 0;
+    if (!pRec || !masscal::engine::prepare_record(hOwner, pRec)) return 0;
     CalDeisotopePeaks(fThreshold, pRec);
-    return CalFinishCalibration(hOwner, pRec);
+    return masscal::engine::finish_calibration(hOwner, pRec);
 }

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "engine/cal_error.hpp"
-#include "engine/calib_eval.hpp"
-#include "engine/record_alloc.hpp"
+#include "core/arrays.hpp"
+#include "core/cal_error.hpp"
+#include "core/calib_eval.hpp"
 #include "fitting/calib_fit.hpp"
 #include "fitting/peak_match.hpp"
 #include "fitting/single_point.hpp"
@@ -29,7 +29,7 @@ thread_local int32_t t_root_mass = 0;
 
 // Horner's value of p at x, without the squaring of root-mass records.
 double horner(const RawCalibCoEffs& p, double x) {
-    const int n = p.nOrder > CAL_MAX_ORDER ? CAL_MAX_ORDER : p.nOrder;
+    const int n = masscal::core::clamped_order(p.nOrder);
     if (n < 0) return 0.0;
     double y = p.dCoeffs[n];
     for (int i = n - 1; i >= 0; --i) y = y * x + p.dCoeffs[i];
@@ -60,13 +60,13 @@ void mass_function_from_error(CalRecord* rec) {
 int32_t fit_root_mass(CalRecord* rec, int32_t n) {
     CalPeakList& m = rec->MatchPeaks;
     CalPeakList& s = rec->SparePeaks;
-    auto* mass = CalArrayData<float>(m.Mass);
-    auto* rootMass = CalArrayData<float>(s.Mass);
-    auto* width = CalArrayData<float>(m.Width);
-    auto* rootWidth = CalArrayData<float>(s.Width);
-    std::memcpy(CalArrayData<float>(s.Intensity), CalArrayData<float>(m.Intensity), sizeof(float) * n);
-    std::memcpy(CalArrayData<unsigned char>(s.Flags), CalArrayData<unsigned char>(m.Flags), n);
-    std::memcpy(CalArrayData<float>(s.Extra), CalArrayData<float>(m.Extra), sizeof(float) * n);
+    auto* mass = masscal::core::array_data<float>(m.Mass);
+    auto* rootMass = masscal::core::array_data<float>(s.Mass);
+    auto* width = masscal::core::array_data<float>(m.Width);
+    auto* rootWidth = masscal::core::array_data<float>(s.Width);
+    std::memcpy(masscal::core::array_data<float>(s.Intensity), masscal::core::array_data<float>(m.Intensity), sizeof(float) * n);
+    std::memcpy(masscal::core::array_data<unsigned char>(s.Flags), masscal::core::array_data<unsigned char>(m.Flags), n);
+    std::memcpy(masscal::core::array_data<float>(s.Extra), masscal::core::array_data<float>(m.Extra), sizeof(float) * n);
     for (int32_t i = 0; i < n; ++i) {
         const float root = static_cast<float>(std::sqrt(static_cast<double>(mass[i])));
         rootMass[i] = root;
@@ -85,7 +85,7 @@ int32_t fit_root_mass(CalRecord* rec, int32_t n) {
 // The fit on masses in thousands of amu; the coefficients (and their
 // covariance) are scaled back to amu afterwards.
 int32_t fit_in_thousands(CalRecord* rec, int32_t n) {
-    auto* mass = CalArrayData<float>(rec->MatchPeaks.Mass);
+    auto* mass = masscal::core::array_data<float>(rec->MatchPeaks.Mass);
     // The masses are restored from a copy, not multiplied back, so that the
     // matches keep their exact values.
     std::vector<float> saved(mass, mass + n);
@@ -93,7 +93,7 @@ int32_t fit_in_thousands(CalRecord* rec, int32_t n) {
     const int32_t result = CalFitCalibration(rec);
     std::memcpy(mass, saved.data(), sizeof(float) * n);
     RawCalibCoEffs& e = rec->ErrorFunc;
-    const int order = e.nOrder > CAL_MAX_ORDER ? CAL_MAX_ORDER : e.nOrder;
+    const int order = masscal::core::clamped_order(e.nOrder);
     double power = 1.0;
     for (int i = 1; i <= order; ++i) {
         power *= 1000.0;
@@ -108,23 +108,23 @@ int32_t fit_in_thousands(CalRecord* rec, int32_t n) {
 
 }  // namespace
 
-int32_t CalRootMassSwitch() { return t_root_mass; }
-void CalSetRootMassSwitch(int32_t on) { t_root_mass = on; }
+int32_t masscal::engine::root_mass_switch() { return t_root_mass; }
+void masscal::engine::set_root_mass_switch(int32_t on) { t_root_mass = on; }
 
 void CalApplyCheckCalib(CalRecord* rec) {
     // Verify mode without a calibration to verify leaves the masses as read.
     if (!rec->pCheckCalib || !rec->DataPeaks.Mass.hMem) return;
     RawCalibCoEffs check;
     std::memcpy(&check, rec->pCheckCalib, sizeof check);
-    auto* mass = CalArrayData<float>(rec->DataPeaks.Mass);
-    for (int32_t i = 0; i < rec->DataPeaks.nCount; ++i) mass[i] = static_cast<float>(CalEvalCoeffs(&check, mass[i]));
+    auto* mass = masscal::core::array_data<float>(rec->DataPeaks.Mass);
+    for (int32_t i = 0; i < rec->DataPeaks.nCount; ++i) mass[i] = static_cast<float>(masscal::core::eval_coeffs(&check, mass[i]));
 }
 
 int32_t CalApplyCalibration(const RawCalibCoEffs* p, CalPeakList* list) {
     if (!list->Mass.hMem || !list->CalMass.hMem) return 1;
-    const auto* mass = CalArrayData<float>(list->Mass);
-    auto* cal = CalArrayData<float>(list->CalMass);
-    for (int32_t i = 0; i < list->nCount; ++i) cal[i] = static_cast<float>(CalEvalCoeffs(p, mass[i]));
+    const auto* mass = masscal::core::array_data<float>(list->Mass);
+    auto* cal = masscal::core::array_data<float>(list->CalMass);
+    for (int32_t i = 0; i < list->nCount; ++i) cal[i] = static_cast<float>(masscal::core::eval_coeffs(p, mass[i]));
     return 1;
 }
 
@@ -141,7 +141,7 @@ void compact(CalArray& a, const char* drop, int32_t n) {
 
 }  // namespace
 
-void CalRemoveMatches(CalRecord* rec, const char* drop) {
+void masscal::engine::remove_matches(CalRecord* rec, const char* drop) {
     CalPeakList& m = rec->MatchPeaks;
     const int32_t n = m.nCount;
     for (CalArray* a : {&m.Mass, &m.Intensity, &m.CalMass, &m.Width, &m.Extra, &rec->Errors, &rec->RootErrors,
@@ -177,9 +177,9 @@ void CalComputeResiduals(CalWnd owner, CalRecord* rec) {
     // holds.
     RawCalibCoEffs p = rec->ErrorFunc;
     if (root) CalMassFunction(&p);
-    const auto* mass = CalArrayData<float>(rec->MatchPeaks.Mass);
-    const auto* errors = CalArrayData<float>(rec->Errors);
-    auto* residuals = CalArrayData<float>(rec->Residuals);
+    const auto* mass = masscal::core::array_data<float>(rec->MatchPeaks.Mass);
+    const auto* errors = masscal::core::array_data<float>(rec->Errors);
+    auto* residuals = masscal::core::array_data<float>(rec->Residuals);
     for (int32_t i = 0; i < rec->MatchPeaks.nCount; ++i) {
         const double m = mass[i];
         double fitted;
@@ -211,13 +211,13 @@ int32_t CalReadPeaks(CalWnd owner, CalRecord* rec) {
     const float low = rec->fMassLow - rec->Params.InitialError;
     const float high = rec->fMassHigh + rec->Params.InitialError;
     RawFileRef* air = air_reference_wanted(rec->AirRefFile) ? &rec->AirRefFile : nullptr;
-    if (!CalReadReferencePeaks(owner, &rec->RefFile, air, CalArrayData<float>(rec->RefPeaks.Mass),
-                               CalArrayData<float>(rec->RefPeaks.Intensity), &rec->RefPeaks.nCount, low, high))
+    if (!CalReadReferencePeaks(owner, &rec->RefFile, air, masscal::core::array_data<float>(rec->RefPeaks.Mass),
+                               masscal::core::array_data<float>(rec->RefPeaks.Intensity), &rec->RefPeaks.nCount, low, high))
         return 0;
     if (rec->RefPeaks.nCount > 0) return 1;
-    CalSetErrorText("The reference file you have selected does "
+    masscal::core::set_error_text("The reference file you have selected does "
                     "not contain any peaks in the range of this data.");
-    masscal::platform::MessageBox(owner, CalErrorBuffer(), "Calibrate", CAL_MB_OK | CAL_MB_ICONEXCLAMATION);
+    masscal::platform::MessageBox(owner, masscal::core::error_buffer(), "Calibrate", CAL_MB_OK | CAL_MB_ICONEXCLAMATION);
     return 0;
 }
 
@@ -246,7 +246,7 @@ int32_t CalRunCalibration(CalWnd owner, CalRecord* rec, int32_t bRematch) {
     if (rec->bTofFunction) {
         unsigned char info[dm::kFunctionInfoSize] = {};
         unsigned char header[dm::kHeaderSize] = {};
-        if (!CalReadFunctionHeader(rec->DataFile, info, header)) return 0;
+        if (!masscal::input::read_function_header(rec->DataFile, info, header)) return 0;
         singlePoint = dm::get_field<std::uint16_t>(info, dm::kInfoModeWord) == 1 ? 1 : 0;
     }
     params.bSinglePoint = singlePoint;

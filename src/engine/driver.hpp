@@ -5,10 +5,6 @@
 
 #include "masscal/calib.h"
 
-// The calling thread's root-mass switch (calibrate on square roots of mass).
-int32_t CalRootMassSwitch();
-void CalSetRootMassSwitch(int32_t on);
-
 // 1 when the record holds data peaks and at least one reference peak.
 int32_t CalReadPeaks(CalWnd owner, CalRecord* rec);
 // 1 when it finished (with or without a calibration); 0 only when the
@@ -24,7 +20,15 @@ int32_t CalApplyCalibration(const RawCalibCoEffs* p, CalPeakList* list);
 void CalResetFit(CalRecord* rec);
 // Residuals of the matches against the fitted error, then the statistics.
 void CalComputeResiduals(CalWnd owner, CalRecord* rec);
+
+namespace masscal::engine {
+
+// The calling thread's root-mass switch (calibrate on square roots of mass).
+int32_t root_mass_switch();
+void set_root_mass_switch(int32_t on);
 // Removes the matches whose drop[i] is non-zero from MatchPeaks (every
 // array it has), Errors, RootErrors and Residuals, keeping the others in
 // order.
-void CalRemoveMatches(CalRecord* rec, const char* drop);
+void remove_matches(CalRecord* rec, const char* drop);
+
+}  // namespace masscal::engine

@@ -5,8 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "core/arrays.hpp"
+#include "core/calib_eval.hpp"
 #include "engine/driver.hpp"
-#include "engine/record_alloc.hpp"
 #include "fitting/calib_fit.hpp"
 #include "masscal/calibrate.h"
 #include "masscal/quality.h"
@@ -32,7 +33,7 @@ bool alloc_list(CalPeakList& list, int32_t capacity) {
 
 }  // namespace
 
-int32_t CalPrepareRecord(CalWnd owner, CalRecord* rec) {
+int32_t masscal::engine::prepare_record(CalWnd owner, CalRecord* rec) {
     rec->bTofFunction = dm::DmRawIsTOFFunction(&rec->DataFile, rec->DataFile.wFunction) & 0xFFFF;
     rec->bExternalFunction = dm::DmRawIsExternalFunction(&rec->DataFile, rec->DataFile.wFunction) & 0xFFFF;
     if (rec->bExternalFunction) {
@@ -48,15 +49,15 @@ int32_t CalPrepareRecord(CalWnd owner, CalRecord* rec) {
                                           CAL_MB_OK | CAL_MB_ICONEXCLAMATION);
             return 0;
         }
-        CalSetRootMassSwitch(RawIsRootMassCalibration(info));
+        masscal::engine::set_root_mass_switch(RawIsRootMassCalibration(info));
     } else {
-        CalSetRootMassSwitch(0);
+        masscal::engine::set_root_mass_switch(0);
     }
     if (!CalAllocArrays(rec, 0)) return 0;
     return CalReadPeaks(owner, rec);
 }
 
-int32_t CalFinishCalibration(CalWnd owner, CalRecord* rec) {
+int32_t masscal::engine::finish_calibration(CalWnd owner, CalRecord* rec) {
     const int32_t n = rec->DataPeaks.nCount;
     if (!alloc_list(rec->MatchPeaks, n) || !alloc_list(rec->SparePeaks, n)) return 0;
     if (!CalRunCalibration(owner, rec, 1)) return 0;
@@ -69,7 +70,7 @@ int32_t CalFinishCalibration(CalWnd owner, CalRecord* rec) {
 
 extern "C" MASSCAL_API int32_t Calibrate(CalWnd hOwner, CalRecord* pRec) {
     if (!pRec) return 0;
-    return CalPrepareRecord(hOwner, pRec) && CalFinishCalibration(hOwner, pRec) ? 1 : 0;
+    return masscal::engine::prepare_record(hOwner, pRec) && masscal::engine::finish_calibration(hOwner, pRec) ? 1 : 0;
 }
 
 extern "C" MASSCAL_API int32_t CalMakeCalibrationExt(float* pMasses, float* pErrors, int32_t nCount,
@@ -90,7 +91,7 @@ extern "C" MASSCAL_API int32_t CalMakeCalibrationExt(float* pMasses, float* pErr
     if (n > 0) std::memcpy(pMasses, saved.data(), sizeof(float) * n);
     // A failed fit is no calibration: the caller's record stays as it was.
     if (status != CAL_OK) return 0;
-    const int order = result.nOrder > CAL_MAX_ORDER ? CAL_MAX_ORDER : result.nOrder;
+    const int order = masscal::core::clamped_order(result.nOrder);
     double power = 1.0;
     for (int i = 1; i <= order; ++i) {
         power *= 1000.0;
@@ -106,7 +107,7 @@ extern "C" MASSCAL_API int32_t CalMakeCalibrationExt(float* pMasses, float* pErr
 }
 
 extern "C" MASSCAL_API int32_t CalUseRootMassCali(int32_t bOn) {
-    CalSetRootMassSwitch(bOn);
+    masscal::engine::set_root_mass_switch(bOn);
     return bOn;
 }
 

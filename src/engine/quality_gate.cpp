@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/calib_eval.hpp"
+#include "core/calib_eval.hpp"
 #include "engine/driver.hpp"
 #include "masscal/quality.h"
 
@@ -73,7 +73,7 @@ bool no_fit(const CalRecord* rec) {
 double fitted_error(const RawCalibCoEffs& errorFunc, double mass) {
     RawCalibCoEffs p = errorFunc;
     CalMassFunction(&p);
-    return mass - CalEvalCoeffs(&p, mass);
+    return mass - masscal::core::eval_coeffs(&p, mass);
 }
 
 int fitted_coefficients(const CalRecord* rec) {
@@ -246,7 +246,7 @@ extern "C" MASSCAL_API int32_t CalRejectOutliers(CalRecord* rec, double sigmas, 
         ++dropped;
         std::vector<char> out(m.size(), 0);
         out[worst] = 1;
-        CalRemoveMatches(rec, out.data());
+        masscal::engine::remove_matches(rec, out.data());
         if (!CalRecalibrate(nullptr, rec, 0)) return -1;
     }
     return dropped;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/cal_error.hpp"
+#include "core/cal_error.hpp"
 #include "platform/c_locale.hpp"
 #include "platform/memory.hpp"
 #include "platform/ui.hpp"
@@ -63,13 +63,13 @@ void show_too_many_peaks(CalWnd owner) {
     std::snprintf(text, sizeof text, "%s%s%d%s%s%s", "There are too many peaks in the reference file. ",
                   "Current limit is ", static_cast<int>(CAL_REF_CAPACITY), " peaks. ",
                   "For further information, please contact ", "Software Support.");
-    CalSetErrorText(text);
-    masscal::platform::MessageBox(owner, CalErrorBuffer(), kCaption, kMessageType);
+    masscal::core::set_error_text(text);
+    masscal::platform::MessageBox(owner, masscal::core::error_buffer(), kCaption, kMessageType);
 }
 
 }  // namespace
 
-bool CalReferencePath(const RawFileRef* ref, char* out, std::size_t size) {
+bool masscal::engine::reference_path(const RawFileRef* ref, char* out, std::size_t size) {
     if (!ref || !out || size == 0) return false;
     out[0] = '\0';
     if (ref->wKind != CAL_FILEREF_KIND_PLAIN) return false;
@@ -146,7 +146,7 @@ int32_t parse_lines(CalWnd owner, const char* text, std::size_t size, float* mas
 // or not a number); the rest of the line is ignored, and so are blank lines,
 // lines whose first non-blank character is ';', and lines whose first token
 // reads as 0.
-int32_t CalParseReferenceText(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
+int32_t masscal::engine::parse_reference_text(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
                               int32_t* count, float low, float high) {
     return parse_lines(owner, text, size, masses, intensities, count, low, high,
                        [](const char* p, const char* end, float& mass, float& intensity) {
@@ -161,7 +161,7 @@ int32_t CalParseReferenceText(CalWnd owner, const char* text, std::size_t size, 
 // The lock-mass list format: "m/z,MS level,charge" per line, an optional
 // title line, '#' comments. Every mass counts alike (intensity 100); the MS
 // level and charge are not used: the first column is already m/z.
-int32_t CalParseLockMassCsv(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
+int32_t masscal::engine::parse_lock_mass_csv(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
                             int32_t* count, float low, float high) {
     return parse_lines(owner, text, size, masses, intensities, count, low, high,
                        [](const char* p, const char* end, float& mass, float& intensity) {
@@ -182,7 +182,7 @@ extern "C" MASSCAL_API int32_t CalReadReferenceFile(CalWnd hwndOwner, RawFileRef
     if (!pFile || !pMasses || !pnCount) return 0;
     if (*pnCount < 0 || *pnCount > CAL_REF_CAPACITY) return 0;
     char path[kPathLimit];
-    if (!CalReferencePath(pFile, path, sizeof path)) return 0;
+    if (!masscal::engine::reference_path(pFile, path, sizeof path)) return 0;
 
     const FileHandleS h = CreateFileS(path);
     if (h == kInvalidFileHandleS) return 0;
@@ -197,7 +197,7 @@ extern "C" MASSCAL_API int32_t CalReadReferenceFile(CalWnd hwndOwner, RawFileRef
                     if (ReadFileS(h, buf, bytes, &got)) {
                         buf[got] = '\0';
                         const bool csv = equal_ignoring_case(pFile->szExtension, "csv");
-                        result = (csv ? CalParseLockMassCsv : CalParseReferenceText)(
+                        result = (csv ? masscal::engine::parse_lock_mass_csv : masscal::engine::parse_reference_text)(
                             hwndOwner, buf, got, pMasses, pIntensities, pnCount, fLow, fHigh);
                     }
                     masscal::platform::mem_unlock(mem);

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "engine/work_arrays.hpp"
+#include "core/arrays.hpp"
 #include "fitting/fit_weights.hpp"
 #include "fitting/restrained_fit.hpp"
 #include "fitting/svd_fit.hpp"
@@ -64,20 +64,20 @@ int32_t fit_legendre(const float* x, const float* y, const float* w, int32_t n, 
     FitArrays f;
     const int32_t status = f.alloc(n > 0 ? n : 1, ma);
     if (status != CAL_OK) return status;
-    double** const G = CalMatrix(f.G);
+    double** const G = masscal::core::array_data<double*>(f.G);
     SetFitBasisMatrix(G);
     MakeLegendreMatrix(G, ma);
-    const int32_t fit = SvdFitPoints0(x, y, w, n, CalVector(f.A), ma, CalMatrix(f.U), CalMatrix(f.V),
-                                      CalVector(f.W), chisq, LegendreBasis);
+    const int32_t fit = SvdFitPoints0(x, y, w, n, masscal::core::array_data<double>(f.A), ma, masscal::core::array_data<double*>(f.U), masscal::core::array_data<double*>(f.V),
+                                      masscal::core::array_data<double>(f.W), chisq, LegendreBasis);
     if (fit != CAL_OK) return fit;
-    const double* const A = CalVector(f.A);
+    const double* const A = masscal::core::array_data<double>(f.A);
     // Members, not references: the record's doubles are only 4-aligned.
     for (int k = 0; k < 6; ++k) out->dCoeffs[k] = 0.0;
     for (int i = 1; i <= ma; ++i)
         for (int j = 1; j <= ma; ++j) out->dCoeffs[j - 1] += G[i][j] * A[i];
     out->nOrder = order;
     double packed[kCovarValues];
-    ordinary_covariance(G, CalMatrix(f.V), CalVector(f.W), ma, packed);
+    ordinary_covariance(G, masscal::core::array_data<double*>(f.V), masscal::core::array_data<double>(f.W), ma, packed);
     std::memcpy(out->dCovar, packed, sizeof packed);
     return CAL_OK;
 }
@@ -101,7 +101,7 @@ void scale_covariance(RawCalibCoEffs* out, double factor) {
 
 }  // namespace
 
-double CalRoughnessWeight() {
+double masscal::fitting::roughness_weight() {
     double phi = kDefaultRoughnessWeight;
     std::FILE* f = std::fopen("phi.txt", "r");
     if (!f) return phi;
@@ -144,7 +144,7 @@ int32_t CalFitCalibration(CalRecord* rec) {
         double coeffs[6], covar[21];
         std::memcpy(coeffs, rec->ErrorFunc.dCoeffs, sizeof coeffs);
         std::memcpy(covar, rec->ErrorFunc.dCovar, sizeof covar);
-        const int32_t status = RestrainedFit(x, y, weights, n, a, b, CalRoughnessWeight(), kRestrainedOrder, coeffs,
+        const int32_t status = RestrainedFit(x, y, weights, n, a, b, masscal::fitting::roughness_weight(), kRestrainedOrder, coeffs,
                                              covar, kCovarValues, &chisq, root ? 0.0 : kMassScale);
         std::memcpy(rec->ErrorFunc.dCoeffs, coeffs, sizeof coeffs);
         std::memcpy(rec->ErrorFunc.dCovar, covar, sizeof covar);

@@ -21,6 +21,10 @@ int32_t CalFitCalibration(CalRecord* rec);
 int32_t CalFitPolynomial(const float* x, const float* y, const float* weights, int32_t n, RawCalibCoEffs* out,
                          int32_t order);
 
+namespace masscal::fitting {
+
 // The roughness weight: the first number in "phi.txt" of the current
 // directory, or kDefaultRoughnessWeight.
-double CalRoughnessWeight();
+double roughness_weight();
+
+}  // namespace masscal::fitting

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/work_arrays.hpp"
+#include "core/arrays.hpp"
 #include "platform/memory.hpp"
 
 namespace {
@@ -197,7 +197,7 @@ void BuildMatchedPeaks(CalRecord* rec, const int32_t* matchIndex) {
 int32_t CalMatchPeaks(CalRecord* rec) {
     const int32_t nref = rec->RefPeaks.nCount > 0 ? rec->RefPeaks.nCount : 0;
     CalArray index{};
-    const int32_t status = CalAllocFloatVector(&index, nref);
+    const int32_t status = masscal::core::alloc_float_vector(&index, nref);
     if (status != CAL_OK) {
         rec->MatchPeaks.nCount = 0;
         return status;

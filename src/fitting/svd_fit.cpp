@@ -1,6 +1,6 @@
 #include "fitting/svd_fit.hpp"
 
-#include "engine/work_arrays.hpp"
+#include "core/arrays.hpp"
 #include "fitting/svd.hpp"
 
 namespace {
@@ -48,8 +48,8 @@ int32_t SvdFitPoints0(const float* x, const float* y, const float* weights, int3
         CalFree(&bArr);
         return CAL_ERR_NO_MEMORY;
     }
-    double* const b = CalVector(bArr);
-    double* const afunc = CalVector(basisArr);
+    double* const b = masscal::core::array_data<double>(bArr);
+    double* const afunc = masscal::core::array_data<double>(basisArr);
     for (int i = 1; i <= ndata; ++i) {
         basis(x[i - 1], afunc, ma);
         const double t = weights ? weights[i - 1] : 1.0;

@@ -2,8 +2,8 @@
 // reference, values in amu or ppm for the residuals.
 #include <cstring>
 
+#include "axes/axes.hpp"
 #include "graphs/graph_internal.hpp"
-#include "suite/axes/axes.hpp"
 #include "suite/print/global_resources.hpp"
 
 using namespace masscal::platform;

@@ -1,8 +1,8 @@
 // How many graphs fit, and their axes objects.
 #include <algorithm>
 
+#include "axes/axes.hpp"
 #include "graphs/graph_internal.hpp"
-#include "suite/axes/axes.hpp"
 
 extern "C" {
 

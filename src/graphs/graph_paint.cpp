@@ -1,10 +1,10 @@
 // Painting the spectrum, reference and residual graphs.
 #include <cstring>
 
+#include "axes/axes.hpp"
 #include "graphs/graph_internal.hpp"
 #include "platform/gdi/cursor.hpp"
 #include "platform/win/window.hpp"
-#include "suite/axes/axes.hpp"
 #include "suite/print/global_resources.hpp"
 
 using namespace masscal::platform;

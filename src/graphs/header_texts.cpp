@@ -2,8 +2,8 @@
 #include <cstring>
 
 #include "graphs/graph_internal.hpp"
-#include "report/report_text.hpp"
 #include "suite/utility/ftoa.hpp"
+#include "texts/report_text.hpp"
 
 namespace masscal::graphs {
 

@@ -2,9 +2,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/calib_eval.hpp"
+#include "axes/axes.hpp"
+#include "core/calib_eval.hpp"
 #include "graphs/graph_internal.hpp"
-#include "suite/axes/axes.hpp"
 #include "suite/print/global_resources.hpp"
 #include "suite/utility/ftoa.hpp"
 
@@ -70,7 +70,7 @@ int32_t plot_sticks(CalDC hdc, CalAxesHandle hAxes, CalPeakList* s, int32_t nDat
     const float* x = mass;
     float* calMass = data_of<float>(s->CalMass);
     if (cal && calMass) {
-        for (int i = 0; i < s->nCount; ++i) calMass[i] = static_cast<float>(CalEvalCoeffs(cal, mass[i]));
+        for (int i = 0; i < s->nCount; ++i) calMass[i] = static_cast<float>(masscal::core::eval_coeffs(cal, mass[i]));
         x = calMass;
     }
     const GlobalResources& res = GetGlobalResources(hdc);

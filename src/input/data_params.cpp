@@ -6,7 +6,7 @@
 
 namespace dm = masscal::dm;
 
-bool CalReadFunctionHeader(const RawFileRef& ref, unsigned char* info, unsigned char* header) {
+bool masscal::input::read_function_header(const RawFileRef& ref, unsigned char* info, unsigned char* header) {
     if (!dm::DmRawGetFunctionInfo(&ref, info)) return false;
     unsigned char id[dm::kIdentifierSize];
     dm::DmRawFileToID(&ref, id);
@@ -35,12 +35,12 @@ int32_t CalReadDataParams(RawFileRef* file, _TOFCALIBRATION* tof) {
     RawFileRef copy = *file;
     unsigned char info[dm::kFunctionInfoSize];
     unsigned char header[dm::kHeaderSize];
-    if (!CalReadFunctionHeader(copy, info, header)) return -1;
+    if (!masscal::input::read_function_header(copy, info, header)) return -1;
     const int result = segment_of(info, header);
 
     for (int k = 1; k <= file->nFunction; ++k) {
         copy.nFunction = k;
-        if (!CalReadFunctionHeader(copy, info, header)) return -1;
+        if (!masscal::input::read_function_header(copy, info, header)) return -1;
         const int s = segment_of(info, header);
         if (dm::get_field<std::uint32_t>(header, dm::kHdrHasReflectron) != 0 && s >= 1 && s <= CAL_MAX_SEGMENTS)
             tof->fReflectron[s - 1] = static_cast<float>(dm::get_field<std::uint16_t>(header, dm::kHdrReflectron));

@@ -11,11 +11,11 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "engine/calib_eval.hpp"
+#include "core/calib_eval.hpp"
 #include "masscal/input.h"
+#include "mzml/gzip_text.hpp"
+#include "mzml/mzml_rewrite.hpp"
 #include "suite/datamanager/datamanager.hpp"
-#include "suite/datamanager/gzip_text.hpp"
-#include "suite/datamanager/mzml_rewrite.hpp"
 #include "suite/fileaccess/file_identity.hpp"
 
 namespace dm = masscal::dm;
@@ -61,7 +61,7 @@ int32_t apply(const RawCalibCoEffs* massFunc, const char* in, const char* out, c
     std::memcpy(&f, massFunc, sizeof f);
     std::string copy;
     std::size_t rewritten = 0;
-    if (!dm::rewrite_mzml(text, [&f](double x) { return CalEvalCoeffs(&f, x); }, copy, rewritten, why, wanted))
+    if (!dm::rewrite_mzml(text, [&f](double x) { return masscal::core::eval_coeffs(&f, x); }, copy, rewritten, why, wanted))
         return refuse(inPath + ": " + why);
     if (rewritten > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
         return refuse(inPath + ": too many spectra");

@@ -1,7 +1,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/record_alloc.hpp"
+#include "core/arrays.hpp"
 #include "input/spectrum_input.hpp"
 #include "platform/memory.hpp"
 #include "suite/combine/combine.hpp"

@@ -7,7 +7,7 @@
 #include <string>
 #include <strings.h>
 
-#include "engine/cal_error.hpp"
+#include "core/cal_error.hpp"
 #include "masscal/input.h"
 #include "platform/c_locale.hpp"
 #include "platform/ui.hpp"
@@ -65,7 +65,7 @@ extern "C" MASSCAL_API int32_t CalFillReferenceCombo(CalWnd hDlg, int32_t nCombo
     if (!combo) return 0;
     std::string pattern = pattern_of(*pRef);
     while (SendMessage(combo, kCbDir, 0, reinterpret_cast<std::intptr_t>(pattern.c_str())) < 0) {
-        char* text = CalErrorBuffer();
+        char* text = masscal::core::error_buffer();
         c_snprintf(text, kCalErrorBufferSize, "Unable to find any reference files in the directory %.*s.",
                    static_cast<int>(strnlen(pRef->szDirectory, sizeof pRef->szDirectory)), pRef->szDirectory);
         MessageBox(hDlg, text, "Instrument Calibration", CAL_MB_ICONEXCLAMATION);

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/cal_error.hpp"
+#include "core/cal_error.hpp"
 #include "masscal/input.h"
 #include "suite/utility/file_ref_path.hpp"
 
@@ -51,6 +51,6 @@ extern "C" MASSCAL_API int32_t CalEditRefFile(CalWnd, RawFileRef* pRef) {
     char path[1024] = "";
     if (!ConvertQBFileToPath(path, sizeof path, pRef)) return 0;
     const std::string command = editor_command();
-    CalSetErrorText((command + " " + path).c_str());
+    masscal::core::set_error_text((command + " " + path).c_str());
     return start_detached(command, path) ? 1 : 0;
 }

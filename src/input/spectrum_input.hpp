@@ -12,7 +12,11 @@ int32_t CalHasPeakDetail(const RawFileRef* ref);
 // the settings cannot be opened.
 int32_t CalGetInstrumentType();
 
+namespace masscal::input {
+
 // A function's information (kFunctionInfoSize bytes) and header
 // (kHeaderSize bytes), read as every caller reads them; false when either
 // cannot be read.
-bool CalReadFunctionHeader(const RawFileRef& ref, unsigned char* info, unsigned char* header);
+bool read_function_header(const RawFileRef& ref, unsigned char* info, unsigned char* header);
+
+}  // namespace masscal::input

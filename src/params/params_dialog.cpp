@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <iterator>
 
+#include "axes/spin_ears.hpp"
 #include "masscal/params.h"
 #include "platform/c_locale.hpp"
 #include "platform/ui.hpp"
 #include "platform/win/dialog.hpp"
 #include "platform/win/messages.hpp"
-#include "suite/axes/spin_ears.hpp"
 #include "suite/datamanager/datamanager.hpp"
 #include "suite/utility/ftoa.hpp"
 

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <vector>
 
+#include "axes/axes.hpp"
 #include "graphs/graph_internal.hpp"
 #include "masscal/quality.h"
 #include "platform/c_locale.hpp"
 #include "platform/gdi/device_context.hpp"
-#include "suite/axes/axes.hpp"
 #include "suite/covariance/covariances.hpp"
 #include "suite/print/global_resources.hpp"
 

@@ -7,8 +7,8 @@
 
 #include "platform/gdi/device_context.hpp"
 #include "report/detail_page.hpp"
-#include "report/report_text.hpp"
 #include "suite/print/global_resources.hpp"
+#include "texts/report_text.hpp"
 
 using namespace masscal::platform;
 

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
+#include "axes/axes.hpp"
 #include "graphs/graph_internal.hpp"
 #include "masscal/report.h"
 #include "platform/gdi/cursor.hpp"
-#include "suite/axes/axes.hpp"
 #include "suite/print/global_resources.hpp"
 #include "suite/utility/ftoa.hpp"
 

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "axes/axes.hpp"
 #include "engine/driver.hpp"
 #include "platform/gdi/cursor.hpp"
 #include "platform/memory.hpp"
 #include "platform/ui.hpp"
 #include "platform/win/input.hpp"
-#include "suite/axes/axes.hpp"
 #include "window/window_state.hpp"
 
 using namespace masscal::platform;

@@ -4,7 +4,7 @@
 
 #include "masscal/calib.h"
 #include "masscal/graphs.h"
-#include "suite/axes/axes.hpp"
+#include "axes/axes.hpp"
 
 namespace masscal::window {
 

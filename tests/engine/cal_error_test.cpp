@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/cal_error.hpp"
+#include "core/cal_error.hpp"
 #include "support/recording_ui.hpp"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/calib_eval.hpp"
+#include "core/arrays.hpp"
+#include "core/calib_eval.hpp"
 #include "engine/driver.hpp"
-#include "engine/record_alloc.hpp"
 #include "masscal/calib.h"
 #include "suite/datamanager/test_files.hpp"
 #include "support/recording_ui.hpp"
@@ -83,9 +83,9 @@ protected:
         rec_->DataFile = testfiles::ref_to(dir_ / "data.txt");
         rec_->nFirstScan = rec_->nLastScan = 1;
     }
-    const float* residuals() const { return CalArrayData<float>(rec_->Residuals); }
-    const float* errors() const { return CalArrayData<float>(rec_->Errors); }
-    const float* matched() const { return CalArrayData<float>(rec_->MatchPeaks.Mass); }
+    const float* residuals() const { return masscal::core::array_data<float>(rec_->Residuals); }
+    const float* errors() const { return masscal::core::array_data<float>(rec_->Errors); }
+    const float* matched() const { return masscal::core::array_data<float>(rec_->MatchPeaks.Mass); }
 
     fs::path dir_;
     std::unique_ptr<CalRecord> rec_;
@@ -100,7 +100,7 @@ TEST_F(Calibration, StraightLineErrorIsRecoveredExactly) {
     EXPECT_NEAR(rec_->ErrorFunc.dCoeffs[0], 0.01, 2e-4);  // float masses: about 1e-4 amu
     EXPECT_NEAR(rec_->ErrorFunc.dCoeffs[1], 1e-4, 2e-7);
     EXPECT_NEAR(rec_->MassFunc.dCoeffs[1], 0.9999, 2e-7);  // the mass form
-    EXPECT_NEAR(CalEvalCoeffs(&rec_->MassFunc, 1000.11), 1000.11 - (0.01 + 0.100011), 3e-4);
+    EXPECT_NEAR(masscal::core::eval_coeffs(&rec_->MassFunc, 1000.11), 1000.11 - (0.01 + 0.100011), 3e-4);
     for (int i = 0; i < rec_->MatchPeaks.nCount; ++i) EXPECT_NEAR(residuals()[i], 0.0, 3e-4) << i;
     EXPECT_LT(rec_->dRmsResidualPpm, 0.5);
     EXPECT_TRUE(ui_.calls.empty());
@@ -113,7 +113,7 @@ TEST_F(Calibration, CubicWithNoiseIsRecoveredWithinTheNoise) {
     ASSERT_EQ(Calibrate(nullptr, rec_.get()), 1);
     ASSERT_EQ(rec_->MatchPeaks.nCount, 20);
     ASSERT_EQ(rec_->ErrorFunc.nOrder, 3);
-    for (double m = 150; m < 1900; m += 100) EXPECT_NEAR(CalEvalCoeffs(&rec_->ErrorFunc, m), curve(m), 0.0015) << m;
+    for (double m = 150; m < 1900; m += 100) EXPECT_NEAR(masscal::core::eval_coeffs(&rec_->ErrorFunc, m), curve(m), 0.0015) << m;
     // The statistics, computed here from the record's own residuals.
     double abs = 0, sq = 0, ppm = 0;
     const int n = rec_->MatchPeaks.nCount;
@@ -122,7 +122,7 @@ TEST_F(Calibration, CubicWithNoiseIsRecoveredWithinTheNoise) {
         abs += std::fabs(r);
         sq += r * r;
         ppm += (r / matched()[i]) * (r / matched()[i]) * 1e12;
-        EXPECT_NEAR(r, errors()[i] - CalEvalCoeffs(&rec_->ErrorFunc, matched()[i]), 1e-6);
+        EXPECT_NEAR(r, errors()[i] - masscal::core::eval_coeffs(&rec_->ErrorFunc, matched()[i]), 1e-6);
     }
     EXPECT_NEAR(rec_->dMeanResidual, abs / n, 1e-9);
     EXPECT_NEAR(rec_->dRmsResidual, std::sqrt(sq / n), 1e-9);
@@ -239,7 +239,7 @@ TEST_F(Calibration, SinglePointPsdBorrowsTheInterceptOfAnotherSegment) {
     EXPECT_EQ(rec_->ErrorFunc.nOrder, 1);
     EXPECT_NEAR(rec_->ErrorFunc.dCoeffs[0], 0.1, 1e-12);
     // The line passes through the one matched point.
-    EXPECT_NEAR(CalEvalCoeffs(&rec_->ErrorFunc, matched()[0]), errors()[0], 1e-6);
+    EXPECT_NEAR(masscal::core::eval_coeffs(&rec_->ErrorFunc, matched()[0]), errors()[0], 1e-6);
     EXPECT_NEAR(other.dCoeffs[0], -0.1, 1e-15);  // borrowed calibration given back
 }
 
@@ -250,7 +250,7 @@ TEST_F(Calibration, AccurateMassDataTakesTheRestrainedFit) {
     ASSERT_EQ(Calibrate(nullptr, rec_.get()), 1);
     EXPECT_EQ(rec_->MatchPeaks.bDetail, 1);
     EXPECT_EQ(rec_->ErrorFunc.nOrder, 5);
-    for (double m = 200; m < 1900; m += 200) EXPECT_NEAR(CalEvalCoeffs(&rec_->ErrorFunc, m), curve(m), 0.001) << m;
+    for (double m = 200; m < 1900; m += 200) EXPECT_NEAR(masscal::core::eval_coeffs(&rec_->ErrorFunc, m), curve(m), 0.001) << m;
     EXPECT_GT(rec_->dConfBandPpm, 0.0);
     EXPECT_LT(rec_->dConfBandPpm, 10.0);
 }
@@ -266,28 +266,28 @@ TEST_F(Calibration, RootMassModeOnExternalData) {
     rec_->Params.PolyOrder = 1;
     ASSERT_EQ(Calibrate(nullptr, rec_.get()), 1);
     EXPECT_EQ(rec_->bExternalFunction, 1);
-    EXPECT_EQ(CalRootMassSwitch(), 1);
+    EXPECT_EQ(masscal::engine::root_mass_switch(), 1);
     EXPECT_EQ(rec_->ErrorFunc.nType, 1);
     EXPECT_EQ(rec_->MassFunc.nType, 1);
     ASSERT_EQ(rec_->MatchPeaks.nCount, 20);
     for (int i = 0; i < 20; ++i) EXPECT_NEAR(residuals()[i], 0.0, 5e-4) << i;
     // The mass function maps a measured mass back onto its reference mass.
     const double ref = reference_masses()[10];
-    EXPECT_NEAR(CalEvalCoeffs(&rec_->MassFunc, ref + curve(ref)), ref, 5e-4);
+    EXPECT_NEAR(masscal::core::eval_coeffs(&rec_->MassFunc, ref + curve(ref)), ref, 5e-4);
 }
 
 TEST(CalibrationSwitch, RootMassSwitchIsSetAndResetByCalibrate) {
     EXPECT_EQ(CalUseRootMassCali(5), 5);
-    EXPECT_EQ(CalRootMassSwitch(), 5);
+    EXPECT_EQ(masscal::engine::root_mass_switch(), 5);
     CalUseRootMassCali(0);
-    EXPECT_EQ(CalRootMassSwitch(), 0);
+    EXPECT_EQ(masscal::engine::root_mass_switch(), 0);
 }
 
 TEST_F(Calibration, CalibrateResetsTheRootMassSwitchForOrdinaryData) {
     write_data({"", [](double m) { return 1e-4 * m; }});
     CalUseRootMassCali(1);
     ASSERT_EQ(Calibrate(nullptr, rec_.get()), 1);
-    EXPECT_EQ(CalRootMassSwitch(), 0);
+    EXPECT_EQ(masscal::engine::root_mass_switch(), 0);
     EXPECT_EQ(rec_->ErrorFunc.nType, 0);
 }
 
@@ -317,12 +317,12 @@ TEST(CalDeisotope, ChargeTwoClusterMovesToItsMassToCharge) {
     const float mz[] = {300.0f, 501.00782f, 501.50949f, 502.01117f, 700.2f};
     const float in[] = {50.0f, 100.0f, 60.0f, 20.0f, 0.5f};
     for (int i = 0; i < 5; ++i) {
-        CalArrayData<float>(rec.DataPeaks.Mass)[i] = mz[i];
-        CalArrayData<float>(rec.DataPeaks.Intensity)[i] = in[i];
+        masscal::core::array_data<float>(rec.DataPeaks.Mass)[i] = mz[i];
+        masscal::core::array_data<float>(rec.DataPeaks.Intensity)[i] = in[i];
     }
     rec.DataPeaks.nCount = 5;
     CalDeisotopePeaks(1.0f, &rec);
-    const float* mass = CalArrayData<float>(rec.DataPeaks.Mass);
+    const float* mass = masscal::core::array_data<float>(rec.DataPeaks.Mass);
     ASSERT_GE(rec.DataPeaks.nCount, 2);
     bool found = false;
     for (int i = 0; i < rec.DataPeaks.nCount; ++i) {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/calib_eval.hpp"
+#include "core/calib_eval.hpp"
 #include "masscal/calib.h"
 
 namespace {
@@ -74,14 +74,14 @@ TEST(MassFunction, CorruptOrderNeverWritesPastTheRecord) {
 
 TEST(CalibEval, HornerOnMassOrRootMass) {
     RawCalibCoEffs m = poly(1, {-0.01, 0.9999});
-    EXPECT_NEAR(CalEvalCoeffs(&m, 1000.0), 999.89, 1e-12);
+    EXPECT_NEAR(masscal::core::eval_coeffs(&m, 1000.0), 999.89, 1e-12);
     m.nType = 1;
     const double r = -0.01 + 0.9999 * std::sqrt(1000.0);
-    EXPECT_DOUBLE_EQ(CalEvalCoeffs(&m, 1000.0), r * r);
+    EXPECT_DOUBLE_EQ(masscal::core::eval_coeffs(&m, 1000.0), r * r);
     RawCalibCoEffs q = poly(2, {1, -2, 0.5});
-    EXPECT_DOUBLE_EQ(CalEvalCoeffs(&q, 4.0), 1 - 8 + 8);
+    EXPECT_DOUBLE_EQ(masscal::core::eval_coeffs(&q, 4.0), 1 - 8 + 8);
     RawCalibCoEffs e = poly(-1, {});
-    EXPECT_EQ(CalEvalCoeffs(&e, 4.0), 0.0);
+    EXPECT_EQ(masscal::core::eval_coeffs(&e, 4.0), 0.0);
 }
 
 }  // namespace

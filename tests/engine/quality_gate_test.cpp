@@ -37,7 +37,7 @@ void fit(TestRecord& t, const Case& c, std::uint64_t seed) {
         t.mass()[i] = static_cast<float>(measured);
         t.intensity()[i] = 100.0f;
         t.errors()[i] = static_cast<float>(measured - ref);
-        CalArrayData<float>(t.rec.RootErrors)[i] = static_cast<float>(std::sqrt(measured) - std::sqrt(ref));
+        masscal::core::array_data<float>(t.rec.RootErrors)[i] = static_cast<float>(std::sqrt(measured) - std::sqrt(ref));
     }
     ASSERT_EQ(CalRecalibrate(nullptr, &t.rec, 0), 1);
 }
@@ -85,7 +85,7 @@ TEST(QualityGate, OutlierRejectionDropsThePlantedMatchesOnly) {
     const Case c{"two outliers", 20, 200, 1800, [](double, int i) { return i == 4 ? 600.0 : i == 13 ? -900.0 : 3.0; },
                  2, 0};
     fit(t, c, 11);
-    const float planted[2] = {CalArrayData<float>(t.rec.MatchPeaks.Mass)[4], CalArrayData<float>(t.rec.MatchPeaks.Mass)[13]};
+    const float planted[2] = {masscal::core::array_data<float>(t.rec.MatchPeaks.Mass)[4], masscal::core::array_data<float>(t.rec.MatchPeaks.Mass)[13]};
     float ref[4], measured[4];
     EXPECT_EQ(CalRejectOutliers(&t.rec, 3.5, 1.0, 4, ref, measured, 4), 2);
     EXPECT_EQ(measured[0], planted[1]);  // the farthest first

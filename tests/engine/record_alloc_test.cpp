@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/record_alloc.hpp"
+#include "core/arrays.hpp"
 #include "masscal/calib.h"
 #include "platform/memory.hpp"
 

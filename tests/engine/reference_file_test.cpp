@@ -80,7 +80,7 @@ protected:
     }
     Peaks parse(const std::string& text, float low = 0, float high = 0) {
         List l;
-        EXPECT_EQ(CalParseReferenceText(nullptr, text.c_str(), text.size(), l.mass, l.intensity, &l.count, low, high),
+        EXPECT_EQ(masscal::engine::parse_reference_text(nullptr, text.c_str(), text.size(), l.mass, l.intensity, &l.count, low, high),
                   1);
         return l.peaks();
     }
@@ -197,28 +197,28 @@ TEST_F(ReferenceFile, WhatCannotBeReadFailsWithoutAMessage) {
 TEST_F(ReferenceFile, Paths) {
     char path[300];
     RawFileRef r = ref_of("/ref", "air", "ref");
-    EXPECT_TRUE(CalReferencePath(&r, path, 260));
+    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
     EXPECT_STREQ(path, "/ref/air.ref");
     r = ref_of("/ref/", "air", "ref");
-    EXPECT_TRUE(CalReferencePath(&r, path, 260));
+    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
     EXPECT_STREQ(path, "/ref/air.ref");
     r = ref_of("c:\\ref\\", "AIR", "REF");
-    EXPECT_TRUE(CalReferencePath(&r, path, 260));
+    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
     EXPECT_STREQ(path, "c:\\ref\\AIR.REF");
     r = ref_of("", "air", "ref");  // an empty folder is not one that ends in a separator
-    EXPECT_TRUE(CalReferencePath(&r, path, 260));
+    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
     EXPECT_STREQ(path, "/air.ref");
     r = ref_of("/ref", "air", "");
-    EXPECT_TRUE(CalReferencePath(&r, path, 260));
+    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
     EXPECT_STREQ(path, "/ref/air");
     // 259 characters fit, 260 do not.
     r = ref_of("/" + std::string(250, 'd'), "n", "ref");  // 251 + 1 + 1 + 4 = 257
-    EXPECT_TRUE(CalReferencePath(&r, path, 260));
+    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
     r = ref_of("/" + std::string(252, 'd'), "n", "ref");  // 259
-    EXPECT_TRUE(CalReferencePath(&r, path, 260));
+    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
     EXPECT_EQ(std::strlen(path), 259u);
     r = ref_of("/" + std::string(253, 'd'), "n", "ref");  // 260
-    EXPECT_FALSE(CalReferencePath(&r, path, 300));
+    EXPECT_FALSE(masscal::engine::reference_path(&r, path, 300));
 }
 
 TEST_F(ReferenceFile, ChecksumTestWhenSwitchedOn) {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/record_alloc.hpp"
+#include "core/arrays.hpp"
 #include "engine/residual_stats.hpp"
 #include "platform/memory.hpp"
 
@@ -21,8 +21,8 @@ struct StatsRecord {
     ~StatsRecord() { CalAllocArrays(&rec, 1); }
     void set(const std::vector<float>& mass, const std::vector<float>& residuals) {
         for (std::size_t i = 0; i < mass.size(); ++i) {
-            CalArrayData<float>(rec.MatchPeaks.Mass)[i] = mass[i];
-            CalArrayData<float>(rec.Residuals)[i] = residuals[i];
+            masscal::core::array_data<float>(rec.MatchPeaks.Mass)[i] = mass[i];
+            masscal::core::array_data<float>(rec.Residuals)[i] = residuals[i];
         }
         rec.MatchPeaks.nCount = static_cast<int32_t>(mass.size());
     }
@@ -51,8 +51,8 @@ TEST(ResidualStats, MassesAtOrBelowZeroDivideByOne) {
 TEST(ResidualStats, VerifyModeUsesTheRawErrors) {
     StatsRecord s;
     s.set({100, 200}, {5, 5});
-    CalArrayData<float>(s.rec.Errors)[0] = 0.5f;
-    CalArrayData<float>(s.rec.Errors)[1] = -0.5f;
+    masscal::core::array_data<float>(s.rec.Errors)[0] = 0.5f;
+    masscal::core::array_data<float>(s.rec.Errors)[1] = -0.5f;
     s.rec.bCheckOnly = 1;
     CalResidualStats(nullptr, &s.rec);
     EXPECT_DOUBLE_EQ(s.rec.dMeanResidual, 0.5);

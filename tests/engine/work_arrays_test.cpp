@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/work_arrays.hpp"
+#include "core/arrays.hpp"
 #include "platform/memory.hpp"
 
 namespace {
@@ -12,11 +12,11 @@ using masscal::platform::mem_size;
 TEST(WorkArrays, VectorsAreOneBased) {
     CalArray v{}, f{};
     ASSERT_EQ(CalAllocVector(&v, 5), CAL_OK);
-    ASSERT_EQ(CalAllocFloatVector(&f, 5), CAL_OK);
+    ASSERT_EQ(masscal::core::alloc_float_vector(&f, 5), CAL_OK);
     EXPECT_EQ(mem_size(v.hMem), 6u * 8);
     EXPECT_EQ(mem_size(f.hMem), 6u * 4);
-    CalVector(v)[5] = 1.0;
-    CalFloatVector(f)[5] = 1.0f;
+    masscal::core::array_data<double>(v)[5] = 1.0;
+    masscal::core::array_data<float>(f)[5] = 1.0f;
     CalFree(&v);
     CalFree(&f);
 }
@@ -26,7 +26,7 @@ TEST(WorkArrays, DoubleMatrixKeepsTheBlockArithmetic) {
     ASSERT_EQ(CalAllocMatrix(&m, 3, 2), CAL_OK);
     EXPECT_EQ(mem_size(m.hMem), 13u * 8);
     auto* base = static_cast<double*>(m.pData);
-    double** rows = CalMatrix(m);
+    double** rows = masscal::core::array_data<double*>(m);
     EXPECT_EQ(rows[1], base + 4);
     EXPECT_EQ(rows[2], base + 7);
     EXPECT_EQ(rows[3], base + 10);
@@ -66,7 +66,7 @@ TEST_P(MatrixShapes, CellsAreDistinctAndInside) {
     CalArray d{}, f{};
     ASSERT_EQ(CalAllocMatrix(&d, s.rows, s.cols), CAL_OK);
     check_cells<double>(d, s.rows, s.cols);
-    ASSERT_EQ(CalAllocFloatMatrix(&f, s.rows, s.cols), CAL_OK);
+    ASSERT_EQ(masscal::core::alloc_float_matrix(&f, s.rows, s.cols), CAL_OK);
     check_cells<float>(f, s.rows, s.cols);
     CalFree(&d);
     CalFree(&f);
@@ -82,7 +82,7 @@ TEST(WorkArrays, MatrixFailureReturnsTheStatus) {
     EXPECT_EQ(CalAllocMatrix(&m, 4, 4), CAL_ERR_NO_MEMORY);
     EXPECT_EQ(m.hMem, nullptr);
     masscal::platform::set_alloc_failure(1);
-    EXPECT_EQ(CalAllocFloatMatrix(&m, 4, 4), CAL_ERR_NO_MEMORY);
+    EXPECT_EQ(masscal::core::alloc_float_matrix(&m, 4, 4), CAL_ERR_NO_MEMORY);
     EXPECT_EQ(m.hMem, nullptr);
 }
 

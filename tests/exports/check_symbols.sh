@@ -19,7 +19,7 @@ done <<EOF_LIST
 $(cat "$list"/*.txt)
 EOF_LIST
 # Internal helpers must stay hidden.
-for hidden in CalAllocPeakList CalAllocMatrix CalEvalCoeffs; do
+for hidden in CalAllocPeakList CalAllocMatrix eval_coeffs; do
     if grep -q "$hidden" "$raw"; then echo "internal symbol exported: $hidden"; missing=1; fi
 done
 exit $missing

@@ -45,7 +45,7 @@ double coverage(const Case& c, std::uint64_t seed) {
     TestRecord t;
     EXPECT_TRUE(t.ok && CalAllocPeakList(&t.rec.SparePeaks, 100, 0) == 1);
     long inside = 0, total = 0;
-    CalSetRootMassSwitch(c.rootMass ? 1 : 0);
+    masscal::engine::set_root_mass_switch(c.rootMass ? 1 : 0);
     for (int set = 0; set < kSets; ++set) {
         t.rec.MatchPeaks.nCount = kPeaks;
         t.rec.MatchPeaks.bDetail = 1;
@@ -54,7 +54,7 @@ double coverage(const Case& c, std::uint64_t seed) {
         t.rec.Params.PolyOrder = c.order;
         t.rec.fMassLow = static_cast<float>(kLow);
         t.rec.fMassHigh = static_cast<float>(kHigh);
-        auto* root = CalArrayData<float>(t.rec.RootErrors);
+        auto* root = masscal::core::array_data<float>(t.rec.RootErrors);
         for (int i = 0; i < kPeaks; ++i) {
             const double m = mass_of(i);
             const double measured = m + c.error(m) + sigma_of(i) * noise();
@@ -77,7 +77,7 @@ double coverage(const Case& c, std::uint64_t seed) {
             ++total;
         }
     }
-    CalSetRootMassSwitch(0);
+    masscal::engine::set_root_mass_switch(0);
     return static_cast<double>(inside) / static_cast<double>(total);
 }
 

@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/work_arrays.hpp"
+#include "core/arrays.hpp"
 #include "fit_test_support.hpp"
 #include "fitting/calib_fit.hpp"
 #include "fitting/fit_weights.hpp"
@@ -41,7 +41,7 @@ Eigen::VectorXd eigen_fit(const std::vector<float>& x, const std::vector<float>&
 TEST(LegendreMatrix, RowsAreTheLegendrePolynomials) {
     CalArray g{};
     ASSERT_EQ(CalAllocMatrix(&g, 6, 6), CAL_OK);
-    double** G = CalMatrix(g);
+    double** G = masscal::core::array_data<double*>(g);
     ASSERT_EQ(MakeLegendreMatrix(G, 6), 0);
     const double expected[6][6] = {{1, 0, 0, 0, 0, 0},
                                    {0, 1, 0, 0, 0, 0},
@@ -57,9 +57,9 @@ TEST(LegendreMatrix, RowsAreTheLegendrePolynomials) {
     for (int ma : {1, 2}) {
         CalArray h{};
         ASSERT_EQ(CalAllocMatrix(&h, ma, ma), CAL_OK);
-        MakeLegendreMatrix(CalMatrix(h), ma);
+        MakeLegendreMatrix(masscal::core::array_data<double*>(h), ma);
         for (int r = 1; r <= ma; ++r)
-            for (int c = 1; c <= ma; ++c) EXPECT_EQ(CalMatrix(h)[r][c], r == c ? 1.0 : 0.0);
+            for (int c = 1; c <= ma; ++c) EXPECT_EQ(masscal::core::array_data<double*>(h)[r][c], r == c ? 1.0 : 0.0);
         CalFree(&h);
     }
 }
@@ -67,8 +67,8 @@ TEST(LegendreMatrix, RowsAreTheLegendrePolynomials) {
 TEST(LegendreMatrix, BasisEvaluatesTheRowsAtZeroToo) {
     CalArray g{};
     ASSERT_EQ(CalAllocMatrix(&g, 4, 4), CAL_OK);
-    MakeLegendreMatrix(CalMatrix(g), 4);
-    SetFitBasisMatrix(CalMatrix(g));
+    MakeLegendreMatrix(masscal::core::array_data<double*>(g), 4);
+    SetFitBasisMatrix(masscal::core::array_data<double*>(g));
     double p[5];
     LegendreBasis(0.0, p, 4);
     EXPECT_EQ(p[1], 1.0);
@@ -396,15 +396,15 @@ protected:
 };
 
 TEST_F(PhiFile, OverridesTheRoughnessWeight) {
-    EXPECT_EQ(CalRoughnessWeight(), 1e-7);
+    EXPECT_EQ(masscal::fitting::roughness_weight(), 1e-7);
     write("1e-3\n");
-    EXPECT_EQ(CalRoughnessWeight(), 1e-3);
+    EXPECT_EQ(masscal::fitting::roughness_weight(), 1e-3);
     write("  \n +2.5e-4 junk");
-    EXPECT_EQ(CalRoughnessWeight(), 2.5e-4);
+    EXPECT_EQ(masscal::fitting::roughness_weight(), 2.5e-4);
     write("abc");
-    EXPECT_EQ(CalRoughnessWeight(), 1e-7);
+    EXPECT_EQ(masscal::fitting::roughness_weight(), 1e-7);
     write("");
-    EXPECT_EQ(CalRoughnessWeight(), 1e-7);
+    EXPECT_EQ(masscal::fitting::roughness_weight(), 1e-7);
 }
 
 }  // namespace

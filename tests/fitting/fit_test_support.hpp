@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/record_alloc.hpp"
+#include "core/arrays.hpp"
 #include "masscal/calib.h"
 
 namespace fittest {
@@ -21,11 +21,11 @@ struct TestRecord {
     TestRecord(const TestRecord&) = delete;
     TestRecord& operator=(const TestRecord&) = delete;
 
-    float* mass() { return CalArrayData<float>(rec.MatchPeaks.Mass); }
-    float* intensity() { return CalArrayData<float>(rec.MatchPeaks.Intensity); }
-    float* width() { return CalArrayData<float>(rec.MatchPeaks.Width); }
-    float* errors() { return CalArrayData<float>(rec.Errors); }
-    float* fitwork() { return CalArrayData<float>(rec.FitWork); }
+    float* mass() { return masscal::core::array_data<float>(rec.MatchPeaks.Mass); }
+    float* intensity() { return masscal::core::array_data<float>(rec.MatchPeaks.Intensity); }
+    float* width() { return masscal::core::array_data<float>(rec.MatchPeaks.Width); }
+    float* errors() { return masscal::core::array_data<float>(rec.Errors); }
+    float* fitwork() { return masscal::core::array_data<float>(rec.FitWork); }
 
     CalRecord rec;
     bool ok = false;

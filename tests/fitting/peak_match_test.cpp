@@ -26,20 +26,20 @@ struct MatchRecord : TestRecord {
         for (std::size_t i = 0; i < data.size(); ++i) {
             dmass()[i] = data[i].mass;
             dint()[i] = data[i].intensity;
-            CalArrayData<unsigned char>(rec.DataPeaks.Flags)[i] = data[i].flags;
-            CalArrayData<float>(rec.DataPeaks.Width)[i] = 0.001f * static_cast<float>(i + 1);
-            CalArrayData<int32_t>(rec.DataPeaks.Extra)[i] = 100 + static_cast<int32_t>(i);
+            masscal::core::array_data<unsigned char>(rec.DataPeaks.Flags)[i] = data[i].flags;
+            masscal::core::array_data<float>(rec.DataPeaks.Width)[i] = 0.001f * static_cast<float>(i + 1);
+            masscal::core::array_data<int32_t>(rec.DataPeaks.Extra)[i] = 100 + static_cast<int32_t>(i);
         }
         rec.DataPeaks.nCount = static_cast<int32_t>(data.size());
         rec.DataPeaks.bDetail = detail ? 1 : 0;
-        for (std::size_t i = 0; i < refs.size(); ++i) CalArrayData<float>(rec.RefPeaks.Mass)[i] = refs[i];
+        for (std::size_t i = 0; i < refs.size(); ++i) masscal::core::array_data<float>(rec.RefPeaks.Mass)[i] = refs[i];
         rec.RefPeaks.nCount = static_cast<int32_t>(refs.size());
         rec.Params.InitialError = 0.5f;
         rec.Params.PeakWindow = 0.4f;
         rec.Params.Threshold = 0.0f;
     }
-    float* dmass() { return CalArrayData<float>(rec.DataPeaks.Mass); }
-    float* dint() { return CalArrayData<float>(rec.DataPeaks.Intensity); }
+    float* dmass() { return masscal::core::array_data<float>(rec.DataPeaks.Mass); }
+    float* dint() { return masscal::core::array_data<float>(rec.DataPeaks.Intensity); }
 };
 
 // The plain scan from index 0, to check the bisection against.
@@ -151,9 +151,9 @@ TEST(Matching, WalksFollowADriftingError) {
     MatchRecord r({{100.0f, 10}, {200.3f, 10}, {300.6f, 10}}, {100, 200, 300});
     ASSERT_EQ(CalMatchPeaks(&r.rec), 3);
     ASSERT_EQ(r.rec.MatchPeaks.nCount, 3);
-    const float* m = CalArrayData<float>(r.rec.MatchPeaks.Mass);
+    const float* m = masscal::core::array_data<float>(r.rec.MatchPeaks.Mass);
     const float* e = r.errors();
-    const float* re = CalArrayData<float>(r.rec.RootErrors);
+    const float* re = masscal::core::array_data<float>(r.rec.RootErrors);
     EXPECT_EQ(m[0], 100.0f);
     EXPECT_EQ(m[1], 200.3f);
     EXPECT_EQ(m[2], 300.6f);
@@ -171,7 +171,7 @@ TEST(Matching, MostIntensePeakInTheWindowAndIntensitiesRestored) {
                   {100, 200, 300});
     r.rec.Params.Threshold = 10.0f;  // of 8: 0.8
     EXPECT_EQ(CalMatchPeaks(&r.rec), 3);
-    const float* m = CalArrayData<float>(r.rec.MatchPeaks.Mass);
+    const float* m = masscal::core::array_data<float>(r.rec.MatchPeaks.Mass);
     // Anchor 200: 199.9 and 200.2 tie, the lower one wins; then 100.1 from
     // the prediction 99.9 + ... and 300.1.
     EXPECT_EQ(m[0], 100.1f);
@@ -211,12 +211,12 @@ TEST(Matching, FlaggedPeaksAreLeftOutButCountAsMatched) {
     EXPECT_EQ(r.rec.MatchPeaks.nCount, 2);
     EXPECT_EQ(r.rec.MatchPeaks.bDetail, 1);
     EXPECT_EQ(r.rec.nMaxUnmatched, 1);
-    const float* m = CalArrayData<float>(r.rec.MatchPeaks.Mass);
+    const float* m = masscal::core::array_data<float>(r.rec.MatchPeaks.Mass);
     EXPECT_EQ(m[0], 300.0f);
     EXPECT_EQ(m[1], 400.0f);
-    EXPECT_EQ(CalArrayData<unsigned char>(r.rec.MatchPeaks.Flags)[0], 0x01);
-    EXPECT_EQ(CalArrayData<float>(r.rec.MatchPeaks.Width)[1], 0.004f);
-    EXPECT_EQ(CalArrayData<int32_t>(r.rec.MatchPeaks.Extra)[0], 102);
+    EXPECT_EQ(masscal::core::array_data<unsigned char>(r.rec.MatchPeaks.Flags)[0], 0x01);
+    EXPECT_EQ(masscal::core::array_data<float>(r.rec.MatchPeaks.Width)[1], 0.004f);
+    EXPECT_EQ(masscal::core::array_data<int32_t>(r.rec.MatchPeaks.Extra)[0], 102);
     // Without the detail flag nothing is left out.
     MatchRecord plain({{100.0f, 5, 0x02}, {200.0f, 5, 0x10}}, {100, 200});
     EXPECT_EQ(CalMatchPeaks(&plain.rec), 2);

@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "engine/work_arrays.hpp"
+#include "core/arrays.hpp"
 #include "fitting/svd.hpp"
 #include "platform/memory.hpp"
 
@@ -28,13 +28,13 @@ struct Rows0 {
 struct Rows1 {
     Rows1(int r, int c) { EXPECT_EQ(CalAllocMatrix(&arr, r, c), CAL_OK); }
     ~Rows1() { CalFree(&arr); }
-    double** m() const { return CalMatrix(arr); }
+    double** m() const { return masscal::core::array_data<double*>(arr); }
     CalArray arr{};
 };
 struct Vec1 {
     explicit Vec1(int n) { EXPECT_EQ(CalAllocVector(&arr, n), CAL_OK); }
     ~Vec1() { CalFree(&arr); }
-    double* p() const { return CalVector(arr); }
+    double* p() const { return masscal::core::array_data<double>(arr); }
     CalArray arr{};
 };
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "axes/axes.hpp"
+#include "core/calib_eval.hpp"
 #include "graph_scene.hpp"
 #include "masscal/report.h"
-#include "engine/calib_eval.hpp"
-#include "suite/axes/axes.hpp"
 #include "suite/utility/ftoa.hpp"
 
 using namespace masscal::testing;
@@ -265,7 +265,7 @@ TEST(GraphPaint, DisplayCalibrationMovesTheSticks) {
     EXPECT_TRUE(has_text(log, "Data file: PEG_calibrant_0142 - Calibrated"));
     // CalMass holds the mass function applied to every data peak.
     const float m = s.f(rec.DataPeaks.Mass)[10];
-    EXPECT_FLOAT_EQ(s.f(rec.DataPeaks.CalMass)[10], static_cast<float>(CalEvalCoeffs(&rec.MassFunc, m)));
+    EXPECT_FLOAT_EQ(s.f(rec.DataPeaks.CalMass)[10], static_cast<float>(masscal::core::eval_coeffs(&rec.MassFunc, m)));
     // Calibrated matched masses are close to the reference masses, so the
     // matched and reference sticks line up.
     AxsHandle g1 = s.layout.hAxes[0], g2 = s.layout.hAxes[1];

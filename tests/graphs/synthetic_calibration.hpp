@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/record_alloc.hpp"
+#include "core/arrays.hpp"
 #include "masscal/calib.h"
 #include "suite/covariance/covariances.hpp"
 

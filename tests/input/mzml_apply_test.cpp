@@ -8,10 +8,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/calib_eval.hpp"
+#include "core/calib_eval.hpp"
 #include "masscal/calib.h"
 #include "masscal/input.h"
-#include "suite/datamanager/mzml_backend.hpp"
+#include "mzml/mzml_backend.hpp"
 #include "suite/datamanager/mzml_docs.hpp"
 #include "suite/datamanager/test_files.hpp"
 #include "suite/fileaccess/file_identity.hpp"
@@ -92,7 +92,7 @@ TEST_F(MzmlApply, WritesTheCalibratedCopy) {
     for (std::size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(after[i].typeAccession, "MS:1000523");
         ASSERT_EQ(after[i].values.size(), 3u);
-        for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(after[i].values[k], CalEvalCoeffs(&f, before[i].values[k]));
+        for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(after[i].values[k], masscal::core::eval_coeffs(&f, before[i].values[k]));
     }
     EXPECT_EQ(read(in_), doc_) << "the input was changed";
     expect_only({"in.mzML", "out.mzML"});
@@ -130,7 +130,7 @@ TEST_F(MzmlApply, ExampleFileRoundTripsThroughTheReader) {
     ASSERT_EQ(exact[0].values.size(), sa.mass.size());
     EXPECT_EQ(sb.intensity, sa.intensity);
     for (std::size_t k = 0; k < sa.mass.size(); ++k) {
-        EXPECT_EQ(sb.mass[k], static_cast<float>(CalEvalCoeffs(&f, exact[0].values[k]))) << k;
+        EXPECT_EQ(sb.mass[k], static_cast<float>(masscal::core::eval_coeffs(&f, exact[0].values[k]))) << k;
         EXPECT_GT(sb.mass[k], sa.mass[k]);
     }
 }

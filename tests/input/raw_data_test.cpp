@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "engine/record_alloc.hpp"
+#include "core/arrays.hpp"
 #include "input/spectrum_input.hpp"
 #include "masscal/calib.h"
 #include "platform/memory.hpp"
@@ -45,11 +45,11 @@ protected:
         rec_->nFirstScan = first;
         rec_->nLastScan = last;
     }
-    const float* mass() const { return CalArrayData<float>(rec_->DataPeaks.Mass); }
-    const float* intensity() const { return CalArrayData<float>(rec_->DataPeaks.Intensity); }
-    const std::uint8_t* flags() const { return CalArrayData<std::uint8_t>(rec_->DataPeaks.Flags); }
-    const float* width() const { return CalArrayData<float>(rec_->DataPeaks.Width); }
-    const std::uint32_t* extra() const { return CalArrayData<std::uint32_t>(rec_->DataPeaks.Extra); }
+    const float* mass() const { return masscal::core::array_data<float>(rec_->DataPeaks.Mass); }
+    const float* intensity() const { return masscal::core::array_data<float>(rec_->DataPeaks.Intensity); }
+    const std::uint8_t* flags() const { return masscal::core::array_data<std::uint8_t>(rec_->DataPeaks.Flags); }
+    const float* width() const { return masscal::core::array_data<float>(rec_->DataPeaks.Width); }
+    const std::uint32_t* extra() const { return masscal::core::array_data<std::uint32_t>(rec_->DataPeaks.Extra); }
 
     std::filesystem::path dir_, settings_;
     std::unique_ptr<CalRecord> rec_;

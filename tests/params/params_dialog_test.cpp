@@ -8,12 +8,12 @@
 #include <functional>
 #include <string>
 
+#include "axes/spin_ears.hpp"
 #include "masscal/params.h"
 #include "platform/ui.hpp"
 #include "platform/win/controls.hpp"
 #include "platform/win/dialog.hpp"
 #include "platform/win/window.hpp"
-#include "suite/axes/spin_ears.hpp"
 #include "support/recording_ui.hpp"
 
 using namespace masscal::platform;

@@ -7,7 +7,7 @@
 
 #include "../graphs/graph_scene.hpp"
 #include "masscal/report.h"
-#include "report/report_text.hpp"
+#include "texts/report_text.hpp"
 
 using namespace masscal::report;
 

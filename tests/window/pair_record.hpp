@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/record_alloc.hpp"
+#include "core/arrays.hpp"
 #include "masscal/calib.h"
 
 namespace masscal::testing {

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "../graphs/synthetic_calibration.hpp"
+#include "axes/axes.hpp"
 #include "masscal/window.h"
 #include "platform/win/dialog.hpp"
 #include "platform/win/message_queue.hpp"
 #include "platform/win/window.hpp"
 #include "support/recording_ui.hpp"
-#include "suite/axes/axes.hpp"
 #include "window/window_state.hpp"
 
 namespace masscal::testing {

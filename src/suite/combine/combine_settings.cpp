@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "formats/text_number.hpp"
 #include "suite/combine/combine.hpp"
-#include "suite/datamanager/text_number.hpp"
 #include "suite/settings/settings.hpp"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <map>
 #include <mutex>
 
-#include "suite/datamanager/backend.hpp"
-#include "suite/datamanager/mzml_backend.hpp"
-#include "suite/datamanager/peak_list_backend.hpp"
+#include "formats/backend.hpp"
+#include "formats/peak_list_backend.hpp"
+#include "mzml/mzml_backend.hpp"
 
 namespace masscal::dm {
 namespace {

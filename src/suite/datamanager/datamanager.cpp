@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-#include "suite/datamanager/backend.hpp"
+#include "formats/backend.hpp"
 #include "suite/datamanager/memory_store.hpp"
 #include "suite/datamanager/records.hpp"
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "formats/backend.hpp"
 #include "masscal/records.h"
-#include "suite/datamanager/backend.hpp"
 #include "suite/datamanager/datamanager.hpp"
 
 namespace masscal::dm {

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "formats/backend.hpp"
 #include "masscal/calib.h"
-#include "suite/datamanager/backend.hpp"
 #include "suite/datamanager/datamanager.hpp"
 
 namespace masscal::mm {

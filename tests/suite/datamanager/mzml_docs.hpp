@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "suite/datamanager/binary_array.hpp"
+#include "mzml/binary_array.hpp"
 #include "suite/datamanager/test_files.hpp"
 #include "suite/utility/sha1.hpp"
 

@@ -1,11 +1,11 @@
-#include "suite/datamanager/mzml_rewrite.hpp"
+#include "mzml/mzml_rewrite.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "suite/datamanager/mzml_backend.hpp"
+#include "mzml/mzml_backend.hpp"
 #include "suite/datamanager/mzml_docs.hpp"
 #include "suite/utility/sha1.hpp"
 

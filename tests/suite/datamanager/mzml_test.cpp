@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "suite/datamanager/binary_array.hpp"
-#include "suite/datamanager/mzml_backend.hpp"
+#include "mzml/binary_array.hpp"
+#include "mzml/mzml_backend.hpp"
 #include "suite/datamanager/test_files.hpp"
 
 namespace {

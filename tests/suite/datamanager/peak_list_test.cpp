@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "suite/datamanager/peak_list_backend.hpp"
+#include "formats/peak_list_backend.hpp"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "suite/datamanager/backend.hpp"
+#include "formats/backend.hpp"
 #include "suite/datamanager/records.hpp"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "../fileaccess/temp_files.hpp"
 #include "suite/settings/security_light.hpp"
 #include "suite/settings/settings.hpp"
+#include "support/temp_files.hpp"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <cstring>
 #include <string>
 
-#include "../fileaccess/temp_files.hpp"
 #include "platform/win/window.hpp"
 #include "suite/settings/settings.hpp"
 #include "suite/settings/window_position.hpp"
 #include "support/scoped_env.hpp"
+#include "support/temp_files.hpp"
 
 using namespace masscal::platform;
 

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "../fileaccess/temp_files.hpp"
 #include "platform/c_locale.hpp"
 #include "suite/settings/settings.hpp"
 #include "suite/utility/file_ref_path.hpp"
@@ -13,6 +12,7 @@
 #include "suite/utility/global_files.hpp"
 #include "suite/utility/normal_file.hpp"
 #include "support/recording_ui.hpp"
+#include "support/temp_files.hpp"
 
 namespace {
 
