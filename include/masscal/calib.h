@@ -43,6 +43,16 @@ enum {
     CAL_REF_NAME_BYTES = 52
 };
 
+/* Bits of a peak's flag byte (CalPeakList.Flags), as the data delivers them.
+ * Either bit of CAL_PEAK_LEFT_OUT marks a possible mass measurement error:
+ * such a peak is never matched. The graphs mark the three bits '*', '?', '!'. */
+enum {
+    CAL_PEAK_FLAG_1 = 0x01,
+    CAL_PEAK_FLAG_2 = 0x02,
+    CAL_PEAK_FLAG_16 = 0x10,
+    CAL_PEAK_LEFT_OUT = CAL_PEAK_FLAG_2 | CAL_PEAK_FLAG_16
+};
+
 /* One owned array: a movable block and its locked address. */
 typedef struct CalArray {
     CalMemHandle hMem; /* null = nothing allocated */

@@ -27,4 +27,10 @@ inline T* array_data(const CalArray& a) {
     return static_cast<T*>(a.pData);
 }
 
+// The same, or null when nothing is allocated (pData is stale then).
+template <class T>
+inline T* allocated_data(const CalArray& a) {
+    return a.hMem ? static_cast<T*>(a.pData) : nullptr;
+}
+
 }  // namespace masscal::core

@@ -7,6 +7,8 @@
 #include "masscal/calibrate.h"
 #include "suite/charge/charge.hpp"
 
+using masscal::core::array_data;
+
 namespace {
 
 constexpr float kProton = 1.00782f;
@@ -19,8 +21,8 @@ constexpr int kMaxCharge = 4;
 void CalDeisotopePeaks(float threshold, CalRecord* rec) {
     const int32_t n = rec->DataPeaks.nCount;
     if (n <= 0) return;
-    auto* mass = masscal::core::array_data<float>(rec->DataPeaks.Mass);
-    auto* intensity = masscal::core::array_data<float>(rec->DataPeaks.Intensity);
+    auto* mass = array_data<float>(rec->DataPeaks.Mass);
+    auto* intensity = array_data<float>(rec->DataPeaks.Intensity);
     std::vector<float> inMass(mass, mass + n), inIntensity(intensity, intensity + n);
     const int low = static_cast<int>(inMass.front() + 0.5f);
     const int high = static_cast<int>(inMass.back() + 0.5f);

@@ -21,6 +21,8 @@
 #include "suite/datamanager/datamanager.hpp"
 #include "suite/datamanager/records.hpp"
 
+using masscal::core::array_data;
+
 namespace dm = masscal::dm;
 
 namespace {
@@ -60,13 +62,13 @@ void mass_function_from_error(CalRecord* rec) {
 int32_t fit_root_mass(CalRecord* rec, int32_t n) {
     CalPeakList& m = rec->MatchPeaks;
     CalPeakList& s = rec->SparePeaks;
-    auto* mass = masscal::core::array_data<float>(m.Mass);
-    auto* rootMass = masscal::core::array_data<float>(s.Mass);
-    auto* width = masscal::core::array_data<float>(m.Width);
-    auto* rootWidth = masscal::core::array_data<float>(s.Width);
-    std::memcpy(masscal::core::array_data<float>(s.Intensity), masscal::core::array_data<float>(m.Intensity), sizeof(float) * n);
-    std::memcpy(masscal::core::array_data<unsigned char>(s.Flags), masscal::core::array_data<unsigned char>(m.Flags), n);
-    std::memcpy(masscal::core::array_data<float>(s.Extra), masscal::core::array_data<float>(m.Extra), sizeof(float) * n);
+    auto* mass = array_data<float>(m.Mass);
+    auto* rootMass = array_data<float>(s.Mass);
+    auto* width = array_data<float>(m.Width);
+    auto* rootWidth = array_data<float>(s.Width);
+    std::memcpy(array_data<float>(s.Intensity), array_data<float>(m.Intensity), sizeof(float) * n);
+    std::memcpy(array_data<unsigned char>(s.Flags), array_data<unsigned char>(m.Flags), n);
+    std::memcpy(array_data<float>(s.Extra), array_data<float>(m.Extra), sizeof(float) * n);
     for (int32_t i = 0; i < n; ++i) {
         const float root = static_cast<float>(std::sqrt(static_cast<double>(mass[i])));
         rootMass[i] = root;
@@ -85,7 +87,7 @@ int32_t fit_root_mass(CalRecord* rec, int32_t n) {
 // The fit on masses in thousands of amu; the coefficients (and their
 // covariance) are scaled back to amu afterwards.
 int32_t fit_in_thousands(CalRecord* rec, int32_t n) {
-    auto* mass = masscal::core::array_data<float>(rec->MatchPeaks.Mass);
+    auto* mass = array_data<float>(rec->MatchPeaks.Mass);
     // The masses are restored from a copy, not multiplied back, so that the
     // matches keep their exact values.
     std::vector<float> saved(mass, mass + n);
@@ -116,14 +118,14 @@ void CalApplyCheckCalib(CalRecord* rec) {
     if (!rec->pCheckCalib || !rec->DataPeaks.Mass.hMem) return;
     RawCalibCoEffs check;
     std::memcpy(&check, rec->pCheckCalib, sizeof check);
-    auto* mass = masscal::core::array_data<float>(rec->DataPeaks.Mass);
+    auto* mass = array_data<float>(rec->DataPeaks.Mass);
     for (int32_t i = 0; i < rec->DataPeaks.nCount; ++i) mass[i] = static_cast<float>(masscal::core::eval_coeffs(&check, mass[i]));
 }
 
 int32_t CalApplyCalibration(const RawCalibCoEffs* p, CalPeakList* list) {
     if (!list->Mass.hMem || !list->CalMass.hMem) return 1;
-    const auto* mass = masscal::core::array_data<float>(list->Mass);
-    auto* cal = masscal::core::array_data<float>(list->CalMass);
+    const auto* mass = array_data<float>(list->Mass);
+    auto* cal = array_data<float>(list->CalMass);
     for (int32_t i = 0; i < list->nCount; ++i) cal[i] = static_cast<float>(masscal::core::eval_coeffs(p, mass[i]));
     return 1;
 }
@@ -133,7 +135,7 @@ namespace {
 template <typename T>
 void compact(CalArray& a, const char* drop, int32_t n) {
     if (!a.pData) return;
-    auto* v = static_cast<T*>(a.pData);
+    auto* v = array_data<T>(a);
     int32_t k = 0;
     for (int32_t i = 0; i < n; ++i)
         if (!drop[i]) v[k++] = v[i];
@@ -177,9 +179,9 @@ void CalComputeResiduals(CalWnd owner, CalRecord* rec) {
     // holds.
     RawCalibCoEffs p = rec->ErrorFunc;
     if (root) CalMassFunction(&p);
-    const auto* mass = masscal::core::array_data<float>(rec->MatchPeaks.Mass);
-    const auto* errors = masscal::core::array_data<float>(rec->Errors);
-    auto* residuals = masscal::core::array_data<float>(rec->Residuals);
+    const auto* mass = array_data<float>(rec->MatchPeaks.Mass);
+    const auto* errors = array_data<float>(rec->Errors);
+    auto* residuals = array_data<float>(rec->Residuals);
     for (int32_t i = 0; i < rec->MatchPeaks.nCount; ++i) {
         const double m = mass[i];
         double fitted;
@@ -211,8 +213,8 @@ int32_t CalReadPeaks(CalWnd owner, CalRecord* rec) {
     const float low = rec->fMassLow - rec->Params.InitialError;
     const float high = rec->fMassHigh + rec->Params.InitialError;
     RawFileRef* air = air_reference_wanted(rec->AirRefFile) ? &rec->AirRefFile : nullptr;
-    if (!CalReadReferencePeaks(owner, &rec->RefFile, air, masscal::core::array_data<float>(rec->RefPeaks.Mass),
-                               masscal::core::array_data<float>(rec->RefPeaks.Intensity), &rec->RefPeaks.nCount, low, high))
+    if (!CalReadReferencePeaks(owner, &rec->RefFile, air, array_data<float>(rec->RefPeaks.Mass),
+                               array_data<float>(rec->RefPeaks.Intensity), &rec->RefPeaks.nCount, low, high))
         return 0;
     if (rec->RefPeaks.nCount > 0) return 1;
     masscal::core::set_error_text("The reference file you have selected does "

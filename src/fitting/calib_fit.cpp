@@ -12,6 +12,8 @@
 #include "fitting/svd_fit.hpp"
 #include "suite/covariance/covariances.hpp"
 
+using masscal::core::array_data;
+
 namespace {
 
 constexpr int kRestrainedOrder = 5;
@@ -64,20 +66,20 @@ int32_t fit_legendre(const float* x, const float* y, const float* w, int32_t n, 
     FitArrays f;
     const int32_t status = f.alloc(n > 0 ? n : 1, ma);
     if (status != CAL_OK) return status;
-    double** const G = masscal::core::array_data<double*>(f.G);
+    double** const G = array_data<double*>(f.G);
     SetFitBasisMatrix(G);
     MakeLegendreMatrix(G, ma);
-    const int32_t fit = SvdFitPoints0(x, y, w, n, masscal::core::array_data<double>(f.A), ma, masscal::core::array_data<double*>(f.U), masscal::core::array_data<double*>(f.V),
-                                      masscal::core::array_data<double>(f.W), chisq, LegendreBasis);
+    const int32_t fit = SvdFitPoints0(x, y, w, n, array_data<double>(f.A), ma, array_data<double*>(f.U), array_data<double*>(f.V),
+                                      array_data<double>(f.W), chisq, LegendreBasis);
     if (fit != CAL_OK) return fit;
-    const double* const A = masscal::core::array_data<double>(f.A);
+    const double* const A = array_data<double>(f.A);
     // Members, not references: the record's doubles are only 4-aligned.
     for (int k = 0; k < 6; ++k) out->dCoeffs[k] = 0.0;
     for (int i = 1; i <= ma; ++i)
         for (int j = 1; j <= ma; ++j) out->dCoeffs[j - 1] += G[i][j] * A[i];
     out->nOrder = order;
     double packed[kCovarValues];
-    ordinary_covariance(G, masscal::core::array_data<double*>(f.V), masscal::core::array_data<double>(f.W), ma, packed);
+    ordinary_covariance(G, array_data<double*>(f.V), array_data<double>(f.W), ma, packed);
     std::memcpy(out->dCovar, packed, sizeof packed);
     return CAL_OK;
 }

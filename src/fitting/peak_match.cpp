@@ -6,16 +6,13 @@
 #include "core/arrays.hpp"
 #include "platform/memory.hpp"
 
+using masscal::core::array_data;
+
 namespace {
 
-constexpr unsigned char kLeftOutFlags = 0x02 | 0x10;
 
 thread_local CalArray t_spacings{};
 
-template <class T>
-T* data_of(const CalArray& a) {
-    return static_cast<T*>(a.pData);
-}
 
 // Elements of size bytes that an allocated array holds (0 when it is not).
 int32_t capacity_of(const CalArray& a, std::size_t size) {
@@ -28,7 +25,7 @@ int32_t capacity_of(const CalArray& a, std::size_t size) {
 // mark it as taken. Returns whether a peak was accepted; p moves to it.
 bool accept_near(CalPeakList* data, float* intensity, float window, double threshold, float& p, int32_t& slot,
                  int32_t& matched) {
-    const auto* mass = data_of<float>(data->Mass);
+    const auto* mass = array_data<float>(data->Mass);
     const float low = p - window, high = p + window;
     const int32_t j = FindPeakInWindow(mass, intensity, data->nCount, low, high);
     if (j < 0 || !(intensity[j] >= threshold)) return false;
@@ -56,7 +53,7 @@ int32_t FindPeakInWindow(const float* masses, const float* intensities, int32_t 
 
 double IntensityThreshold(const CalPeakList* data, const CalParams* params) {
     if (data->nCount <= 0) return 0.0;
-    const auto* intensity = data_of<const float>(data->Intensity);
+    const auto* intensity = array_data<const float>(data->Intensity);
     // Eight running maxima that the compiler can keep in one vector register;
     // each starts from element 0 and takes only strictly larger values, so
     // the result is that of one running maximum (a NaN never replaces a
@@ -81,8 +78,8 @@ float* ReferenceSpacings(const CalPeakList* ref, int32_t bRelease) {
     if (bRelease) return nullptr;
     const int32_t n = ref->nCount > 1 ? ref->nCount - 1 : 0;
     if (CalAlloc(&t_spacings, n, static_cast<int32_t>(sizeof(float))) != CAL_OK) return nullptr;
-    auto* d = data_of<float>(t_spacings);
-    const auto* mass = data_of<const float>(ref->Mass);
+    auto* d = array_data<float>(t_spacings);
+    const auto* mass = array_data<const float>(ref->Mass);
     for (int32_t k = 0; k < n; ++k) d[k] = mass[k + 1] - mass[k];
     return d;
 }
@@ -90,9 +87,9 @@ float* ReferenceSpacings(const CalPeakList* ref, int32_t bRelease) {
 int32_t FindAnchorPeak(const CalPeakList* data, const CalPeakList* ref, const CalParams* params, float threshold,
                        int32_t* dataIndex, int32_t* refIndex) {
     if (ref->nCount <= 0) return 0;
-    const auto* refMass = data_of<const float>(ref->Mass);
-    const auto* mass = data_of<const float>(data->Mass);
-    const auto* intensity = data_of<const float>(data->Intensity);
+    const auto* refMass = array_data<const float>(ref->Mass);
+    const auto* mass = array_data<const float>(data->Mass);
+    const auto* intensity = array_data<const float>(data->Intensity);
     const int32_t half = ref->nCount / 2;
     for (int32_t i = 0; i <= half; ++i) {
         for (const int32_t r : {half - i, half + i}) {
@@ -126,8 +123,8 @@ int32_t MatchPeakLists(CalPeakList* data, const CalPeakList* ref, const CalParam
         ReferenceSpacings(ref, 1);
         return matched;
     }
-    const auto* mass = data_of<const float>(data->Mass);
-    auto* intensity = data_of<float>(data->Intensity);
+    const auto* mass = array_data<const float>(data->Mass);
+    auto* intensity = array_data<float>(data->Intensity);
     // The anchor's data peak is taken like any other, so that no neighbour
     // can match it a second time when the window is as wide as a spacing.
     intensity[anchorData] = -intensity[anchorData];
@@ -163,9 +160,9 @@ void BuildMatchedPeaks(CalRecord* rec, const int32_t* matchIndex) {
         capacity = std::min({capacity, capacity_of(out.Flags, 1), capacity_of(out.Width, 4),
                              capacity_of(out.Extra, 4)});
 
-    const auto* refMass = data_of<const float>(rec->RefPeaks.Mass);
-    const auto* mass = data_of<const float>(data.Mass);
-    const auto* intensity = data_of<const float>(data.Intensity);
+    const auto* refMass = array_data<const float>(rec->RefPeaks.Mass);
+    const auto* mass = array_data<const float>(data.Mass);
+    const auto* intensity = array_data<const float>(data.Intensity);
     int32_t slots = 0, run = 0, longest = 0;
     for (int32_t r = 0; r < rec->RefPeaks.nCount; ++r) {
         const int32_t j = matchIndex[r + 1];
@@ -174,18 +171,18 @@ void BuildMatchedPeaks(CalRecord* rec, const int32_t* matchIndex) {
             continue;
         }
         run = 0;
-        if (detail && (data_of<const unsigned char>(data.Flags)[j] & kLeftOutFlags)) continue;
+        if (detail && (array_data<const unsigned char>(data.Flags)[j] & CAL_PEAK_LEFT_OUT)) continue;
         if (slots >= capacity) continue;
         const float m = mass[j], ref = refMass[r];
-        data_of<float>(out.Mass)[slots] = m;
-        data_of<float>(out.Intensity)[slots] = intensity[j];
-        data_of<float>(rec->Errors)[slots] = m - ref;
-        data_of<float>(rec->RootErrors)[slots] =
+        array_data<float>(out.Mass)[slots] = m;
+        array_data<float>(out.Intensity)[slots] = intensity[j];
+        array_data<float>(rec->Errors)[slots] = m - ref;
+        array_data<float>(rec->RootErrors)[slots] =
             static_cast<float>(std::sqrt(static_cast<double>(m)) - std::sqrt(static_cast<double>(ref)));
         if (detail) {
-            data_of<unsigned char>(out.Flags)[slots] = data_of<const unsigned char>(data.Flags)[j];
-            data_of<float>(out.Width)[slots] = data_of<const float>(data.Width)[j];
-            data_of<int32_t>(out.Extra)[slots] = data_of<const int32_t>(data.Extra)[j];
+            array_data<unsigned char>(out.Flags)[slots] = array_data<const unsigned char>(data.Flags)[j];
+            array_data<float>(out.Width)[slots] = array_data<const float>(data.Width)[j];
+            array_data<int32_t>(out.Extra)[slots] = array_data<const int32_t>(data.Extra)[j];
         }
         ++slots;
     }
@@ -202,7 +199,7 @@ int32_t CalMatchPeaks(CalRecord* rec) {
         rec->MatchPeaks.nCount = 0;
         return status;
     }
-    auto* matchIndex = data_of<int32_t>(index);
+    auto* matchIndex = array_data<int32_t>(index);
     rec->MatchPeaks.nCount = 0;
     for (int32_t r = 1; r <= nref; ++r) matchIndex[r] = -1;
     const int32_t result = MatchPeakLists(&rec->DataPeaks, &rec->RefPeaks, &rec->Params, matchIndex);

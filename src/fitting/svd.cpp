@@ -5,6 +5,8 @@
 #include "core/arrays.hpp"
 #include "platform/memory.hpp"
 
+using masscal::core::array_data;
+
 namespace {
 
 double sign_of(double a, double b) { return b >= 0.0 ? std::fabs(a) : -std::fabs(a); }
@@ -266,7 +268,7 @@ int32_t SvdDecompose(double** a, int32_t m, int32_t n, double* w, double** v) {
     if (m < n || n < 1) return CAL_ERR_BAD_EQUATIONS;
     CalArray scratch{};
     if (CalAllocVector(&scratch, n) != CAL_OK) return CAL_ERR_NO_MEMORY;
-    const int32_t status = decompose(View<1>{a}, m, n, Vec<1>{w}, View<1>{v}, masscal::core::array_data<double>(scratch));
+    const int32_t status = decompose(View<1>{a}, m, n, Vec<1>{w}, View<1>{v}, array_data<double>(scratch));
     CalFree(&scratch);
     return status;
 }
@@ -275,7 +277,7 @@ int32_t SvdBackSubstitute(double* const* u, const double* w, double* const* v, i
                           const double* b, double* x) {
     CalArray scratch{};
     if (n < 1 || CalAllocVector(&scratch, n) != CAL_OK) return CAL_ERR_NO_MEMORY;
-    back_substitute(view<1>(u), vec<1>(w), view<1>(v), m, n, vec<1>(b), Vec<1>{x}, masscal::core::array_data<double>(scratch));
+    back_substitute(view<1>(u), vec<1>(w), view<1>(v), m, n, vec<1>(b), Vec<1>{x}, array_data<double>(scratch));
     CalFree(&scratch);
     return CAL_OK;
 }

@@ -3,6 +3,8 @@
 #include "core/arrays.hpp"
 #include "fitting/svd.hpp"
 
+using masscal::core::array_data;
+
 namespace {
 
 constexpr double kSingularCut = 5e-15;
@@ -48,8 +50,8 @@ int32_t SvdFitPoints0(const float* x, const float* y, const float* weights, int3
         CalFree(&bArr);
         return CAL_ERR_NO_MEMORY;
     }
-    double* const b = masscal::core::array_data<double>(bArr);
-    double* const afunc = masscal::core::array_data<double>(basisArr);
+    double* const b = array_data<double>(bArr);
+    double* const afunc = array_data<double>(basisArr);
     for (int i = 1; i <= ndata; ++i) {
         basis(x[i - 1], afunc, ma);
         const double t = weights ? weights[i - 1] : 1.0;

@@ -6,16 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "core/arrays.hpp"
 #include "masscal/graphs.h"
 #include "platform/memory.hpp"
 
 namespace masscal::graphs {
 
-// The array's data, or null when it is not allocated.
-template <class T>
-T* data_of(const CalArray& a) {
-    return a.hMem ? static_cast<T*>(a.pData) : nullptr;
-}
+using core::allocated_data;
 
 // Number of T elements the array holds (0 when not allocated).
 template <class T>

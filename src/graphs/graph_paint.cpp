@@ -38,7 +38,7 @@ void header(CalDC dc, AxsHandle axes, int slot, const char* text, bool exclude, 
 void paint_band(CalDC dc, AxsHandle axes, CalRecord* rec, const GraphLayout* layout) {
     const float step = (layout->fMassHigh - layout->fMassLow) / static_cast<float>(kBandPoints);
     for (const CalArray* band : {&rec->BandUpper, &rec->BandLower}) {
-        const float* b = data_of<float>(*band);
+        const float* b = allocated_data<float>(*band);
         if (!b || capacity_of<float>(*band) < CAL_BAND_POINTS) continue;
         AxsPlotDesc d;
         d.bOptions = kAxsOptOn;
@@ -55,9 +55,9 @@ void paint_band(CalDC dc, AxsHandle axes, CalRecord* rec, const GraphLayout* lay
 void paint_residuals(CalDC dc, AxsHandle axes, CalRecord* rec, const GraphLayout* layout) {
     const bool detail = has_detail(rec);
     int n = rec->MatchPeaks.nCount;
-    float* x = data_of<float>(rec->MatchPeaks.Mass);
-    float* y = data_of<float>(rec->Residuals);
-    float* e = data_of<float>(rec->MatchPeaks.Width);
+    float* x = allocated_data<float>(rec->MatchPeaks.Mass);
+    float* y = allocated_data<float>(rec->Residuals);
+    float* e = allocated_data<float>(rec->MatchPeaks.Width);
     if (n > static_cast<int>(capacity_of<float>(rec->Residuals))) n = static_cast<int>(capacity_of<float>(rec->Residuals));
     float* ppmY = nullptr;
     float* ppmE = nullptr;

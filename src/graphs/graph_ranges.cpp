@@ -19,8 +19,8 @@ struct SeriesRange {
 // The intensity range of the peaks whose raw mass lies in [lo, hi].
 SeriesRange value_range(const CalPeakList& s, float lo, float hi) {
     SeriesRange r;
-    const float* m = data_of<float>(s.Mass);
-    const float* in = data_of<float>(s.Intensity);
+    const float* m = allocated_data<float>(s.Mass);
+    const float* in = allocated_data<float>(s.Intensity);
     const int n = s.nCount;
     if (n <= 0 || !m || !in) return r;
     int first = -1, last = -1;
@@ -65,7 +65,7 @@ double horner(const RawCalibCoEffs& p, double x) {
 }  // namespace
 
 void compute_calibration_curve(const CalRecord* rec, GraphLayout* layout) {
-    float* curve = data_of<float>(layout->Curve);
+    float* curve = allocated_data<float>(layout->Curve);
     if (!curve) return;
     const int n = static_cast<int>(std::min<std::size_t>(CAL_CURVE_POINTS, capacity_of<float>(layout->Curve)));
     const bool root = rec->ErrorFunc.nType == 1;
@@ -84,8 +84,8 @@ void compute_calibration_curve(const CalRecord* rec, GraphLayout* layout) {
 }
 
 void compute_confidence_band(CalRecord* rec, const GraphLayout* layout) {
-    float* upper = data_of<float>(rec->BandUpper);
-    float* lower = data_of<float>(rec->BandLower);
+    float* upper = allocated_data<float>(rec->BandUpper);
+    float* lower = allocated_data<float>(rec->BandLower);
     if (!upper || capacity_of<float>(rec->BandUpper) < CAL_BAND_POINTS) return;
     const bool lowerOk = lower && capacity_of<float>(rec->BandLower) >= CAL_BAND_POINTS;
     const float lo = layout->fMassLow;
@@ -116,8 +116,8 @@ MASSCAL_API void CalInitGraphRanges(CalRecord* pRec, GraphLayout* pLayout) {
     if (!pRec || !pLayout) return;
     const CalPeakList& d = pRec->DataPeaks;
     const CalPeakList& r = pRec->RefPeaks;
-    const float* dm = data_of<float>(d.Mass);
-    const float* rm = data_of<float>(r.Mass);
+    const float* dm = allocated_data<float>(d.Mass);
+    const float* rm = allocated_data<float>(r.Mass);
     const bool haveData = d.nCount > 0 && dm;
     const bool haveRef = r.nCount > 0 && rm;
     float lo = haveData ? dm[0] : 0.0f;
@@ -156,9 +156,9 @@ MASSCAL_API void CalUpdateGraphRanges(CalRecord* pRec, GraphLayout* pLayout) {
     const bool detail = has_detail(pRec);
     if (detail) compute_confidence_band(pRec, pLayout);
     if (g3.first >= 0 && g3.last >= 0 && !verify) {
-        const float* mass = data_of<float>(pRec->MatchPeaks.Mass);
-        const float* res = data_of<float>(pRec->Residuals);
-        const float* width = data_of<float>(pRec->MatchPeaks.Width);
+        const float* mass = allocated_data<float>(pRec->MatchPeaks.Mass);
+        const float* res = allocated_data<float>(pRec->Residuals);
+        const float* width = allocated_data<float>(pRec->MatchPeaks.Width);
         const bool ppm = !residual_unit_amu();
         const int last = std::min(g3.last, static_cast<int>(capacity_of<float>(pRec->Residuals)) - 1);
         for (int i = g3.first; res && i <= last; ++i) {
@@ -172,7 +172,7 @@ MASSCAL_API void CalUpdateGraphRanges(CalRecord* pRec, GraphLayout* pLayout) {
         }
         if (detail) {
             for (const CalArray* band : {&pRec->BandUpper, &pRec->BandLower}) {
-                const float* b = data_of<float>(*band);
+                const float* b = allocated_data<float>(*band);
                 if (!b || capacity_of<float>(*band) < CAL_BAND_POINTS) continue;
                 for (int i = 0; i < CAL_BAND_POINTS; ++i) widen(low3, high3, b[i]);
             }

@@ -13,9 +13,9 @@ using namespace masscal::graphs;
 
 std::string masscal::graphs::flag_marks(std::uint8_t flags) {
     std::string s;
-    if (flags & 1) s += '*';
-    if (flags & 2) s += '?';
-    if (flags & 16) s += '!';
+    if (flags & CAL_PEAK_FLAG_1) s += '*';
+    if (flags & CAL_PEAK_FLAG_2) s += '?';
+    if (flags & CAL_PEAK_FLAG_16) s += '!';
     return s;
 }
 
@@ -39,14 +39,14 @@ int32_t flag_marker(CalDC, float fX, float, int32_t nIndex, char* label, int32_t
         AxsSeries search;
         search.nCount = s.nCount;
         search.pX = ctx->masses;
-        search.pY = data_of<float>(s.Intensity);
-        search.pWidth = data_of<float>(s.Width);
-        search.pExtra = data_of<void>(s.Extra);
+        search.pY = allocated_data<float>(s.Intensity);
+        search.pWidth = allocated_data<float>(s.Width);
+        search.pExtra = allocated_data<void>(s.Extra);
         i = AxsSearch(nullptr, &search, fX, 1, nullptr, nullptr);
     }
     if (i < 0) return 0;
-    const std::uint8_t* flags = data_of<std::uint8_t>(s.Flags);
-    if (!flags || !(flags[i] & (1 | 2 | 16))) return 1;
+    const std::uint8_t* flags = allocated_data<std::uint8_t>(s.Flags);
+    if (!flags || !(flags[i] & (CAL_PEAK_FLAG_1 | CAL_PEAK_LEFT_OUT))) return 1;
     char text[256];
     const std::string marks = flag_marks(flags[i]);
     int n = static_cast<int>(marks.size());
@@ -64,11 +64,11 @@ int32_t flag_marker(CalDC, float fX, float, int32_t nIndex, char* label, int32_t
 int32_t plot_sticks(CalDC hdc, CalAxesHandle hAxes, CalPeakList* s, int32_t nDataSet, const RawCalibCoEffs* cal,
                     int32_t nPenVariant, int32_t bLabels, bool flags) {
     if (!s || s->nCount <= 0) return 1;
-    float* mass = data_of<float>(s->Mass);
-    float* intensity = data_of<float>(s->Intensity);
+    float* mass = allocated_data<float>(s->Mass);
+    float* intensity = allocated_data<float>(s->Intensity);
     if (!mass || !intensity) return 1;
     const float* x = mass;
-    float* calMass = data_of<float>(s->CalMass);
+    float* calMass = allocated_data<float>(s->CalMass);
     if (cal && calMass) {
         for (int i = 0; i < s->nCount; ++i) calMass[i] = static_cast<float>(masscal::core::eval_coeffs(cal, mass[i]));
         x = calMass;

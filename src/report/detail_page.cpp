@@ -19,7 +19,7 @@
 
 using namespace masscal::platform;
 using masscal::graphs::capacity_of;
-using masscal::graphs::data_of;
+using masscal::core::allocated_data;
 
 namespace masscal::report {
 namespace {
@@ -169,10 +169,10 @@ void matches(std::vector<Line>& out, const CalRecord* rec, const CalReportNotes*
                                 "flags", true));
     out.back().heading = true;
     const std::size_t firstRow = out.size();
-    const float* mass = data_of<float>(rec->MatchPeaks.Mass);
-    const float* err = data_of<float>(rec->Errors);
-    const float* res = data_of<float>(rec->Residuals);
-    const std::uint8_t* flags = data_of<std::uint8_t>(rec->MatchPeaks.Flags);
+    const float* mass = allocated_data<float>(rec->MatchPeaks.Mass);
+    const float* err = allocated_data<float>(rec->Errors);
+    const float* res = allocated_data<float>(rec->Residuals);
+    const std::uint8_t* flags = allocated_data<std::uint8_t>(rec->MatchPeaks.Flags);
     int n = rec->MatchPeaks.nCount;
     if (!mass || !err) n = 0;
     n = std::min<int>(

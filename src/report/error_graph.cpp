@@ -70,8 +70,8 @@ bool draw_error_graph(CalDC dc, CalRecord* rec, const CalRect& rect) {
 
     Range range;
     std::vector<float> x, y;
-    const float* mass = data_of<float>(rec->MatchPeaks.Mass);
-    const float* err = data_of<float>(rec->Errors);
+    const float* mass = allocated_data<float>(rec->MatchPeaks.Mass);
+    const float* err = allocated_data<float>(rec->Errors);
     const int n =
         mass && err ? std::min<int>(rec->MatchPeaks.nCount, static_cast<int>(capacity_of<float>(rec->Errors))) : 0;
     double sum2 = 0;
@@ -86,7 +86,7 @@ bool draw_error_graph(CalDC dc, CalRecord* rec, const CalRect& rect) {
     // The fitted error at each curve mass, and the band around it.
     std::vector<float> curve, upper, lower;
     const float step = (hi - lo) / static_cast<float>(kCurvePoints);
-    const float* c = data_of<float>(layout.Curve);
+    const float* c = allocated_data<float>(layout.Curve);
     double band = 0;
     if (!verify && c) {
         std::vector<float> half(CAL_CURVE_POINTS, 0.0f);

@@ -12,7 +12,7 @@
 
 using namespace masscal::platform;
 using masscal::graphs::capacity_of;
-using masscal::graphs::data_of;
+using masscal::core::allocated_data;
 
 namespace {
 
@@ -28,8 +28,8 @@ extern "C" MASSCAL_API int32_t CalPrintReport(CalDC hdc, CalRect* pRect, CalReco
     const Cursor previous = SetCursor(Cursor::wait);
     if (pVerify) {
         // Never more than the residuals hold.
-        const float* src = data_of<float>(pVerify->Errors);
-        float* dst = data_of<float>(pRec->Residuals);
+        const float* src = allocated_data<float>(pVerify->Errors);
+        float* dst = allocated_data<float>(pRec->Residuals);
         std::size_t n = static_cast<std::size_t>(std::max(0, pVerify->MatchPeaks.nCount));
         n = std::min({n, capacity_of<float>(pVerify->Errors), capacity_of<float>(pRec->Residuals)});
         if (src && dst && n) std::memmove(dst, src, n * sizeof(float));
@@ -57,7 +57,7 @@ extern "C" MASSCAL_API int32_t CalPrintReport(CalDC hdc, CalRect* pRect, CalReco
         CalDrawAbsoluteAxes(hdc, &layout, 2, 0, 1);
         const int n = std::min<int>(pVerify->MatchPeaks.nCount,
                                     static_cast<int>(capacity_of<float>(pVerify->Errors)));
-        CalPlotPoints(hdc, g3, data_of<float>(pVerify->MatchPeaks.Mass), data_of<float>(pVerify->Errors), n, 1);
+        CalPlotPoints(hdc, g3, allocated_data<float>(pVerify->MatchPeaks.Mass), allocated_data<float>(pVerify->Errors), n, 1);
         const GlobalResources& res = GetGlobalResources(hdc);
         AxsDisplayHeader(hdc, g3, res.hHeaderFont, res.crHeader, 1, pszHeader ? pszHeader : "");
         char number[kFtoaBufferSize];

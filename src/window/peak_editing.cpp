@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "axes/axes.hpp"
+#include "core/arrays.hpp"
 #include "engine/driver.hpp"
 #include "platform/gdi/cursor.hpp"
 #include "platform/memory.hpp"
@@ -17,12 +18,7 @@ using namespace masscal::platform;
 namespace masscal::window {
 namespace {
 
-constexpr std::uint8_t kFlagExcluded = 2 | 16;
-
-template <class T>
-T* data(const CalArray& a) {
-    return a.hMem ? static_cast<T*>(a.pData) : nullptr;
-}
+using masscal::core::allocated_data;
 
 std::size_t capacity(const CalArray& a, std::size_t element) { return a.hMem ? mem_size(a.hMem) / element : 0; }
 
@@ -85,7 +81,7 @@ void insert_gap(CalRecord* rec, int k) { shift_pairs(rec, k, false); }
 
 template <class T>
 void put(const CalArray& a, int k, T v) {
-    if (T* p = data<T>(a)) p[k] = v;
+    if (T* p = allocated_data<T>(a)) p[k] = v;
 }
 
 void write_pair(CalRecord* rec, int k, float m, float intensity, float r, float e, float q) {
@@ -174,8 +170,8 @@ PeakHit hit_test(CalWnd area, const CalRecord* rec, const GraphLayout* layout, s
     if (value > 0) {
         const CalPeakList& d = rec->DataPeaks;
         series.nCount = d.nCount;
-        series.pX = data<const float>(calibrated ? d.CalMass : d.Mass);
-        series.pY = data<const float>(d.Intensity);
+        series.pX = allocated_data<const float>(calibrated ? d.CalMass : d.Mass);
+        series.pY = allocated_data<const float>(d.Intensity);
         hit.which = 0;
     } else if (!rec->bExternalFunction) {
         // Outside the spectrum graph of a quadrupole window: a pick of mass 0.
@@ -185,8 +181,8 @@ PeakHit hit_test(CalWnd area, const CalRecord* rec, const GraphLayout* layout, s
         axes = layout->hAxes[CAL_GRAPH_REFERENCE];
         value = AxsGetValue(axes, 0, pt.y, 1, 1);
         series.nCount = rec->RefPeaks.nCount;
-        series.pX = data<const float>(rec->RefPeaks.Mass);
-        series.pY = data<const float>(rec->RefPeaks.Intensity);
+        series.pX = allocated_data<const float>(rec->RefPeaks.Mass);
+        series.pY = allocated_data<const float>(rec->RefPeaks.Intensity);
         hit.which = 1;
     }
     series.fValue = value;
@@ -198,13 +194,13 @@ PeakHit hit_test(CalWnd area, const CalRecord* rec, const GraphLayout* layout, s
     hit.intensity = foundIntensity;
     if (hit.which != 0) return hit;
     const CalPeakList& d = rec->DataPeaks;
-    if (const auto* flags = data<const std::uint8_t>(d.Flags)) hit.excluded = (flags[index] & kFlagExcluded) != 0;
-    if (const auto* width = data<const float>(d.Width)) hit.mass_error = width[index];
-    if (const auto* extra = data<const float>(d.Extra)) hit.second = extra[index];
+    if (const auto* flags = allocated_data<const std::uint8_t>(d.Flags)) hit.excluded = (flags[index] & CAL_PEAK_LEFT_OUT) != 0;
+    if (const auto* width = allocated_data<const float>(d.Width)) hit.mass_error = width[index];
+    if (const auto* extra = allocated_data<const float>(d.Extra)) hit.second = extra[index];
     if (calibrated) {
-        const float* cal = data<const float>(d.CalMass);
-        const float* raw = data<const float>(d.Mass);
-        const float* in = data<const float>(d.Intensity);
+        const float* cal = allocated_data<const float>(d.CalMass);
+        const float* raw = allocated_data<const float>(d.Mass);
+        const float* in = allocated_data<const float>(d.Intensity);
         if (cal && raw && in) {
             int best = 0;
             for (int i = 1; i < d.nCount; ++i)
@@ -219,16 +215,16 @@ PeakHit hit_test(CalWnd area, const CalRecord* rec, const GraphLayout* layout, s
 void manual_assignment(CalRecord* rec, float m, float intensity, float pending, float e, float q) {
     const bool tof = rec->bExternalFunction != 0;
     int nearest = -1, insert = -1;
-    find_nearest(data<const float>(rec->RefPeaks.Mass), nullptr, rec->RefPeaks.nCount, tof ? pending : m, &nearest,
+    find_nearest(allocated_data<const float>(rec->RefPeaks.Mass), nullptr, rec->RefPeaks.nCount, tof ? pending : m, &nearest,
                  &insert);
     if (nearest < 0) return;
-    const float r = data<const float>(rec->RefPeaks.Mass)[nearest];
+    const float r = allocated_data<const float>(rec->RefPeaks.Mass)[nearest];
     const int cap = pair_capacity(rec);
     if (cap <= 0) return;
     rec->MatchPeaks.nCount = std::clamp(rec->MatchPeaks.nCount, 0, cap);
 
-    float* pairMass = data<float>(rec->MatchPeaks.Mass);
-    float* errors = data<float>(rec->Errors);
+    float* pairMass = allocated_data<float>(rec->MatchPeaks.Mass);
+    float* errors = allocated_data<float>(rec->Errors);
     int k = -1;
     if (find_nearest(pairMass, nullptr, rec->MatchPeaks.nCount, m, &k, &insert)) {
         if (!tof || std::fabs(pending + errors[k] - m) < 0.00001f) {
