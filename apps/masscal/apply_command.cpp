@@ -12,7 +12,6 @@
 #include "peak_line_rewrite.hpp"
 #include "masscal/input.h"
 #include "masscal/polynomial.hpp"
-#include "suite/fileaccess/file_io.hpp"
 
 namespace fs = std::filesystem;
 
@@ -45,14 +44,13 @@ int apply_to_peak_list(const RawCalibCoEffs& c, const std::string& data, const s
     }
     CCalibPolynomial poly(&c);
     std::string text;
-    if (!masscal::suite::ReadFileContents(data.c_str(), &text)) return fail(kBadInput, data, "cannot be read");
+    if (!read_file(data, text)) return fail(kBadInput, data, "cannot be read");
     PeakRewrite rewritten;
     if (!rewrite_peak_masses(text, [&](double m) { return poly.Calc(m); }, rewritten))
         return fail(kBadInput, data, rewritten.error);
     PendingOutput o(out);
     std::string why;
-    if (!o.create(why) || !masscal::suite::ReplaceFileContents(o.temp().c_str(), rewritten.text.data(),
-                                                               rewritten.text.size()))
+    if (!o.create(why) || !write_file(o.temp(), rewritten.text))
         return fail(kBadInput, out, why.empty() ? "cannot be written" : why);
     if (!o.commit(why)) return fail(kBadInput, out, why);
     std::printf("%ld peaks calibrated with %s into %s\n", rewritten.peaks, static_cast<const char*>(poly),

@@ -104,6 +104,45 @@ std::string path_too_long(const std::string& path) {
     return "";
 }
 
+bool read_file(const std::string& path, std::string& text) {
+    text.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    char chunk[65536];
+    while (ok) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        text.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool write_file(const std::string& path, const std::string& text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return ::close(fd) == 0 && done == text.size();
+}
+
+bool replace_file(const std::string& path, const std::string& text) {
+    PendingOutput o(path);
+    std::string why;
+    return o.create(why) && write_file(o.temp(), text) && o.commit(why, true);
+}
+
 bool PendingOutput::create(std::string& why) {
     discard();
     struct stat st;
@@ -136,7 +175,7 @@ bool PendingOutput::create(std::string& why) {
     return false;
 }
 
-bool PendingOutput::commit(std::string& why) {
+bool PendingOutput::commit(std::string& why, bool allowEmpty) {
     if (temp_.empty()) {
         why = "cannot be written";
         return false;
@@ -144,7 +183,7 @@ bool PendingOutput::commit(std::string& why) {
     const int fd = ::open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     // A writer that claimed success and left nothing behind did not succeed.
-    const bool ok = fd >= 0 && ::fsync(fd) == 0 && ::fstat(fd, &st) == 0 && st.st_size > 0;
+    const bool ok = fd >= 0 && ::fsync(fd) == 0 && ::fstat(fd, &st) == 0 && (st.st_size > 0 || allowEmpty);
     const int err = errno;
     if (fd >= 0) ::close(fd);
     if (!ok) {

@@ -20,6 +20,17 @@ std::string output_clash(const std::vector<std::string>& inputs, const std::vect
 // fields whole; else the reason.
 std::string path_too_long(const std::string& path);
 
+// The whole of a regular file; false when it cannot be read.
+bool read_file(const std::string& path, std::string& text);
+
+// Writes text as the whole of the file at path (created when missing);
+// false when it cannot be written.
+bool write_file(const std::string& path, const std::string& text);
+
+// Replaces the file's contents with text in one step (a temporary file
+// beside it, flushed and renamed over it); false when it cannot.
+bool replace_file(const std::string& path, const std::string& text);
+
 // A file written under a unique temporary name in its target's folder
 // (".masscal-XXXXXX" with the target's extension, so writers that choose a
 // format by the extension choose the same one). commit() flushes it to the
@@ -37,7 +48,8 @@ public:
     bool create(std::string& why);
     const std::string& temp() const { return temp_; }
     const std::string& target() const { return target_; }
-    bool commit(std::string& why);
+    // An empty file is taken as a failed writer's unless allowEmpty.
+    bool commit(std::string& why, bool allowEmpty = false);
     void discard();
 
 private:

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "cli_support.hpp"
-#include "suite/settings/settings.hpp"
+#include "masscal/params.h"
 
 namespace cli {
 namespace {
@@ -20,6 +20,14 @@ constexpr SettingLimits kLimits[] = {
 constexpr int kValueSize = 81;
 
 }  // namespace
+
+std::string settings_file() {
+    const int32_t n = CalSettingsFilePath(nullptr, 0);
+    std::string path(static_cast<std::size_t>(n) + 1, '\0');
+    CalSettingsFilePath(path.data(), n + 1);
+    path.resize(static_cast<std::size_t>(n));
+    return path;
+}
 
 const SettingLimits* setting_limits(const std::string& key) {
     for (const auto& l : kLimits)
@@ -43,11 +51,11 @@ bool within(const SettingLimits& limits, double value) {
 std::string settings_problem(const std::string& section) {
     for (const auto& l : kLimits) {
         char text[kValueSize];
-        GetIniString(section.c_str(), l.key, "", text, sizeof text);
+        CalGetSetting(section.c_str(), l.key, "", text, sizeof text);
         if (!*text) continue;
         double d = 0;
         if (!parse_setting_number(text, d) || !within(l, d))
-            return failure_text(SettingsFilePath(), "[" + section + "] " + l.key + "=" + text + ": " + l.message);
+            return failure_text(settings_file(), "[" + section + "] " + l.key + "=" + text + ": " + l.message);
     }
     return "";
 }

@@ -14,6 +14,9 @@ struct SettingLimits {
     const char* message;  // the dialog's own words
 };
 
+// The settings file as the environment names it now; empty when none.
+std::string settings_file();
+
 // The limits of a numeric setting; null for the switches and unknown keys.
 const SettingLimits* setting_limits(const std::string& key);
 

@@ -6,16 +6,11 @@
 #include <stdexcept>
 
 #include "cli_support.hpp"
-#include "calfile/file_kind.hpp"
 #include "commands.hpp"
 #include "output_files.hpp"
 #include "polynomial_check.hpp"
 #include "settings_check.hpp"
-#include "suite/fileaccess/file_io.hpp"
-#include "suite/fileaccess/profile.hpp"
-#include "suite/fileaccess/profile_engine.hpp"
-#include "suite/settings/settings.hpp"
-#include "suite/utility/ftoa.hpp"
+#include "masscal/calfile.h"
 #include "masscal/params.h"
 #include "masscal/polynomial.hpp"
 #include "masscal/reference.h"
@@ -26,34 +21,12 @@ namespace fs = std::filesystem;
 namespace cli {
 namespace {
 
-const char kNotTof[] = "not a time-of-flight calibration (neither a calibration file with a [TOF] section nor "
-                       "the older time-of-flight text format)";
-
-// Empty when path holds a time-of-flight calibration a reader can take:
-// a calibration file with a TOF section, or the older text format.
-std::string not_tof_calibration(const std::string& path) {
-    using masscal::calfile::CalFileKind;
-    switch (masscal::calfile::cal_file_kind(path.c_str())) {
-        case CalFileKind::Sections: {
-            char keys[4] = {};
-            CFileAccess::GetPrivateProfileStringSA("TOF", nullptr, "", keys, sizeof keys, path.c_str());
-            return keys[0] ? "" : kNotTof;
-        }
-        case CalFileKind::OldText: {
-            std::string text;
-            if (!masscal::suite::ReadFileContents(path.c_str(), &text)) return "cannot be read";
-            return masscal::calfile::looks_like_tof_text(text) ? "" : kNotTof;
-        }
-        case CalFileKind::Unreadable: return "its version cannot be read; " + std::string(kNotTof);
-        default: return kNotTof;
-    }
-}
-
 // A calibration file's TOF section, or an old-format text file; empty when
 // read, else why not.
 std::string read_tof(const std::string& path, _TOFCALIBRATION& tof) {
-    if (auto why = unreadable(path); !why.empty()) return why;
-    if (auto why = not_tof_calibration(path); !why.empty()) return why;
+    if (auto e = unreadable(path); !e.empty()) return e;
+    char why[1024];
+    if (!CalCheckTofCalibrationFile(path.c_str(), why, sizeof why)) return why;
     std::memset(&tof, 0, sizeof tof);
     RawFileRef ref = ref_to(path, 1);
     if (!ReadTofCalibrationQB(&ref, &tof)) return "no time-of-flight calibration could be read";
@@ -78,7 +51,7 @@ int run_ref_check(const std::string& path) {
 
 int run_params_get(const std::string& section) {
     CalParams p{};
-    if (!CalParamsGetIniFile(section.c_str(), &p)) return fail(kBadInput, SettingsFilePath(), "cannot be read");
+    if (!CalParamsGetIniFile(section.c_str(), &p)) return fail(kBadInput, settings_file(), "cannot be read");
     if (auto why = settings_problem(section); !why.empty()) return fail(kBadInput, "", why);
     std::printf("PolyOrder=%d\nPeakWindow=%g\nInitialError=%g\nIntensityWeight=%d\nThreshold=%g\n"
                 "AutoPeakMatch=%d\nAutoPolyOrder=%d\nCalibrateDisplay=%d\n",
@@ -89,7 +62,7 @@ int run_params_get(const std::string& section) {
 
 int run_params_set(const std::string& section, const std::vector<std::string>& assignments) {
     CalParams p{};
-    if (!CalParamsGetIniFile(section.c_str(), &p)) return fail(kBadInput, SettingsFilePath(), "cannot be read");
+    if (!CalParamsGetIniFile(section.c_str(), &p)) return fail(kBadInput, settings_file(), "cannot be read");
     std::vector<std::string> notices;
     for (const auto& a : assignments) {
         const auto eq = a.find('=');
@@ -103,8 +76,8 @@ int run_params_set(const std::string& section, const std::vector<std::string>& a
             if (!within(*l, d)) return fail(kBadInput, "", key + "=" + value + ": " + l->message);
             if (!l->whole) {
                 // Stored with two decimals (more below 1): say so when that changes the value.
-                char stored[kFtoaBufferSize];
-                ftoa(static_cast<float>(d), stored, 2);
+                char stored[64];
+                CalParamsValueText(static_cast<float>(d), stored, sizeof stored);
                 if (static_cast<float>(std::strtod(stored, nullptr)) != static_cast<float>(d))
                     notices.push_back(key + ": " + value + " is stored as " + stored);
             }
@@ -122,8 +95,8 @@ int run_params_set(const std::string& section, const std::vector<std::string>& a
         else return fail(kBadInput, "", "'" + a + "': unknown key or value out of range");
     }
     if (!CalParamsSetIniFile(section.c_str(), &p)) {
-        const std::string& e = masscal::suite::profile::last_error();
-        return fail(kBadInput, e.empty() ? SettingsFilePath() : "", e.empty() ? "cannot be written" : e);
+        const std::string e = CalGetWriteError();
+        return fail(kBadInput, e.empty() ? settings_file() : "", e.empty() ? "cannot be written" : e);
     }
     for (const auto& n : notices) std::fprintf(stderr, "masscal: %s\n", n.c_str());
     return kOk;

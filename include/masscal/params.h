@@ -25,6 +25,25 @@ MASSCAL_API int32_t CalEditParams(CalWnd hwndOwner, CalParams* pParams);
  * calls (a function number of 0 is taken as 1); null forgets it. */
 MASSCAL_API int32_t CalEditParamsExt(CalWnd hwndOwner, CalParams* pParams, RawFileRef* pFile);
 
+/* The settings file as the environment names it now ($MASSCAL_SETTINGS, else
+ * $XDG_CONFIG_HOME/masscal/settings.ini, else $HOME/.config/masscal/
+ * settings.ini): copied into pszBuf cut to nSize - 1 characters and
+ * terminated. Returns the path's whole length (nSize or more: it was cut),
+ * 0 when no location can be found. */
+MASSCAL_API int32_t CalSettingsFilePath(char* pszBuf, int32_t nSize);
+
+/* The text of pszKey in section pszSection of the settings, as stored (the
+ * readers above take it leniently), or pszDefault when missing; cut to
+ * nSize - 1 characters and terminated. Returns the characters copied. */
+MASSCAL_API int32_t CalGetSetting(const char* pszSection, const char* pszKey, const char* pszDefault, char* pszBuf,
+                                  int32_t nSize);
+
+/* The text CalParamsSetIniFile stores for a real-valued parameter: two
+ * decimals, more below 1 to keep two significant digits (0.001 is
+ * "0.0010"), in the C locale. Cut to nSize - 1 characters and terminated;
+ * returns the text's length. */
+MASSCAL_API int32_t CalParamsValueText(float fValue, char* pszBuf, int32_t nSize);
+
 MASSCAL_END_C
 
 #endif

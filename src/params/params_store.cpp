@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <string>
 #include <strings.h>
 
 #include "masscal/params.h"
@@ -74,4 +75,28 @@ extern "C" MASSCAL_API int32_t CalParamsSetIniFile(const char* pszSection, const
     write_flag(pszSection, "AutoPolyOrder", p->AutoPolyOrder);
     write_flag(pszSection, "CalibrateDisplay", p->CalibrateDisplay);
     return opened ? FreeIni(0, 1) : 1;
+}
+
+namespace {
+
+int32_t copy_text(const std::string& text, char* buf, int32_t size) {
+    if (buf && size > 0) std::snprintf(buf, static_cast<size_t>(size), "%s", text.c_str());
+    return static_cast<int32_t>(text.size());
+}
+
+}  // namespace
+
+extern "C" MASSCAL_API int32_t CalSettingsFilePath(char* pszBuf, int32_t nSize) {
+    return copy_text(SettingsFilePath(), pszBuf, nSize);
+}
+
+extern "C" MASSCAL_API int32_t CalGetSetting(const char* pszSection, const char* pszKey, const char* pszDefault,
+                                             char* pszBuf, int32_t nSize) {
+    if (!pszBuf || nSize <= 0) return 0;
+    return GetIniString(pszSection, pszKey, pszDefault, pszBuf, nSize);
+}
+
+extern "C" MASSCAL_API int32_t CalParamsValueText(float fValue, char* pszBuf, int32_t nSize) {
+    char text[kFtoaBufferSize];
+    return copy_text(ftoa(fValue, text, 2), pszBuf, nSize);
 }

@@ -50,6 +50,17 @@ for folder, _, files in os.walk(src):
             elif target != room and rank[target] >= rank[room]:
                 faults.append(f"src/{room}/{f}: includes {header} ({target} is not below {room})")
 
+# The program is a host like any other: it sees the public headers only.
+apps = os.path.join(root, "apps")
+for folder, _, files in os.walk(apps):
+    for f in sorted(files):
+        if not f.endswith((".cpp", ".hpp")):
+            continue
+        text = open(os.path.join(folder, f), encoding="utf-8").read()
+        for header in include.findall(text):
+            if "/" in header and not header.startswith("masscal/"):
+                faults.append(f"{os.path.relpath(folder, root)}/{f}: includes the library's inside, {header}")
+
 for fault in faults:
     print(fault)
 sys.exit(1 if faults else 0)

@@ -1,11 +1,8 @@
-/* The public C header compiles as C and agrees with the C++ layouts. */
+/* The public headers, through the umbrella header, compile as C and agree
+ * with the C++ layouts. */
 #include <stdio.h>
 
-#include "masscal/calib.h"
-#include "masscal/datainfo.h"
-#include "masscal/quality.h"
-#include "masscal/render.h"
-#include "masscal/window.h"
+#include "masscal/masscal.h"
 
 int main(void) {
     CalRecord rec = {0};
