@@ -33,7 +33,6 @@ struct CalFile : CCalFile {
     using CCalFile::ReadModeDependantTofParameters;
     using CCalFile::ReadQuad1Parameters;
     using CCalFile::ReadQuad2Parameters;
-    using CCalFile::ReadQuadDynamicParams;
     using CCalFile::ReadQuadParameters;
     using CCalFile::ReadQuadPolynomial;
     using CCalFile::ReadQuadStaticParams;
@@ -43,14 +42,12 @@ struct CalFile : CCalFile {
     using CCalFile::ReadTimeStamps;
     using CCalFile::ReadTofParameters;
     using CCalFile::SetVersion;
-    using CCalFile::WriteCalibrationFunction;
     using CCalFile::WriteModeDependantTofParameters;
     using CCalFile::WriteQuad1Parameters;
     using CCalFile::WriteQuad2Parameters;
     using CCalFile::WriteQuadParameters;
     using CCalFile::WriteQuadPolynomial;
     using CCalFile::WriteQuadStaticParams;
-    using CCalFile::WriteQuadDynamicParams;
     using CCalFile::WriteQuadStdDev;
     using CCalFile::WriteReservoir;
     using CCalFile::WriteTimeStamps;

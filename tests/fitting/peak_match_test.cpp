@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
-#include <utility>
-#include <tuple>
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "fit_test_support.hpp"
