@@ -149,10 +149,8 @@ TEST_F(Calibration, AutoPeakMatchOffClearsTheMatches) {
     write_data({"", [](double) { return 0.02; }});
     rec_->Params.AutoPeakMatch = 0;
     ASSERT_EQ(Calibrate(reinterpret_cast<CalWnd>(1), rec_.get()), 1);
-    EXPECT_EQ(rec_->MatchPeaks.nCount, 0);
-    EXPECT_EQ(rec_->ErrorFunc.nOrder, 0);
-    EXPECT_EQ(rec_->dRmsResidual, 0.0);
-    EXPECT_TRUE(ui_.calls.empty());
+    EXPECT_EQ(std::make_tuple(rec_->MatchPeaks.nCount, rec_->ErrorFunc.nOrder, rec_->dRmsResidual, ui_.calls.size()),
+              std::make_tuple(0, 0, 0.0, std::size_t{0}));
 }
 
 TEST_F(Calibration, ManualMatchesAreKeptWithoutRematch) {
@@ -235,9 +233,8 @@ TEST_F(Calibration, SinglePointPsdBorrowsTheInterceptOfAnotherSegment) {
     other.dCoeffs[1] = 1.0;
     ASSERT_EQ(Calibrate(nullptr, rec_.get()), 1);
     ASSERT_EQ(rec_->MatchPeaks.nCount, 1);
-    EXPECT_EQ(rec_->Params.bSinglePoint, 1);
-    EXPECT_EQ(rec_->Params.PolyOrder, 1);
-    EXPECT_EQ(rec_->ErrorFunc.nOrder, 1);
+    EXPECT_EQ(std::make_tuple(rec_->Params.bSinglePoint, rec_->Params.PolyOrder, rec_->ErrorFunc.nOrder),
+              std::make_tuple(1, 1, 1));
     EXPECT_NEAR(rec_->ErrorFunc.dCoeffs[0], 0.1, 1e-12);
     // The line passes through the one matched point.
     EXPECT_NEAR(CalEvalCoeffs(&rec_->ErrorFunc, matched()[0]), errors()[0], 1e-6);
@@ -266,10 +263,8 @@ TEST_F(Calibration, RootMassModeOnExternalData) {
     write_data({"# time-of-flight: yes\n# external: yes\n# root-mass calibration: yes\n", curve});
     rec_->Params.PolyOrder = 1;
     ASSERT_EQ(Calibrate(nullptr, rec_.get()), 1);
-    EXPECT_EQ(rec_->bExternalFunction, 1);
-    EXPECT_EQ(CalRootMassSwitch(), 1);
-    EXPECT_EQ(rec_->ErrorFunc.nType, 1);
-    EXPECT_EQ(rec_->MassFunc.nType, 1);
+    EXPECT_EQ(std::make_tuple(rec_->bExternalFunction, CalRootMassSwitch(), rec_->ErrorFunc.nType, rec_->MassFunc.nType),
+              std::make_tuple(1, 1, 1, 1));
     ASSERT_EQ(rec_->MatchPeaks.nCount, 20);
     for (int i = 0; i < 20; ++i) EXPECT_NEAR(residuals()[i], 0.0, 5e-4) << i;
     // The mass function maps a measured mass back onto its reference mass.
@@ -282,8 +277,7 @@ TEST_F(Calibration, CalibrateResetsTheRootMassSwitchForOrdinaryData) {
     EXPECT_EQ(CalUseRootMassCali(5), 5);
     EXPECT_EQ(CalRootMassSwitch(), 5);
     ASSERT_EQ(Calibrate(nullptr, rec_.get()), 1);
-    EXPECT_EQ(CalRootMassSwitch(), 0);
-    EXPECT_EQ(rec_->ErrorFunc.nType, 0);
+    EXPECT_EQ(std::make_pair(CalRootMassSwitch(), rec_->ErrorFunc.nType), std::make_pair(0, 0));
 }
 
 TEST(CalMakeCalibrationExt, FitsALineAndLeavesTheMassesAsGiven) {

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "engine/calib_eval.hpp"
 #include "masscal/calib.h"
@@ -58,8 +59,7 @@ TEST(MassFunction, CorruptOrderNeverWritesPastTheRecord) {
     p.nType = 77;
     CalMassFunction(&p);
     CalErrorFunction(&p);
-    EXPECT_EQ(p.nType, 77);
-    EXPECT_EQ(+p.dStdDev, 0.25);
+    EXPECT_EQ(std::make_pair(p.nType, +p.dStdDev), std::make_pair(77, 0.25));
 }
 
 TEST(CalibEval, HornerOnMassOrRootMass) {

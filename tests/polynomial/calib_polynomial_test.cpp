@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "masscal/polynomial.hpp"
 
@@ -35,11 +36,9 @@ TEST(CalibPolynomialRecord, EmptyRecordKeepsItsType) {
 TEST(CalibPolynomialRecord, ReadingKeepsHighZeroesAndIgnoresStatistics) {
     RawCalibCoEffs r = record(3, {1, 2, 0, 0}, 1);
     CCalibPolynomial p(&r);
-    EXPECT_EQ(static_cast<int>(p), 3);
-    EXPECT_EQ(p.m_nCalibType, 1);
     RawCalibCoEffs* out = p;
-    EXPECT_EQ(+out->dStdDev, 0.0);
-    EXPECT_EQ(+out->dCovar[3], 0.0);
+    EXPECT_EQ(std::make_tuple(static_cast<int>(p), p.m_nCalibType, +out->dStdDev, +out->dCovar[3]),
+              std::make_tuple(3, 1, 0.0, 0.0));
 }
 
 TEST(CalibPolynomialRecord, OrderAboveFiveIsCutWhenRead) {
@@ -54,8 +53,7 @@ TEST(CalibPolynomialRecord, HighOrderFillsOnlySixCoefficients) {
     CCalibPolynomial p(7, c);
     p.m_nCalibType = 2;
     RawCalibCoEffs* r = p;
-    EXPECT_EQ(r->nOrder, 7);
-    EXPECT_EQ(r->nType, 2);
+    EXPECT_EQ(std::make_pair(r->nOrder, r->nType), std::make_pair(7, 2));
     for (int i = 0; i < 6; ++i) EXPECT_EQ(+r->dCoeffs[i], c[i]);
 }
 
@@ -66,9 +64,8 @@ TEST(CalibPolynomialRecord, OneSharedRecordPerThread) {
     RawCalibCoEffs* r1 = p;
     RawCalibCoEffs* r2 = q;
     EXPECT_EQ(r1, r2);
-    EXPECT_EQ(r1->nOrder, 0);
-    EXPECT_EQ(+r1->dCoeffs[0], 3.0);
-    EXPECT_EQ(+r1->dCoeffs[1], 0.0);  // cleared before filling
+    // Cleared before filling.
+    EXPECT_EQ(std::make_tuple(r1->nOrder, +r1->dCoeffs[0], +r1->dCoeffs[1]), std::make_tuple(0, 3.0, 0.0));
 }
 
 TEST(CalibPolynomialText, TypePrefixAndRoundTrip) {
@@ -139,15 +136,11 @@ TEST(CalibPolynomialConstruct, FromPlainPolynomialAndCopies) {
     const double c[] = {4, 5};
     CPolynomial base(1, c);
     CCalibPolynomial p(base);
-    EXPECT_EQ(p.m_nCalibType, -1);
-    EXPECT_EQ(p[1], 5.0);
+    EXPECT_EQ(std::make_pair(p.m_nCalibType, p[1]), std::make_pair(-1, 5.0));
     p.m_nCalibType = 7;
-    CCalibPolynomial q(p);
-    EXPECT_EQ(q.m_nCalibType, 7);
-    CCalibPolynomial r;
+    CCalibPolynomial q(p), r;
     r = q;
-    EXPECT_EQ(r.m_nCalibType, 7);
-    EXPECT_EQ(r[0], 4.0);
+    EXPECT_EQ(std::make_tuple(q.m_nCalibType, r.m_nCalibType, r[0]), std::make_tuple(7, 7, 4.0));
 }
 
 }  // namespace
