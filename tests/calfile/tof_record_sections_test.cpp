@@ -140,19 +140,23 @@ TEST_F(TofRecordSections, CalTemperatureReplacesTheFirstReflectronValueWhenPrese
     EXPECT_EQ(back.fReflectron[0], 1.0f);
 }
 
-TEST_F(TofRecordSections, WriteReplacesOnlyAFileWithoutAnySection) {
+TEST_F(TofRecordSections, WritesKeepOtherSectionsAndReplaceOnlyTheOldTextFormat) {
     const std::string file = path("cal.ini");
     _TOFCALIBRATION t = make_tof();
-    // Sections without a version stamp (as function sections alone): kept.
-    write_all(file, "[Other]\nKey=Value\n");
-    EXPECT_EQ(CCalFile::WriteTofParameters(file.c_str(), &t), 1);
-    std::string text = read_all(file);
-    EXPECT_EQ(ini_value(text, "Other", "Key"), "Value");
-    EXPECT_EQ(ini_value(text, "VERSION", "VERSION"), "2");
+    // Sections without a version stamp (as function sections alone) or with one: kept.
+    for (const char* before : {"[Other]\nKey=Value\n", "[VERSION]\nVERSION=2\n[Other]\nKey=Value\n"}) {
+        write_all(file, before);
+        EXPECT_EQ(CCalFile::WriteTofParameters(file.c_str(), &t), 1);
+        EXPECT_EQ(CCalFile::WriteModeDependantTofParameters(file.c_str(), &t, static_cast<tagHASCALTYPE>(1)), 1);
+        const std::string text = read_all(file);
+        EXPECT_EQ(ini_value(text, "Other", "Key"), "Value");
+        EXPECT_EQ(ini_value(text, "VERSION", "VERSION"), "2");
+        EXPECT_TRUE(ini_value(text, "TOF1", "HighMass"));
+    }
     // No section at all: the older text format, replaced.
     write_all(file, "FALSE\r\n0 1 0 + 1x^1\r\n");
     EXPECT_EQ(CCalFile::WriteTofParameters(file.c_str(), &t), 1);
-    text = read_all(file);
+    const std::string text = read_all(file);
     EXPECT_EQ(text.find("FALSE"), std::string::npos);
     EXPECT_EQ(ini_value(text, "VERSION", "VERSION"), "2");
 }
@@ -169,16 +173,6 @@ TEST_F(TofRecordSections, AFileWhoseVersionCannotBeReadIsNeitherReadNorWritten) 
         EXPECT_EQ(read_all(file), text);
         EXPECT_EQ(CCalFile::ReadTofParameters(file.c_str(), &back), 0);
     }
-}
-
-TEST_F(TofRecordSections, WriteToAVersionedFileKeepsItsOtherSections) {
-    const std::string file = path("cal.ini");
-    write_all(file, "[VERSION]\nVERSION=2\n[Other]\nKey=Value\n");
-    _TOFCALIBRATION t = make_tof();
-    CCalFile::WriteModeDependantTofParameters(file.c_str(), &t, static_cast<tagHASCALTYPE>(1));
-    const std::string text = read_all(file);
-    EXPECT_EQ(ini_value(text, "Other", "Key"), "Value");
-    EXPECT_TRUE(ini_value(text, "TOF1", "HighMass"));
 }
 
 TEST_F(TofRecordSections, FileWithoutVersionIsReadInTheOldFormat) {
