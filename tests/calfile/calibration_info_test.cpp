@@ -122,43 +122,40 @@ TEST_F(CalibrationInfo, SingleTofBlockRoundTrip) {
     EXPECT_EQ(describe(back.block(0)), describe(as_read(b, false, pre)));
 }
 
-TEST_F(CalibrationInfo, ModeBlocksPairEntriesWithBlocksAndSkipRepeatsOfTheFirst) {
-    const std::string file = path("cal.ini");
-    InfoStorage info;
-    for (int i = 0; i < 5; ++i) info.set_block(i, make_block(1000.0f + 100.0f * i));
-    tagHASCALTYPE types[5] = {tagHASCALTYPE(2), tagHASCALTYPE(2), tagHASCALTYPE(3), tagHASCALTYPE(2),
-                              tagHASCALTYPE(4)};
-    CalFile::WriteModeDependantTofParameters(file.c_str(), info.get(), types);
-    const std::string text = read_all(file);
-    EXPECT_EQ(section_names(text), (std::vector<std::string>{"TOF2", "TOF3", "TOF4"}));
-    // Entry 2 belongs to block 3, entry 4 to block 4.
-    EXPECT_EQ(ini_value(text, "TOF2", "InstrumentMode"), "1000");
-    EXPECT_EQ(ini_value(text, "TOF3", "InstrumentMode"), "1300");
-    EXPECT_EQ(ini_value(text, "TOF4", "InstrumentMode"), "1400");
-    EXPECT_EQ(key_names(text, "TOF3").back(), "Date");
-    EXPECT_EQ(ini_value(text, "TOF3", "PusherFreq"), "13000");
+TEST_F(CalibrationInfo, ModeBlocksPairEntriesWithBlocksSwapTheMiddleAndSkipRepeatsOfTheFirst) {
+    struct Case {
+        int types[5];
+        std::vector<std::pair<std::string, int>> written;  // section, block written there
+        int read_from[5];                                  // the block each block reads back as
+    };
+    const Case cases[] = {
+        {{1, 2, 3, 4, 5}, {{"TOF1", 0}, {"TOF2", 1}, {"TOF3", 3}, {"TOF4", 2}, {"TOF5", 4}}, {0, 1, 2, 3, 4}},
+        // Entries 1 and 3 repeat the first type: not written, and read from TOF2 into blocks 1 and 2.
+        {{2, 2, 3, 2, 4}, {{"TOF2", 0}, {"TOF3", 3}, {"TOF4", 4}}, {0, 0, 0, 3, 4}},
+    };
+    for (const Case& c : cases) {
+        const std::string file = path("cal" + std::to_string(c.types[0]) + ".ini");
+        InfoStorage info;
+        for (int i = 0; i < 5; ++i) info.set_block(i, make_block(1000.0f + 100.0f * i));
+        tagHASCALTYPE types[5];
+        for (int i = 0; i < 5; ++i) types[i] = tagHASCALTYPE(c.types[i]);
+        CalFile::WriteModeDependantTofParameters(file.c_str(), info.get(), types);
+        const std::string text = read_all(file);
+        std::vector<std::string> sections;
+        for (const auto& [section, block] : c.written) {
+            sections.push_back(section);
+            const std::string mode = std::to_string(1000 + 100 * block);
+            EXPECT_EQ(ini_value(text, section, "InstrumentMode"), mode) << section;
+            EXPECT_EQ(ini_value(text, section, "PusherFreq"), mode + "0") << section;
+            EXPECT_EQ(key_names(text, section).back(), "Date");
+        }
+        EXPECT_EQ(section_names(text), sections);
 
-    InfoStorage back;
-    CalFile::ReadModeDependantTofParameters(file.c_str(), back.get(), types);
-    // Entries 1 and 3 read TOF2 into blocks 1 and 2.
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(describe(back.block(i)), describe(as_read(info.block(i == 3 || i == 4 ? i : 0), true))) << i;
-}
-
-TEST_F(CalibrationInfo, ModeBlocksSwapTheMiddlePair) {
-    const std::string file = path("cal.ini");
-    InfoStorage info;
-    for (int i = 0; i < 5; ++i) info.set_block(i, make_block(10.0f * (i + 1)));
-    tagHASCALTYPE types[5] = {tagHASCALTYPE(1), tagHASCALTYPE(2), tagHASCALTYPE(3), tagHASCALTYPE(4),
-                              tagHASCALTYPE(5)};
-    CalFile::WriteModeDependantTofParameters(file.c_str(), info.get(), types);
-    const std::string text = read_all(file);
-    EXPECT_EQ(section_names(text), (std::vector<std::string>{"TOF1", "TOF2", "TOF3", "TOF4", "TOF5"}));
-    EXPECT_EQ(ini_value(text, "TOF3", "InstrumentMode"), "40");
-    EXPECT_EQ(ini_value(text, "TOF4", "InstrumentMode"), "30");
-    InfoStorage back;
-    CalFile::ReadModeDependantTofParameters(file.c_str(), back.get(), types);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(describe(back.block(i)), describe(as_read(info.block(i), true))) << i;
+        InfoStorage back;
+        CalFile::ReadModeDependantTofParameters(file.c_str(), back.get(), types);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(describe(back.block(i)), describe(as_read(info.block(c.read_from[i]), true))) << i;
+    }
 }
 
 TEST_F(CalibrationInfo, ModeBlockWithoutPolynomialReadsAsTheIdentity) {
