@@ -218,7 +218,9 @@ TEST_F(CalibrationInfo, FunctionsRoundTrip) {
         std::memset(want.ModifiedPolynomial.dCovar, 0, sizeof want.ModifiedPolynomial.dCovar);
         EXPECT_EQ(std::make_tuple(got.nSegments, got.bIsModified), std::make_tuple(want.nSegments, want.bIsModified));
         for (int j = 0; j < want.nSegments; ++j) EXPECT_EQ(describe(got.Segments[j]), describe(want.Segments[j]));
-        if (want.bIsModified) EXPECT_EQ(describe(got.ModifiedPolynomial), describe(want.ModifiedPolynomial));
+        if (want.bIsModified) {
+            EXPECT_EQ(describe(got.ModifiedPolynomial), describe(want.ModifiedPolynomial));
+        }
     }
 }
 
