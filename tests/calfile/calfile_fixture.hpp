@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 #include "masscal/calfile.hpp"
+#include "masscal/tofcal.h"
 
 namespace calfile_test {
 
@@ -31,7 +33,6 @@ struct CalFile : CCalFile {
     using CCalFile::ReadModeDependantTofParameters;
     using CCalFile::ReadQuad1Parameters;
     using CCalFile::ReadQuad2Parameters;
-    using CCalFile::ReadQuadDynamicParams;
     using CCalFile::ReadQuadParameters;
     using CCalFile::ReadQuadPolynomial;
     using CCalFile::ReadQuadStaticParams;
@@ -41,14 +42,12 @@ struct CalFile : CCalFile {
     using CCalFile::ReadTimeStamps;
     using CCalFile::ReadTofParameters;
     using CCalFile::SetVersion;
-    using CCalFile::WriteCalibrationFunction;
     using CCalFile::WriteModeDependantTofParameters;
     using CCalFile::WriteQuad1Parameters;
     using CCalFile::WriteQuad2Parameters;
     using CCalFile::WriteQuadParameters;
     using CCalFile::WriteQuadPolynomial;
     using CCalFile::WriteQuadStaticParams;
-    using CCalFile::WriteQuadDynamicParams;
     using CCalFile::WriteQuadStdDev;
     using CCalFile::WriteReservoir;
     using CCalFile::WriteTimeStamps;
@@ -176,6 +175,75 @@ inline RawCalibCoEffs make_coeffs(int order, double base, int type = 0) {
         if (row <= order) c.dCovar[i] = base * 1e-6 * (i + 1);
     }
     return c;
+}
+
+// A plain-file reference to dir/name.ext.
+inline RawFileRef plain_ref(const std::filesystem::path& dir, const std::string& name, const std::string& ext) {
+    RawFileRef r;
+    std::memset(&r, 0, sizeof r);
+    r.wKind = CAL_FILEREF_KIND_PLAIN;
+    std::snprintf(r.szDirectory, sizeof r.szDirectory, "%s/", dir.c_str());
+    std::snprintf(r.szName, sizeof r.szName, "%s", name.c_str());
+    std::snprintf(r.szExtension, sizeof r.szExtension, "%s", ext.c_str());
+    return r;
+}
+
+// Records as text, so that one comparison checks every field and a mismatch
+// shows which. Doubles to 15 digits (what a round trip through the files
+// keeps), floats to 9 (exact).
+inline std::string describe(const RawCalibCoEffs& c) {
+    std::ostringstream s;
+    s << std::setprecision(15) << "order " << c.nOrder << " type " << c.nType << " coeffs";
+    for (int i = 0; i <= c.nOrder && i < 6; ++i) s << ' ' << +c.dCoeffs[i];
+    s << " covar";
+    for (double v : covar_of(c)) s << ' ' << v;
+    s << " sd " << +c.dStdDev << '\n';
+    return s.str();
+}
+
+template <class Tof>
+std::string describe_settings(const Tof& t) {
+    std::ostringstream s;
+    s << std::setprecision(9) << "reflectron";
+    for (float r : t.fReflectron) s << ' ' << r;
+    s << "\nsegments " << t.nSegments << " mode " << t.nInstrumentMode << " source " << t.fSourceVoltage
+      << " focus " << t.fFocusVoltage << " extraction " << t.fExtractionVoltage << " sampling " << t.fSamplingRate
+      << " ionisation " << t.nIonisationMode << " precursor " << t.fPrecursorMass << " low " << t.fLowMass
+      << " high " << t.fHighMass << " pusher " << t.nPusherFreq << " date " << t.szDate << " time " << t.szTime;
+    return s.str();
+}
+
+inline std::string describe(const TofBlock& b) { return describe(b.Calibration) + describe_settings(b); }
+
+inline std::string describe(const _TOFCALIBRATION& t) {
+    std::string s = "psd " + std::to_string(t.bPSDCalibration) + "\n";
+    for (const RawCalibCoEffs& c : t.Segments) s += describe(c);
+    return s + describe_settings(t);
+}
+
+// A time-of-flight calibration with a distinct value in every field.
+inline _TOFCALIBRATION make_tof() {
+    _TOFCALIBRATION t;
+    std::memset(&t, 0, sizeof t);
+    t.bPSDCalibration = 1;
+    for (int i = 0; i < 12; ++i) {
+        t.Segments[i] = make_coeffs(1 + i % 5, 0.0123456 * (i + 1), i % 3 - 1);
+        t.fReflectron[i] = 1234.5678f + 10.0f * i;
+    }
+    t.nSegments = 3;
+    t.nInstrumentMode = 2;
+    t.fSourceVoltage = 2000.1234567f;
+    t.fFocusVoltage = 0.1234567f;
+    t.fExtractionVoltage = -750.125f;
+    t.fSamplingRate = 3.6f;
+    t.nIonisationMode = -1;
+    t.fPrecursorMass = 556.2771f;
+    t.fLowMass = 50.0f;
+    t.fHighMass = 4000.0f;
+    t.nPusherFreq = 12345;
+    std::strcpy(t.szDate, "01-Feb-2024");
+    std::strcpy(t.szTime, "10:11:12");
+    return t;
 }
 
 }  // namespace calfile_test

@@ -2,9 +2,11 @@
 // time stamps and reservoir, and the whole-file writers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "calfile_fixture.hpp"
@@ -80,32 +82,18 @@ tagRAWCALIBFUNC make_function(int k, int segments) {
     return f;
 }
 
-void expect_coeffs(const RawCalibCoEffs& want, const RawCalibCoEffs& got, bool covariance, const std::string& what) {
-    EXPECT_EQ(got.nOrder, want.nOrder) << what;
-    EXPECT_EQ(got.nType, want.nType) << what;
-    for (int i = 0; i <= want.nOrder; ++i) EXPECT_DOUBLE_EQ(+got.dCoeffs[i], +want.dCoeffs[i]) << what;
-    for (int i = 0; i < 21; ++i) EXPECT_DOUBLE_EQ(+got.dCovar[i], covariance ? +want.dCovar[i] : 0.0) << what << i;
-    EXPECT_EQ(+got.dStdDev, 0.0) << what;
-}
-
-void expect_block(const TofBlock& want, const TofBlock& got, bool mode, const std::string& what) {
-    expect_coeffs(want.Calibration, got.Calibration, true, what);
-    EXPECT_EQ(got.fReflectron[0], want.fReflectron[0]) << what;
-    EXPECT_EQ(got.nSegments, 12) << what;
-    EXPECT_EQ(got.nInstrumentMode, want.nInstrumentMode) << what;
-    EXPECT_EQ(got.fSourceVoltage, want.fSourceVoltage) << what;
-    EXPECT_EQ(got.fFocusVoltage, want.fFocusVoltage) << what;
-    EXPECT_EQ(got.fExtractionVoltage, want.fExtractionVoltage) << what;
-    EXPECT_EQ(got.fSamplingRate, want.fSamplingRate) << what;
-    EXPECT_EQ(got.nIonisationMode, want.nIonisationMode) << what;
-    EXPECT_EQ(got.fPrecursorMass, want.fPrecursorMass) << what;
-    EXPECT_EQ(got.fLowMass, want.fLowMass) << what;
-    EXPECT_EQ(got.fHighMass, want.fHighMass) << what;
-    if (mode) {
-        EXPECT_EQ(got.nPusherFreq, want.nPusherFreq) << what;
-        EXPECT_STREQ(got.szDate, want.szDate) << what;
-        EXPECT_STREQ(got.szTime, want.szTime) << what;
+// What a block reads back as: twelve segments and, of the reflectron, only
+// the first value; outside the mode sections no pusher frequency, date or
+// time. The rest is what the record held before.
+TofBlock as_read(TofBlock b, bool mode, const TofBlock& before = {}) {
+    b.nSegments = 12;
+    std::copy(before.fReflectron + 1, before.fReflectron + 12, b.fReflectron + 1);
+    if (!mode) {
+        b.nPusherFreq = before.nPusherFreq;
+        std::memcpy(b.szDate, before.szDate, sizeof b.szDate);
+        std::memcpy(b.szTime, before.szTime, sizeof b.szTime);
     }
+    return b;
 }
 
 TEST_F(CalibrationInfo, SingleTofBlockRoundTrip) {
@@ -131,51 +119,43 @@ TEST_F(CalibrationInfo, SingleTofBlockRoundTrip) {
     for (int i = 0; i < 12; ++i) pre.fReflectron[i] = -3.0f;
     back.set_block(0, pre);
     CalFile::ReadTofParameters(file.c_str(), back.get());
-    const TofBlock got = back.block(0);
-    expect_block(b, got, false, "block 0");
-    for (int i = 1; i < 12; ++i) EXPECT_EQ(got.fReflectron[i], -3.0f);
+    EXPECT_EQ(describe(back.block(0)), describe(as_read(b, false, pre)));
 }
 
-TEST_F(CalibrationInfo, ModeBlocksPairEntriesWithBlocksAndSkipRepeatsOfTheFirst) {
-    const std::string file = path("cal.ini");
-    InfoStorage info;
-    for (int i = 0; i < 5; ++i) info.set_block(i, make_block(1000.0f + 100.0f * i));
-    tagHASCALTYPE types[5] = {tagHASCALTYPE(2), tagHASCALTYPE(2), tagHASCALTYPE(3), tagHASCALTYPE(2),
-                              tagHASCALTYPE(4)};
-    CalFile::WriteModeDependantTofParameters(file.c_str(), info.get(), types);
-    const std::string text = read_all(file);
-    EXPECT_EQ(section_names(text), (std::vector<std::string>{"TOF2", "TOF3", "TOF4"}));
-    // Entry 2 belongs to block 3, entry 4 to block 4.
-    EXPECT_EQ(ini_value(text, "TOF2", "InstrumentMode"), "1000");
-    EXPECT_EQ(ini_value(text, "TOF3", "InstrumentMode"), "1300");
-    EXPECT_EQ(ini_value(text, "TOF4", "InstrumentMode"), "1400");
-    EXPECT_EQ(key_names(text, "TOF3").back(), "Date");
-    EXPECT_EQ(ini_value(text, "TOF3", "PusherFreq"), "13000");
+TEST_F(CalibrationInfo, ModeBlocksPairEntriesWithBlocksSwapTheMiddleAndSkipRepeatsOfTheFirst) {
+    struct Case {
+        int types[5];
+        std::vector<std::pair<std::string, int>> written;  // section, block written there
+        int read_from[5];                                  // the block each block reads back as
+    };
+    const Case cases[] = {
+        {{1, 2, 3, 4, 5}, {{"TOF1", 0}, {"TOF2", 1}, {"TOF3", 3}, {"TOF4", 2}, {"TOF5", 4}}, {0, 1, 2, 3, 4}},
+        // Entries 1 and 3 repeat the first type: not written, and read from TOF2 into blocks 1 and 2.
+        {{2, 2, 3, 2, 4}, {{"TOF2", 0}, {"TOF3", 3}, {"TOF4", 4}}, {0, 0, 0, 3, 4}},
+    };
+    for (const Case& c : cases) {
+        const std::string file = path("cal" + std::to_string(c.types[0]) + ".ini");
+        InfoStorage info;
+        for (int i = 0; i < 5; ++i) info.set_block(i, make_block(1000.0f + 100.0f * i));
+        tagHASCALTYPE types[5];
+        for (int i = 0; i < 5; ++i) types[i] = tagHASCALTYPE(c.types[i]);
+        CalFile::WriteModeDependantTofParameters(file.c_str(), info.get(), types);
+        const std::string text = read_all(file);
+        std::vector<std::string> sections;
+        for (const auto& [section, block] : c.written) {
+            sections.push_back(section);
+            const std::string mode = std::to_string(1000 + 100 * block);
+            EXPECT_EQ(ini_value(text, section, "InstrumentMode"), mode) << section;
+            EXPECT_EQ(ini_value(text, section, "PusherFreq"), mode + "0") << section;
+            EXPECT_EQ(key_names(text, section).back(), "Date");
+        }
+        EXPECT_EQ(section_names(text), sections);
 
-    InfoStorage back;
-    CalFile::ReadModeDependantTofParameters(file.c_str(), back.get(), types);
-    expect_block(info.block(0), back.block(0), true, "block 0");
-    // Entries 1 and 3 read TOF2 into blocks 1 and 2.
-    expect_block(info.block(0), back.block(1), true, "block 1");
-    expect_block(info.block(0), back.block(2), true, "block 2");
-    expect_block(info.block(3), back.block(3), true, "block 3");
-    expect_block(info.block(4), back.block(4), true, "block 4");
-}
-
-TEST_F(CalibrationInfo, ModeBlocksSwapTheMiddlePair) {
-    const std::string file = path("cal.ini");
-    InfoStorage info;
-    for (int i = 0; i < 5; ++i) info.set_block(i, make_block(10.0f * (i + 1)));
-    tagHASCALTYPE types[5] = {tagHASCALTYPE(1), tagHASCALTYPE(2), tagHASCALTYPE(3), tagHASCALTYPE(4),
-                              tagHASCALTYPE(5)};
-    CalFile::WriteModeDependantTofParameters(file.c_str(), info.get(), types);
-    const std::string text = read_all(file);
-    EXPECT_EQ(section_names(text), (std::vector<std::string>{"TOF1", "TOF2", "TOF3", "TOF4", "TOF5"}));
-    EXPECT_EQ(ini_value(text, "TOF3", "InstrumentMode"), "40");
-    EXPECT_EQ(ini_value(text, "TOF4", "InstrumentMode"), "30");
-    InfoStorage back;
-    CalFile::ReadModeDependantTofParameters(file.c_str(), back.get(), types);
-    for (int i = 0; i < 5; ++i) expect_block(info.block(i), back.block(i), true, "block " + std::to_string(i));
+        InfoStorage back;
+        CalFile::ReadModeDependantTofParameters(file.c_str(), back.get(), types);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(describe(back.block(i)), describe(as_read(info.block(c.read_from[i]), true))) << i;
+    }
 }
 
 TEST_F(CalibrationInfo, ModeBlockWithoutPolynomialReadsAsTheIdentity) {
@@ -187,14 +167,10 @@ TEST_F(CalibrationInfo, ModeBlockWithoutPolynomialReadsAsTheIdentity) {
     tagHASCALTYPE types[5] = {tagHASCALTYPE(7), tagHASCALTYPE(8), tagHASCALTYPE(7), tagHASCALTYPE(7),
                               tagHASCALTYPE(7)};
     CalFile::ReadModeDependantTofParameters(file.c_str(), back.get(), types);
-    for (int i = 0; i < 5; ++i) {
-        const RawCalibCoEffs c = back.block(i).Calibration;
-        EXPECT_EQ(c.nOrder, 1) << i;
-        EXPECT_EQ(c.nType, 0) << i;
-        EXPECT_EQ(+c.dCoeffs[0], 0.0) << i;
-        EXPECT_EQ(+c.dCoeffs[1], 1.0) << i;
-        for (double v : covar_of(c)) EXPECT_EQ(v, 0.0);
-    }
+    RawCalibCoEffs identity{};
+    identity.nOrder = 1;
+    identity.dCoeffs[1] = 1.0;
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(describe(back.block(i).Calibration), describe(identity)) << i;
 }
 
 TEST_F(CalibrationInfo, FunctionCountsAndSections) {
@@ -235,13 +211,16 @@ TEST_F(CalibrationInfo, FunctionsRoundTrip) {
     InfoStorage back;
     CCalFile::ReadCalibrationFunctions(file.c_str(), back.get());
     EXPECT_EQ(+back->nFunctions, 32);
+    // The modified polynomial keeps no covariance.
     for (int k = 0; k < 32; ++k) {
-        const tagRAWCALIBFUNC want = info.function(k), got = back.function(k);
-        EXPECT_EQ(got.nSegments, want.nSegments);
-        for (int j = 0; j < want.nSegments; ++j)
-            expect_coeffs(want.Segments[j], got.Segments[j], true, "f" + std::to_string(k) + "s" + std::to_string(j));
-        EXPECT_EQ(got.bIsModified, want.bIsModified);
-        if (want.bIsModified) expect_coeffs(want.ModifiedPolynomial, got.ModifiedPolynomial, false, "modified");
+        tagRAWCALIBFUNC want = info.function(k);
+        const tagRAWCALIBFUNC got = back.function(k);
+        std::memset(want.ModifiedPolynomial.dCovar, 0, sizeof want.ModifiedPolynomial.dCovar);
+        EXPECT_EQ(std::make_tuple(got.nSegments, got.bIsModified), std::make_tuple(want.nSegments, want.bIsModified));
+        for (int j = 0; j < want.nSegments; ++j) EXPECT_EQ(describe(got.Segments[j]), describe(want.Segments[j]));
+        if (want.bIsModified) {
+            EXPECT_EQ(describe(got.ModifiedPolynomial), describe(want.ModifiedPolynomial));
+        }
     }
 }
 
@@ -288,12 +267,10 @@ TEST_F(CalibrationInfo, TimeStampsAndReservoir) {
     InfoStorage back;
     CalFile::ReadTimeStamps(file.c_str(), back.get());
     CalFile::ReadReservoir(file.c_str(), back.get());
-    EXPECT_STREQ(back->szTime, "10:20:30");
-    EXPECT_STREQ(back->szDate, "2024-05-06");
-    EXPECT_STREQ(back->szCheckTime, "11:00");
-    EXPECT_STREQ(back->szCheckDate, "2024-05-07");
-    EXPECT_EQ(+back->wCheckNotOk, 65535);
-    EXPECT_STREQ(back->szReservoir, "Reservoir B");
+    EXPECT_EQ(std::make_tuple(std::string(back->szTime), std::string(back->szDate), std::string(back->szCheckTime),
+                              std::string(back->szCheckDate), +back->wCheckNotOk, std::string(back->szReservoir)),
+              std::make_tuple(std::string("10:20:30"), std::string("2024-05-06"), std::string("11:00"),
+                              std::string("2024-05-07"), 65535, std::string("Reservoir B")));
 }
 
 TEST_F(CalibrationInfo, CheckNotOkKeepsSixteenBits) {
@@ -341,20 +318,13 @@ TEST_F(CalibrationInfo, WholeCalibrationSectionOrderAndReadBack) {
                                         "QUAD2 (Static)", "QUAD2 (Dynamic)", "QUAD2 (Fast)", "QUAD2", "TOF",
                                         "DateTime", "Fluidics", "FUNCTIONS", "FUNCTIONS001"}));
 
+    // Each section's content is its own writer's test: here the parts meet.
     InfoStorage back;
-    CalFile::ReadQuad1Parameters(file.c_str(), back.get());
     CalFile::ReadQuad2Parameters(file.c_str(), back.get());
     CalFile::ReadTofParameters(file.c_str(), back.get());
-    CalFile::ReadTimeStamps(file.c_str(), back.get());
-    CalFile::ReadReservoir(file.c_str(), back.get());
     CCalFile::ReadCalibrationFunctions(file.c_str(), back.get());
-    EXPECT_EQ(back.load<RawCalibQuad>(offsetof(RawCalibInfo, Quad1)).nLagTime, 3);
     EXPECT_EQ(back.load<RawCalibQuad>(offsetof(RawCalibInfo, Quad2)).nLagTime, 4);
-    EXPECT_EQ(back.load<RawCalibQuad>(offsetof(RawCalibInfo, Quad2)).StaticParams.fDwellTime, 0.1f);
-    expect_block(info.block(0), back.block(0), false, "tof");
-    EXPECT_STREQ(back->szDate, "d");
-    EXPECT_STREQ(back->szReservoir, "r");
-    EXPECT_EQ(+back->nFunctions, 1);
+    EXPECT_EQ(describe(back.block(0)), describe(as_read(info.block(0), false)));
     EXPECT_EQ(back.function(0).nSegments, 3);
 }
 

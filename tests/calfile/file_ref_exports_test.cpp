@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "calfile_fixture.hpp"
-#include "masscal/tofcal.h"
 #include "suite/utility/global_files.hpp"
+#include "support/scoped_env.hpp"
 
 using namespace calfile_test;
 
@@ -15,15 +15,7 @@ namespace {
 
 class FileRefExports : public CalFileTest {
 protected:
-    RawFileRef ref(const std::string& name, const std::string& ext = "ini") const {
-        RawFileRef r;
-        std::memset(&r, 0, sizeof r);
-        r.wKind = CAL_FILEREF_KIND_PLAIN;
-        std::snprintf(r.szDirectory, sizeof r.szDirectory, "%s/", dir_.c_str());
-        std::snprintf(r.szName, sizeof r.szName, "%s", name.c_str());
-        std::snprintf(r.szExtension, sizeof r.szExtension, "%s", ext.c_str());
-        return r;
-    }
+    RawFileRef ref(const std::string& name) const { return plain_ref(dir_, name, "ini"); }
 };
 
 TEST_F(FileRefExports, ReachTheSameFileAsThePath) {
@@ -85,20 +77,9 @@ class TofCalFile : public CalFileTest {
 protected:
     void SetUp() override {
         CalFileTest::SetUp();
-        const char* old = std::getenv("MASSCAL_SETTINGS");
-        if (old) saved_ = old;
-        had_ = old != nullptr;
-        setenv("MASSCAL_SETTINGS", path("settings.ini").c_str(), 1);
+        settings_.emplace("MASSCAL_SETTINGS", path("settings.ini").c_str());
     }
-    void TearDown() override {
-        if (had_)
-            setenv("MASSCAL_SETTINGS", saved_.c_str(), 1);
-        else
-            unsetenv("MASSCAL_SETTINGS");
-        CalFileTest::TearDown();
-    }
-    std::string saved_;
-    bool had_ = false;
+    std::optional<masscal::testing::ScopedEnv> settings_;
 };
 
 TEST_F(TofCalFile, DefaultsWhenTheListHasNoFile) {
@@ -116,12 +97,7 @@ TEST_F(TofCalFile, DefaultsWhenTheListHasNoFile) {
 }
 
 TEST_F(TofCalFile, TheRegisteredFileWins) {
-    RawFileRef reg;
-    std::memset(&reg, 0, sizeof reg);
-    reg.wKind = CAL_FILEREF_KIND_PLAIN;
-    std::snprintf(reg.szDirectory, sizeof reg.szDirectory, "%s/", dir_.c_str());
-    std::strcpy(reg.szName, "pp");
-    std::strcpy(reg.szExtension, "tof");
+    RawFileRef reg = plain_ref(dir_, "pp", "tof");
     ASSERT_NE(SetGlobalFile("SystemList", "SavedPPCalibration", &reg), 0);
 
     RawFileRef r;

@@ -9,49 +9,25 @@ using calfile_test::CalFile;
 
 namespace {
 
-TEST(CalFileTextReaders, WhiteSpaceOutsideQuotes) {
+TEST(CalFileTextReaders, WhiteSpaceOutsideQuotesOnly) {
     int q = 0;
     for (char c : {'\t', '\n', ' ', ','}) EXPECT_TRUE(CalFile::IsWhiteSpace(c, q)) << int(c);
     for (char c : {'a', '1', '\r', '.', ';', '\0'}) EXPECT_FALSE(CalFile::IsWhiteSpace(c, q)) << int(c);
-    EXPECT_EQ(q, 0);
+    // A quote flips the flag and is text; inside quotes space and comma are text.
+    std::string seen;
+    for (char c : std::string("\" ,\" ")) seen += CalFile::IsWhiteSpace(c, q) ? 'w' : std::to_string(q)[0];
+    EXPECT_EQ(seen, "1110w");
 }
 
-TEST(CalFileTextReaders, QuoteFlipsTheFlagAndIsText) {
-    int q = 0;
-    EXPECT_FALSE(CalFile::IsWhiteSpace('"', q));
-    EXPECT_EQ(q, 1);
-    // Inside quotes the space belongs to the text.
-    EXPECT_FALSE(CalFile::IsWhiteSpace(' ', q));
-    EXPECT_FALSE(CalFile::IsWhiteSpace(',', q));
-    EXPECT_FALSE(CalFile::IsWhiteSpace('"', q));
-    EXPECT_EQ(q, 0);
-    EXPECT_TRUE(CalFile::IsWhiteSpace(' ', q));
-}
-
-TEST(CalFileTextReaders, ReadFloatListValueByValue) {
-    char buf[] = "12.5,3";
-    int pos = 0;
-    const int len = static_cast<int>(std::strlen(buf));
-    EXPECT_FLOAT_EQ(CalFile::ReadFloat(buf, pos, len), 12.5f);
-    EXPECT_FLOAT_EQ(CalFile::ReadFloat(buf, pos, len), 3.0f);
-    EXPECT_EQ(pos, len);
-    EXPECT_FLOAT_EQ(CalFile::ReadFloat(buf, pos, len), 0.0f);
-
-    char list[] = "1.5, 2.5 3\t-4e2\n";
-    pos = 0;
-    const int n = static_cast<int>(std::strlen(list));
-    for (float want : {1.5f, 2.5f, 3.0f, -400.0f}) EXPECT_FLOAT_EQ(CalFile::ReadFloat(list, pos, n), want);
-}
-
-TEST(CalFileTextReaders, ShorterTokenAfterLongerReadsItsOwnValue) {
+TEST(CalFileTextReaders, ReadFloatValueByValue) {
     // A token buffer reused without its terminator would read "3" as "3.14159".
-    char buf[] = "123.14159 3 17 2";
+    char list[] = "123.14159,3 2.5\t-4e2\n17";
     int pos = 0;
-    const int len = static_cast<int>(std::strlen(buf));
-    EXPECT_FLOAT_EQ(CalFile::ReadFloat(buf, pos, len), 123.14159f);
-    EXPECT_FLOAT_EQ(CalFile::ReadFloat(buf, pos, len), 3.0f);
-    EXPECT_EQ(CalFile::ReadInt(buf, pos, len), 17);
-    EXPECT_EQ(CalFile::ReadInt(buf, pos, len), 2);
+    const int n = static_cast<int>(std::strlen(list));
+    for (float want : {123.14159f, 3.0f, 2.5f, -400.0f}) EXPECT_FLOAT_EQ(CalFile::ReadFloat(list, pos, n), want);
+    EXPECT_EQ(CalFile::ReadInt(list, pos, n), 17);
+    EXPECT_EQ(pos, n);
+    EXPECT_FLOAT_EQ(CalFile::ReadFloat(list, pos, n), 0.0f);
 }
 
 TEST(CalFileTextReaders, ReadIntTakesDigitsOnly) {

@@ -23,16 +23,6 @@ struct Writer {
     std::function<int(const std::string&)> write;
 };
 
-RawFileRef ref_of(const std::string& dir, const std::string& name, const std::string& ext) {
-    RawFileRef r;
-    std::memset(&r, 0, sizeof r);
-    r.wKind = CAL_FILEREF_KIND_PLAIN;
-    std::snprintf(r.szDirectory, sizeof r.szDirectory, "%s/", dir.c_str());
-    std::snprintf(r.szName, sizeof r.szName, "%s", name.c_str());
-    std::snprintf(r.szExtension, sizeof r.szExtension, "%s", ext.c_str());
-    return r;
-}
-
 // Splits a path into a reference, or an empty reference for "".
 RawFileRef ref_for(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -43,7 +33,7 @@ RawFileRef ref_for(const std::string& path) {
     }
     const std::string file = path.substr(slash + 1);
     const auto dot = file.rfind('.');
-    return ref_of(path.substr(0, slash), file.substr(0, dot), dot == std::string::npos ? "" : file.substr(dot + 1));
+    return plain_ref(path.substr(0, slash), file.substr(0, dot), dot == std::string::npos ? "" : file.substr(dot + 1));
 }
 
 std::vector<Writer> writers() {
@@ -83,7 +73,7 @@ protected:
 TEST_F(WriteFailures, DirectoryEmptyPathAndSizeLimitAreFailures) {
     std::filesystem::create_directory(path("folder.cal"));
     const std::string old = "[VERSION]\nVERSION=2\n[Keep]\nA=1\n";
-    RawFileRef folder = ref_of(dir_.string(), "folder", "cal");
+    RawFileRef folder = plain_ref(dir_.string(), "folder", "cal");
     _TOFCALIBRATION read{};
     EXPECT_EQ(CalReadTofCalibration(&folder, &read), 0);  // nor is a folder read as one
     for (const Writer& w : writers()) {
@@ -114,7 +104,7 @@ TEST_F(WriteFailures, PathsThatDoNotFitTheReferenceAreRefusedNotCut) {
     std::string deep = dir_.string();
     while (deep.size() < 250) deep += "/" + std::string(std::min<std::size_t>(40, 250 - deep.size()), 'd');
     std::filesystem::create_directories(deep);
-    RawFileRef r = ref_of(deep, std::string(20, 'n'), "cal");
+    RawFileRef r = plain_ref(deep, std::string(20, 'n'), "cal");
     auto info = std::make_unique<RawCalibInfo>();
     std::memset(info.get(), 0, sizeof *info);
     _TOFCALIBRATION tof{};
@@ -137,7 +127,7 @@ bool die_before_rename(const char*, const char*) {
 }
 
 TEST_F(WriteFailures, KilledOldFormatWriteLeavesTheOldFileWhole) {
-    const RawFileRef r = ref_of(dir_.string(), "old", "cal");
+    const RawFileRef r = plain_ref(dir_.string(), "old", "cal");
     _TOFCALIBRATION tof{};
     tof.nInstrumentMode = 3;
     ASSERT_EQ(CalWriteTofCalibration(&r, &tof), 1);

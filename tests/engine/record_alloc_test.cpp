@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "core/arrays.hpp"
 #include "masscal/calib.h"
@@ -64,14 +66,10 @@ TEST(CalFree, OnAnEmptyPairOnlyResetsTheHandle) {
 TEST(CalAllocArrays, AllocatesTheFixedCapacitiesOnce) {
     auto rec = new_record();
     ASSERT_EQ(CalAllocArrays(rec.get(), 0), 1);
-    using masscal::platform::mem_size;
-    EXPECT_EQ(mem_size(rec->RefPeaks.Mass.hMem), 400u);
-    EXPECT_EQ(mem_size(rec->RefPeaks.Flags.hMem), 100u);
-    EXPECT_EQ(mem_size(rec->Errors.hMem), 400u);
-    EXPECT_EQ(mem_size(rec->FitWork.hMem), 400u);
-    EXPECT_EQ(mem_size(rec->BandLower.hMem), 2000u);
-    EXPECT_EQ(rec->DataPeaks.Mass.hMem, nullptr);
-    EXPECT_EQ(rec->MatchPeaks.Mass.hMem, nullptr);
+    std::vector<std::size_t> sizes;
+    for (const CalArray* a : owned_pairs(*rec)) sizes.push_back(masscal::platform::mem_size(a->hMem));
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{400, 400, 400, 100, 400, 400, 400, 400, 400, 400, 2000, 2000}));
+    EXPECT_TRUE(!rec->DataPeaks.Mass.hMem && !rec->MatchPeaks.Mass.hMem);
 
     masscal::platform::reset_alloc_count();
     const CalMemHandle errors = rec->Errors.hMem;
@@ -102,15 +100,11 @@ TEST(CalAllocPeakList, AllocatesSixArraysWithTheirElementSizes) {
     l.nCount = 7;
     l.bDetail = -1;
     ASSERT_EQ(CalAllocPeakList(&l, 25, 0), 1);
-    using masscal::platform::mem_size;
-    EXPECT_EQ(mem_size(l.Mass.hMem), 100u);
-    EXPECT_EQ(mem_size(l.Intensity.hMem), 100u);
-    EXPECT_EQ(mem_size(l.CalMass.hMem), 100u);
-    EXPECT_EQ(mem_size(l.Flags.hMem), 25u);
-    EXPECT_EQ(mem_size(l.Width.hMem), 100u);
-    EXPECT_EQ(mem_size(l.Extra.hMem), 100u);
-    EXPECT_EQ(l.nCount, 7);
-    EXPECT_EQ(l.bDetail, -1);
+    std::vector<std::size_t> sizes;
+    for (const CalArray* a : {&l.Mass, &l.Intensity, &l.CalMass, &l.Flags, &l.Width, &l.Extra})
+        sizes.push_back(masscal::platform::mem_size(a->hMem));
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{100, 100, 100, 25, 100, 100}));
+    EXPECT_EQ(std::make_pair(l.nCount, l.bDetail), std::make_pair(7, -1));
     EXPECT_EQ(CalAllocPeakList(&l, 25, 1), 1);
     EXPECT_EQ(l.Extra.hMem, nullptr);
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "platform/memory.hpp"
 #include "suite/fileaccess/file_checksum.hpp"
 #include "support/recording_ui.hpp"
+#include "support/scoped_env.hpp"
 
 namespace {
 
@@ -66,11 +68,8 @@ protected:
     }();
     std::string settings = dir + "settings.ini";
     RecordingUi ui;
-    void SetUp() override { setenv("MASSCAL_SETTINGS", settings.c_str(), 1); }
-    void TearDown() override {
-        unsetenv("MASSCAL_SETTINGS");
-        std::filesystem::remove_all(dir);
-    }
+    masscal::testing::ScopedEnv env{"MASSCAL_SETTINGS", settings.c_str()};
+    void TearDown() override { std::filesystem::remove_all(dir); }
     RawFileRef write(const std::string& name, const std::string& text) {
         std::ofstream(dir + name + ".ref", std::ios::binary) << text;
         return ref_of(dir, name, "ref");
@@ -86,13 +85,23 @@ protected:
     }
 };
 
-TEST_F(ReferenceFile, TheFormatsExampleInBothLineEnds) {
-    const Peaks want = {{28.0061f, 100.0f}, {32.0f, 0.0f}, {44.9977f, 12.5f}};
-    for (const char* name : {"crlf_example", "lf_example"}) {
+TEST_F(ReferenceFile, ExampleFiles) {
+    const Peaks example = {{28.0061f, 100.0f}, {32.0f, 0.0f}, {44.9977f, 12.5f}};
+    const std::pair<const char*, Peaks> cases[] = {
+        {"crlf_example", example},
+        {"lf_example", example},
+        {"unsorted", {{100.0f, 1.0f}, {200.0f, 2.0f}, {300.0f, 3.0f}}},  // sorted, intensities moved along
+        // Comments, titles, zeros, equal masses and a last line without its end.
+        {"quirks", {{-5.0f, 1.0f}, {18.0106f, 0.0f}, {50.5f, 7.0f}, {50.5f, 8.0f}, {69.9968f, 0.0f}}},
+        {"comments_only", {}},
+    };
+    for (const auto& [name, want] : cases) {
         List l;
         EXPECT_EQ(read(fixture(name), l), 1) << name;
         EXPECT_EQ(l.peaks(), want) << name;
     }
+    List l;
+    EXPECT_EQ(read(fixture("empty"), l), 0);
     EXPECT_TRUE(ui.calls.empty());
 }
 
@@ -102,19 +111,6 @@ TEST_F(ReferenceFile, LfLinesAreLines) {
     EXPECT_EQ(parse("28.0\n32.0 7\n"), (Peaks{{28.0f, 0.0f}, {32.0f, 7.0f}}));
     EXPECT_EQ(parse("28.0 \t\n32.0\n"), (Peaks{{28.0f, 0.0f}, {32.0f, 0.0f}}));
     EXPECT_EQ(parse("28.0\r\n32.0\n44.0 3\r\n"), (Peaks{{28.0f, 0.0f}, {32.0f, 0.0f}, {44.0f, 3.0f}}));
-}
-
-TEST_F(ReferenceFile, SortedWithIntensitiesMovedAlong) {
-    List l;
-    EXPECT_EQ(read(fixture("unsorted"), l), 1);
-    EXPECT_EQ(l.peaks(), (Peaks{{100.0f, 1.0f}, {200.0f, 2.0f}, {300.0f, 3.0f}}));
-}
-
-TEST_F(ReferenceFile, CommentsTitlesZerosEqualMassesAndTheLastLine) {
-    List l;
-    EXPECT_EQ(read(fixture("quirks"), l), 1);
-    EXPECT_EQ(l.peaks(),
-              (Peaks{{-5.0f, 1.0f}, {18.0106f, 0.0f}, {50.5f, 7.0f}, {50.5f, 8.0f}, {69.9968f, 0.0f}}));
 }
 
 TEST_F(ReferenceFile, MassRange) {
@@ -136,26 +132,16 @@ TEST_F(ReferenceFile, NumbersNoFloatCanHoldAreNotPeaks) {
               (Peaks{{28.0f, 0.0f}, {28.0f, 0.0f}}));
 }
 
-TEST_F(ReferenceFile, EmptyFilesFailCommentsOnlySucceed) {
-    List l;
-    EXPECT_EQ(read(fixture("empty"), l), 0);
-    EXPECT_EQ(read(fixture("comments_only"), l), 1);
-    EXPECT_EQ(l.count, 0);
-}
-
 TEST_F(ReferenceFile, TooManyPeaksKeepsTheFirstHundredAndSaysSo) {
     List l;
     EXPECT_EQ(read(fixture("too_many"), l), 1);
-    ASSERT_EQ(l.count, CAL_REF_CAPACITY);
     // The file lists 1200, 1190, ... 10: the first hundred are 1200 .. 210.
-    for (int i = 0; i < CAL_REF_CAPACITY; ++i) {
-        EXPECT_EQ(l.mass[i], 210.0f + 10.0f * static_cast<float>(i));
-        EXPECT_EQ(l.intensity[i], static_cast<float>(100 - i));
-    }
+    Peaks want;
+    for (int i = 0; i < CAL_REF_CAPACITY; ++i) want.emplace_back(210.0f + 10.0f * i, static_cast<float>(100 - i));
+    EXPECT_EQ(l.peaks(), want);
     ASSERT_EQ(ui.calls.size(), 1u);
-    EXPECT_EQ(ui.calls[0].text, kTooMany);
-    EXPECT_EQ(ui.calls[0].caption, "Calibration");
-    EXPECT_EQ(ui.calls[0].type, 48u);
+    EXPECT_EQ(std::tie(ui.calls[0].text, ui.calls[0].caption, ui.calls[0].type),
+              std::make_tuple(std::string(kTooMany), std::string("Calibration"), 48u));
     EXPECT_STREQ(GetCalError(), kTooMany);
 }
 
@@ -176,8 +162,7 @@ TEST_F(ReferenceFile, AppendsToTheListItIsGiven) {
     int32_t n = 0;
     RawFileRef r = fixture("unsorted");
     EXPECT_EQ(CalReadReferenceFile(nullptr, &r, masses, nullptr, &n, 0, 0), 1);
-    EXPECT_EQ(n, 3);
-    EXPECT_EQ(masses[0], 100.0f);
+    EXPECT_EQ(std::vector<float>(masses, masses + n), (std::vector<float>{100.0f, 200.0f, 300.0f}));
 }
 
 TEST_F(ReferenceFile, WhatCannotBeReadFailsWithoutAMessage) {
@@ -195,30 +180,31 @@ TEST_F(ReferenceFile, WhatCannotBeReadFailsWithoutAMessage) {
 }
 
 TEST_F(ReferenceFile, Paths) {
-    char path[300];
-    RawFileRef r = ref_of("/ref", "air", "ref");
-    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
-    EXPECT_STREQ(path, "/ref/air.ref");
-    r = ref_of("/ref/", "air", "ref");
-    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
-    EXPECT_STREQ(path, "/ref/air.ref");
-    r = ref_of("c:\\ref\\", "AIR", "REF");
-    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
-    EXPECT_STREQ(path, "c:\\ref\\AIR.REF");
-    r = ref_of("", "air", "ref");  // an empty folder is not one that ends in a separator
-    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
-    EXPECT_STREQ(path, "/air.ref");
-    r = ref_of("/ref", "air", "");
-    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
-    EXPECT_STREQ(path, "/ref/air");
-    // 259 characters fit, 260 do not.
-    r = ref_of("/" + std::string(250, 'd'), "n", "ref");  // 251 + 1 + 1 + 4 = 257
-    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
-    r = ref_of("/" + std::string(252, 'd'), "n", "ref");  // 259
-    EXPECT_TRUE(masscal::engine::reference_path(&r, path, 260));
-    EXPECT_EQ(std::strlen(path), 259u);
-    r = ref_of("/" + std::string(253, 'd'), "n", "ref");  // 260
-    EXPECT_FALSE(masscal::engine::reference_path(&r, path, 300));
+    struct Case {
+        std::string dir, name, ext;
+        const char* path;  // nullptr: does not fit
+    };
+    const std::string d252(252, 'd');
+    const Case cases[] = {
+        {"/ref", "air", "ref", "/ref/air.ref"},
+        {"/ref/", "air", "ref", "/ref/air.ref"},
+        {"c:\\ref\\", "AIR", "REF", "c:\\ref\\AIR.REF"},
+        {"", "air", "ref", "/air.ref"},  // an empty folder is not one that ends in a separator
+        {"/ref", "air", "", "/ref/air"},
+        {"/" + d252, "n", "ref", nullptr},        // 259 characters fit
+        {"/" + d252 + "d", "n", "ref", nullptr},  // 260 do not
+    };
+    for (const Case& c : cases) {
+        char path[300];
+        const RawFileRef r = ref_of(c.dir, c.name, c.ext);
+        const bool fits = c.dir.size() < 254;
+        EXPECT_EQ(masscal::engine::reference_path(&r, path, fits ? 260 : 300), fits) << c.dir;
+        if (c.path) {
+            EXPECT_STREQ(path, c.path);
+        } else if (fits) {
+            EXPECT_EQ(std::strlen(path), 259u);
+        }
+    }
 }
 
 TEST_F(ReferenceFile, ChecksumTestWhenSwitchedOn) {
@@ -247,12 +233,8 @@ TEST_F(ReferenceFile, InsertPeak) {
     int32_t n = 0;
     for (float v : {5.0f, 1.0f, 3.0f, 3.0f, 9.0f}) EXPECT_EQ(CalInsertPeak(m, in, &n, v, v * 10 + n), 1);
     EXPECT_EQ(n, 5);
-    const float want_m[] = {1, 3, 3, 5, 9};
-    const float want_i[] = {11, 32, 33, 50, 94};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(m[i], want_m[i]);
-        EXPECT_EQ(in[i], want_i[i]);
-    }
+    EXPECT_EQ(std::vector<float>(m, m + 5), (std::vector<float>{1, 3, 3, 5, 9}));
+    EXPECT_EQ(std::vector<float>(in, in + 5), (std::vector<float>{11, 32, 33, 50, 94}));
     n = CAL_REF_CAPACITY;
     EXPECT_EQ(CalInsertPeak(m, nullptr, &n, 1.0f, 0.0f), 0);
     EXPECT_EQ(n, CAL_REF_CAPACITY);
@@ -264,10 +246,8 @@ TEST_F(ReferenceFile, SelectedAndAirReferenceInOneList) {
     List l;
     l.count = 55;  // reset first
     EXPECT_EQ(CalReadReferencePeaks(nullptr, &ref, &air, l.mass, l.intensity, &l.count, 0, 250), 1);
-    EXPECT_EQ(l.count, 7);
-    EXPECT_EQ(l.mass[0], 18.0106f);
-    EXPECT_EQ(l.mass[5], 100.0f);
-    EXPECT_EQ(l.mass[6], 200.0f);
+    ASSERT_EQ(l.count, 7);
+    EXPECT_EQ(std::make_tuple(l.mass[0], l.mass[5], l.mass[6]), std::make_tuple(18.0106f, 100.0f, 200.0f));
     EXPECT_EQ(CalReadReferencePeaks(nullptr, &ref, nullptr, l.mass, l.intensity, &l.count, 0, 0), 1);
     EXPECT_EQ(l.count, 3);
     EXPECT_TRUE(ui.calls.empty());
@@ -280,10 +260,8 @@ TEST_F(ReferenceFile, SelectedReferenceThatCannotBeRead) {
     auto* owner = reinterpret_cast<CalWnd>(0x77);
     EXPECT_EQ(CalReadReferencePeaks(owner, &ref, &air, l.mass, l.intensity, &l.count, 0, 0), 0);
     ASSERT_EQ(ui.calls.size(), 1u);
-    EXPECT_EQ(ui.calls[0].text, kSelectedFailed);
-    EXPECT_EQ(ui.calls[0].caption, "Calibration");
-    EXPECT_EQ(ui.calls[0].type, 48u);
-    EXPECT_EQ(ui.calls[0].owner, owner);
+    EXPECT_EQ(std::tie(ui.calls[0].text, ui.calls[0].caption, ui.calls[0].type, ui.calls[0].owner),
+              std::make_tuple(std::string(kSelectedFailed), std::string("Calibration"), 48u, owner));
     EXPECT_TRUE(ui.file_dialogs.empty());
 }
 
@@ -313,23 +291,16 @@ TEST_F(ReferenceFile, AirReferenceAskedForUntilItReadsOrTheUserCancels) {
     EXPECT_EQ(CalReadReferencePeaks(owner, &ref, &air, l.mass, l.intensity, &l.count, 0, 0), 1);
     // Asked twice: the first choice kept the kind that cannot be read.
     ASSERT_EQ(ui.file_dialogs.size(), 2u);
-    EXPECT_EQ(ui.file_dialogs[0].directory, dir);
-    EXPECT_EQ(ui.file_dialogs[0].name, "air");
-    EXPECT_EQ(ui.file_dialogs[0].extension, "ref");
-    EXPECT_EQ(ui.file_dialogs[0].function, 4.0);
-    EXPECT_EQ(ui.file_dialogs[0].selector, 9.0);
-    EXPECT_EQ(ui.file_dialogs[1].name, "unsorted");
-    EXPECT_EQ(ui.file_dialogs[1].function, 1.0);
-    EXPECT_EQ(ui.file_dialogs[1].selector, -2.0);
+    const auto& ask = ui.file_dialogs;
+    EXPECT_EQ(std::tie(ask[0].directory, ask[0].name, ask[0].extension, ask[0].function, ask[0].selector),
+              std::make_tuple(dir, std::string("air"), std::string("ref"), 4.0, 9.0));
+    EXPECT_EQ(std::tie(ask[1].name, ask[1].function, ask[1].selector),
+              std::make_tuple(std::string("unsorted"), 1.0, -2.0));
     EXPECT_EQ(ui.file_dialog_owners[0], owner);
     ASSERT_EQ(ui.calls.size(), 2u);
-    EXPECT_EQ(ui.calls[0].text, kAirFailed);
-    EXPECT_EQ(ui.calls[1].text, kAirFailed);
-    EXPECT_EQ(air.wKind, CAL_FILEREF_KIND_PLAIN);
-    EXPECT_STREQ(air.szName, "AIR");
-    EXPECT_EQ(air.nFunction, 1);
-    EXPECT_EQ(air.nIndex, 3);
-    EXPECT_EQ(l.count, 3 + 5);
+    EXPECT_EQ(std::make_pair(ui.calls[0].text, ui.calls[1].text), std::make_pair(std::string(kAirFailed), std::string(kAirFailed)));
+    EXPECT_EQ(std::make_tuple(+air.wKind, std::string(air.szName), +air.nFunction, +air.nIndex, l.count),
+              std::make_tuple(+CAL_FILEREF_KIND_PLAIN, std::string("AIR"), 1, 3, 3 + 5));
 
     // Cancelled.
     RawFileRef gone = ref_of(dir, "air", "ref");

@@ -52,6 +52,14 @@ private:
     std::uint64_t state_;
 };
 
+// Power coefficients of the Legendre polynomials P0..P5, row k = P(k).
+inline constexpr double kLegendre[6][6] = {{1, 0, 0, 0, 0, 0},
+                                           {0, 1, 0, 0, 0, 0},
+                                           {-0.5, 0, 1.5, 0, 0, 0},
+                                           {0, -1.5, 0, 2.5, 0, 0},
+                                           {3.0 / 8, 0, -30.0 / 8, 0, 35.0 / 8, 0},
+                                           {0, 15.0 / 8, 0, -70.0 / 8, 0, 63.0 / 8}};
+
 // c may be a record's 4-aligned coefficients: read bytewise.
 inline double horner(const double* c, int order, double x) {
     double k[8];

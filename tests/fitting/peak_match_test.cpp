@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "fit_test_support.hpp"
@@ -154,16 +156,11 @@ TEST(Matching, WalksFollowADriftingError) {
     const float* m = masscal::core::array_data<float>(r.rec.MatchPeaks.Mass);
     const float* e = r.errors();
     const float* re = masscal::core::array_data<float>(r.rec.RootErrors);
-    EXPECT_EQ(m[0], 100.0f);
-    EXPECT_EQ(m[1], 200.3f);
-    EXPECT_EQ(m[2], 300.6f);
-    EXPECT_EQ(e[0], 100.0f - 100.0f);
-    EXPECT_EQ(e[1], 200.3f - 200.0f);
-    EXPECT_EQ(e[2], 300.6f - 300.0f);
+    EXPECT_EQ(std::vector<float>(m, m + 3), (std::vector<float>{100.0f, 200.3f, 300.6f}));
+    EXPECT_EQ(std::vector<float>(e, e + 3), (std::vector<float>{0.0f, 200.3f - 200.0f, 300.6f - 300.0f}));
     EXPECT_EQ(re[2], static_cast<float>(std::sqrt(static_cast<double>(300.6f)) - std::sqrt(300.0)));
-    EXPECT_EQ(r.rec.nMaxUnmatched, 0);
-    EXPECT_EQ(r.rec.MatchPeaks.bDetail, 0);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(r.dint()[i], 10.0f);
+    EXPECT_EQ(std::make_pair(r.rec.nMaxUnmatched, r.rec.MatchPeaks.bDetail), std::make_pair(0, 0));
+    EXPECT_EQ(std::vector<float>(r.dint(), r.dint() + 3), std::vector<float>(3, 10.0f));
 }
 
 TEST(Matching, MostIntensePeakInTheWindowAndIntensitiesRestored) {
@@ -174,24 +171,19 @@ TEST(Matching, MostIntensePeakInTheWindowAndIntensitiesRestored) {
     const float* m = masscal::core::array_data<float>(r.rec.MatchPeaks.Mass);
     // Anchor 200: 199.9 and 200.2 tie, the lower one wins; then 100.1 from
     // the prediction 99.9 + ... and 300.1.
-    EXPECT_EQ(m[0], 100.1f);
-    EXPECT_EQ(m[1], 199.9f);
-    EXPECT_EQ(m[2], 300.1f);
+    EXPECT_EQ(std::vector<float>(m, m + 3), (std::vector<float>{100.1f, 199.9f, 300.1f}));
     // Every intensity is non-negative again, the one negative on entry too.
-    EXPECT_EQ(r.dint()[2], 4.0f);
-    EXPECT_EQ(r.dint()[1], 8.0f);
+    EXPECT_EQ(std::make_pair(r.dint()[1], r.dint()[2]), std::make_pair(8.0f, 4.0f));
 }
 
 TEST(Matching, UnmatchedRunsAndNoAnchor) {
     MatchRecord r({{300.05f, 5}, {600.0f, 5}}, {100, 200, 300, 400, 500, 600, 700});
-    EXPECT_EQ(CalMatchPeaks(&r.rec), 2);
-    EXPECT_EQ(r.rec.MatchPeaks.nCount, 2);
-    EXPECT_EQ(r.rec.nMaxUnmatched, 2);  // 400, 500 (and 100, 200 before)
-
+    // 400, 500 unmatched in a row (and 100, 200 before).
+    EXPECT_EQ(std::make_tuple(CalMatchPeaks(&r.rec), r.rec.MatchPeaks.nCount, r.rec.nMaxUnmatched),
+              std::make_tuple(2, 2, 2));
     MatchRecord none({{1000.0f, 5}}, {100, 200, 300, 400});
-    EXPECT_EQ(CalMatchPeaks(&none.rec), CAL_ERR_NO_MATCH);
-    EXPECT_EQ(none.rec.MatchPeaks.nCount, 0);
-    EXPECT_EQ(none.rec.nMaxUnmatched, 4);
+    EXPECT_EQ(std::make_tuple(CalMatchPeaks(&none.rec), none.rec.MatchPeaks.nCount, none.rec.nMaxUnmatched),
+              std::make_tuple(int(CAL_ERR_NO_MATCH), 0, 4));
 
     MatchRecord one({{100.2f, 5}}, {100});
     EXPECT_EQ(CalMatchPeaks(&one.rec), 1);
@@ -208,15 +200,12 @@ TEST(Matching, FlaggedPeaksAreLeftOutButCountAsMatched) {
     MatchRecord r({{100.0f, 5, 0x02}, {200.0f, 5, 0x10}, {300.0f, 5, 0x01}, {400.0f, 5, 0}},
                   {100, 200, 300, 400, 500}, true);
     EXPECT_EQ(CalMatchPeaks(&r.rec), 4);
-    EXPECT_EQ(r.rec.MatchPeaks.nCount, 2);
-    EXPECT_EQ(r.rec.MatchPeaks.bDetail, 1);
-    EXPECT_EQ(r.rec.nMaxUnmatched, 1);
-    const float* m = masscal::core::array_data<float>(r.rec.MatchPeaks.Mass);
-    EXPECT_EQ(m[0], 300.0f);
-    EXPECT_EQ(m[1], 400.0f);
-    EXPECT_EQ(masscal::core::array_data<unsigned char>(r.rec.MatchPeaks.Flags)[0], 0x01);
-    EXPECT_EQ(masscal::core::array_data<float>(r.rec.MatchPeaks.Width)[1], 0.004f);
-    EXPECT_EQ(masscal::core::array_data<int32_t>(r.rec.MatchPeaks.Extra)[0], 102);
+    const CalPeakList& l = r.rec.MatchPeaks;
+    EXPECT_EQ(std::make_tuple(l.nCount, l.bDetail, r.rec.nMaxUnmatched), std::make_tuple(2, 1, 1));
+    const float* m = masscal::core::array_data<float>(l.Mass);
+    EXPECT_EQ(std::make_tuple(m[0], m[1], int(masscal::core::array_data<unsigned char>(l.Flags)[0]), masscal::core::array_data<float>(l.Width)[1],
+                              masscal::core::array_data<int32_t>(l.Extra)[0]),
+              std::make_tuple(300.0f, 400.0f, 0x01, 0.004f, 102));
     // Without the detail flag nothing is left out.
     MatchRecord plain({{100.0f, 5, 0x02}, {200.0f, 5, 0x10}}, {100, 200});
     EXPECT_EQ(CalMatchPeaks(&plain.rec), 2);
@@ -229,10 +218,8 @@ TEST(Matching, TheAnchorsPeakIsNotMatchedTwice) {
     MatchRecord r({{200.0f, 5}}, {199, 200, 201});
     r.rec.Params.PeakWindow = 1.5f;
     EXPECT_EQ(CalMatchPeaks(&r.rec), 1);
-    EXPECT_EQ(r.rec.MatchPeaks.nCount, 1);
-    EXPECT_EQ(r.errors()[0], 0.0f);
-    EXPECT_EQ(r.rec.nMaxUnmatched, 1);
-    EXPECT_EQ(r.dint()[0], 5.0f);
+    EXPECT_EQ(std::make_tuple(r.rec.MatchPeaks.nCount, r.errors()[0], r.rec.nMaxUnmatched, r.dint()[0]),
+              std::make_tuple(1, 0.0f, 1, 5.0f));
 
     // A negative threshold lets taken peaks through; the list still stops
     // at its capacity.

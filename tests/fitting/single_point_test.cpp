@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "fit_test_support.hpp"
 #include "fitting/single_point.hpp"
@@ -53,19 +55,16 @@ TEST(SinglePoint, LineThroughTheMatchWithABorrowedIntercept) {
     ASSERT_EQ(CalSinglePointCalibration(&t.rec, 1), 0);
     // The borrowed mass function -0.02 + 1.0001 m has the error form
     // 0.02 - 0.0001 m: c0 = 0.02.
-    EXPECT_EQ(t.rec.ErrorFunc.nOrder, 1);
-    EXPECT_DOUBLE_EQ(+t.rec.ErrorFunc.dCoeffs[0], 0.02);
-    EXPECT_DOUBLE_EQ(+t.rec.ErrorFunc.dCoeffs[0] + +t.rec.ErrorFunc.dCoeffs[1] * 500.0, 0.125);
+    const RawCalibCoEffs& e = t.rec.ErrorFunc;
+    EXPECT_DOUBLE_EQ(+e.dCoeffs[0], 0.02);
+    EXPECT_DOUBLE_EQ(+e.dCoeffs[0] + +e.dCoeffs[1] * 500.0, 0.125);
     // Everything else cleared.
-    EXPECT_EQ(t.rec.ErrorFunc.nType, 0);
-    EXPECT_EQ(+t.rec.ErrorFunc.dCovar[4], 0.0);
-    EXPECT_EQ(+t.rec.ErrorFunc.dCoeffs[2], 0.0);
-    // The borrowed calibration is back, up to rounding.
+    EXPECT_EQ(std::make_tuple(e.nOrder, e.nType, +e.dCovar[4], +e.dCoeffs[2]), std::make_tuple(1, 0, 0.0, 0.0));
+    // The borrowed calibration is back, up to rounding; segment 1's untouched.
     const RawCalibCoEffs& back = t.rec.TofCalib.Segments[3];
-    EXPECT_EQ(back.nOrder, 1);
+    EXPECT_EQ(std::make_pair(back.nOrder, +t.rec.TofCalib.Segments[0].dCoeffs[0]), std::make_pair(1, 5.0));
     EXPECT_NEAR(+back.dCoeffs[0], +borrowed.dCoeffs[0], 1e-15);
     EXPECT_NEAR(+back.dCoeffs[1], +borrowed.dCoeffs[1], 1e-15);
-    EXPECT_EQ(+t.rec.TofCalib.Segments[0].dCoeffs[0], 5.0);
 
     // Another segment takes index 0.
     ASSERT_EQ(CalSinglePointCalibration(&t.rec, 4), 0);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "masscal/polynomial.hpp"
 
@@ -23,25 +25,20 @@ TEST(CalibPolynomialRecord, EmptyRecordKeepsItsType) {
     CCalibPolynomial p(&r);
     EXPECT_TRUE(!p);
     EXPECT_EQ(p.m_nCalibType, 4);
-}
-
-TEST(CalibPolynomialRecord, NullPointerEmptiesAndKeepsType) {
     const double c[] = {1, 2};
-    CCalibPolynomial p(1, c);
-    p.m_nCalibType = 3;
-    p = static_cast<const RawCalibCoEffs*>(nullptr);
-    EXPECT_TRUE(!p);
-    EXPECT_EQ(p.m_nCalibType, 3);
+    CCalibPolynomial q(1, c);
+    q.m_nCalibType = 3;
+    q = static_cast<const RawCalibCoEffs*>(nullptr);  // a null record empties, the type stays
+    EXPECT_TRUE(!q);
+    EXPECT_EQ(q.m_nCalibType, 3);
 }
 
 TEST(CalibPolynomialRecord, ReadingKeepsHighZeroesAndIgnoresStatistics) {
     RawCalibCoEffs r = record(3, {1, 2, 0, 0}, 1);
     CCalibPolynomial p(&r);
-    EXPECT_EQ(static_cast<int>(p), 3);
-    EXPECT_EQ(p.m_nCalibType, 1);
     RawCalibCoEffs* out = p;
-    EXPECT_EQ(+out->dStdDev, 0.0);
-    EXPECT_EQ(+out->dCovar[3], 0.0);
+    EXPECT_EQ(std::make_tuple(static_cast<int>(p), p.m_nCalibType, +out->dStdDev, +out->dCovar[3]),
+              std::make_tuple(3, 1, 0.0, 0.0));
 }
 
 TEST(CalibPolynomialRecord, OrderAboveFiveIsCutWhenRead) {
@@ -56,8 +53,7 @@ TEST(CalibPolynomialRecord, HighOrderFillsOnlySixCoefficients) {
     CCalibPolynomial p(7, c);
     p.m_nCalibType = 2;
     RawCalibCoEffs* r = p;
-    EXPECT_EQ(r->nOrder, 7);
-    EXPECT_EQ(r->nType, 2);
+    EXPECT_EQ(std::make_pair(r->nOrder, r->nType), std::make_pair(7, 2));
     for (int i = 0; i < 6; ++i) EXPECT_EQ(+r->dCoeffs[i], c[i]);
 }
 
@@ -68,9 +64,8 @@ TEST(CalibPolynomialRecord, OneSharedRecordPerThread) {
     RawCalibCoEffs* r1 = p;
     RawCalibCoEffs* r2 = q;
     EXPECT_EQ(r1, r2);
-    EXPECT_EQ(r1->nOrder, 0);
-    EXPECT_EQ(+r1->dCoeffs[0], 3.0);
-    EXPECT_EQ(+r1->dCoeffs[1], 0.0);  // cleared before filling
+    // Cleared before filling.
+    EXPECT_EQ(std::make_tuple(r1->nOrder, +r1->dCoeffs[0], +r1->dCoeffs[1]), std::make_tuple(0, 3.0, 0.0));
 }
 
 TEST(CalibPolynomialText, TypePrefixAndRoundTrip) {
@@ -78,10 +73,7 @@ TEST(CalibPolynomialText, TypePrefixAndRoundTrip) {
     CCalibPolynomial p(&r);
     EXPECT_STREQ(static_cast<const char*>(p), "2 1 0.001 + 1x^1");
     CCalibPolynomial q(static_cast<const char*>(p));
-    EXPECT_EQ(q.m_nCalibType, 2);
-    EXPECT_EQ(static_cast<int>(q), 1);
-    EXPECT_EQ(q[0], 0.001);
-    EXPECT_EQ(q[1], 1.0);
+    EXPECT_EQ(std::make_tuple(q.m_nCalibType, static_cast<int>(q), q[0], q[1]), std::make_tuple(2, 1, 0.001, 1.0));
     CCalibPolynomial e;
     EXPECT_STREQ(static_cast<const char*>(e), "-1 -1");
 }
@@ -91,9 +83,7 @@ TEST(CalibPolynomialText, MissingTypeReadsZero) {
     EXPECT_TRUE(!e);
     EXPECT_EQ(e.m_nCalibType, 0);
     CCalibPolynomial p("1 2 0.5 + 1x^1 + 0.25x^2");
-    EXPECT_EQ(p.m_nCalibType, 1);
-    EXPECT_EQ(static_cast<int>(p), 2);
-    EXPECT_EQ(p[2], 0.25);
+    EXPECT_EQ(std::make_tuple(p.m_nCalibType, static_cast<int>(p), p[2]), std::make_tuple(1, 2, 0.25));
 }
 
 TEST(CalibPolynomialText, AssignmentThroughTheBaseIsVirtual) {
@@ -146,15 +136,11 @@ TEST(CalibPolynomialConstruct, FromPlainPolynomialAndCopies) {
     const double c[] = {4, 5};
     CPolynomial base(1, c);
     CCalibPolynomial p(base);
-    EXPECT_EQ(p.m_nCalibType, -1);
-    EXPECT_EQ(p[1], 5.0);
+    EXPECT_EQ(std::make_pair(p.m_nCalibType, p[1]), std::make_pair(-1, 5.0));
     p.m_nCalibType = 7;
-    CCalibPolynomial q(p);
-    EXPECT_EQ(q.m_nCalibType, 7);
-    CCalibPolynomial r;
+    CCalibPolynomial q(p), r;
     r = q;
-    EXPECT_EQ(r.m_nCalibType, 7);
-    EXPECT_EQ(r[0], 4.0);
+    EXPECT_EQ(std::make_tuple(q.m_nCalibType, r.m_nCalibType, r[0]), std::make_tuple(7, 7, 4.0));
 }
 
 }  // namespace
