@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../graphs/synthetic_calibration.hpp"
+#include "support/synthetic_calibration.hpp"
 #include "masscal/render.h"
 #include "masscal/report.h"
 #include "report/page_header.hpp"
