@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -223,7 +224,7 @@ TEST(PrintReport, FailsWhenTheAxesCannotBeMade) {
 TEST(Render, GraphsAndReportFiles) {
     ClockGuard guard;
     RecordPtr rec = make_synthetic_calibration();
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = ::testing::TempDir() + std::to_string(::getpid()) + "-";  // runs may overlap
     const std::string png = dir + "masscal_graphs.png", svg = dir + "masscal_graphs.svg";
     const std::string pdf = dir + "masscal_report.pdf", page = dir + "masscal_report.png";
     EXPECT_EQ(CalRenderGraphs(rec.get(), png.c_str(), 800, 600, 0), 1);

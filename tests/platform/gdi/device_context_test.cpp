@@ -1,6 +1,7 @@
 #include "platform/gdi/device_context.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -26,7 +27,7 @@ std::string read_head(const std::string& path, std::size_t n) {
 }
 
 std::string temp_path(const char* name) {
-    return std::string(::testing::TempDir()) + name;
+    return std::string(::testing::TempDir()) + std::to_string(::getpid()) + name;  // runs may overlap
 }
 
 TEST(DeviceContext, ImageStartsWhiteAndKnowsItsSize) {
