@@ -193,34 +193,30 @@ TEST_F(ReferenceCombo, AMissingDirectoryIsReportedLikeAnEmptyOne) {
     EXPECT_STREQ(ref.szDirectory, (root_ / "gone").c_str());
 }
 
-TEST_F(ReferenceCombo, OtherPicksAskAgainUntilCancelled) {
-    const fs::path empty = folder("empty", {});
-    const fs::path other = folder("other", {"air.ref", "data.txt"});
-    RawFileRef ref = ref_in(empty, "air");
-    ui_.file_answers.push_back(pick(other, "data", "txt"));
-    ui_.file_answers.push_back(pick(other, "data", "raw"));
-    ui_.file_answers.push_back(std::nullopt);
-    EXPECT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 0);
-    // The first folder is looked at each time: nothing is listed from the other.
-    EXPECT_EQ(ui_.calls.size(), 3u);
-    EXPECT_EQ(ui_.file_dialogs.size(), 3u);
-    EXPECT_TRUE(entries().empty());
-    for (const auto& call : ui_.calls) EXPECT_EQ(call.caption, "Instrument Calibration");
-    // Each new dialog starts from the previous pick.
-    EXPECT_EQ(ui_.file_dialogs[2].name, "data");
-    EXPECT_EQ(ui_.file_dialogs[2].extension, "raw");
-}
-
-// The picked file's extension is recognised in any case.
-TEST_F(ReferenceCombo, AfterOtherPicksARefPickEndsTheSearch) {
+// Other picks ask again (the first folder is looked at each time, each new
+// dialog starting from the previous pick) until a cancel or a pick of a
+// reference file, whose extension is recognised in any case.
+TEST_F(ReferenceCombo, OtherPicksAskAgainUntilARefPickOrCancel) {
     const fs::path empty = folder("empty", {});
     const fs::path other = folder("other", {"AIR.REF", "data.txt"});
-    RawFileRef ref = ref_in(empty, "air");
-    ui_.file_answers.push_back(pick(other, "data", "txt"));
-    ui_.file_answers.push_back(pick(other, "AIR", "REF"));
-    ASSERT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 1);
-    EXPECT_EQ(ui_.calls.size(), 2u);
-    EXPECT_EQ(entries(), (std::vector<std::string>{"AIR.REF"}));
+    struct Case {
+        std::optional<FileDialogRequest> last;
+        int result;
+        std::vector<std::string> entries;
+    } cases[] = {{std::nullopt, 0, {}}, {pick(other, "AIR", "REF"), 1, {"AIR.REF"}}};
+    for (const Case& c : cases) {
+        clear();
+        ui_.calls.clear();
+        ui_.file_dialogs.clear();
+        RawFileRef ref = ref_in(empty, "air");
+        ui_.file_answers = {pick(other, "data", "txt"), pick(other, "data", "raw"), c.last};
+        EXPECT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), c.result);
+        ASSERT_EQ(ui_.calls.size(), 3u);
+        for (const auto& call : ui_.calls) EXPECT_EQ(call.caption, "Instrument Calibration");
+        ASSERT_EQ(ui_.file_dialogs.size(), 3u);
+        EXPECT_EQ(std::tie(ui_.file_dialogs[2].name, ui_.file_dialogs[2].extension), std::make_tuple("data", "raw"));
+        EXPECT_EQ(entries(), c.entries);
+    }
     EXPECT_EQ(selected(), "AIR.REF");
 }
 
