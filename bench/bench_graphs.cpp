@@ -2,7 +2,7 @@
 // 1200 x 900 image, as the calibration window does on every paint.
 #include <benchmark/benchmark.h>
 
-#include "../tests/graphs/synthetic_calibration.hpp"
+#include "../tests/support/synthetic_calibration.hpp"
 #include "masscal/graphs.h"
 #include "platform/gdi/device_context.hpp"
 #include "platform/win/window.hpp"

@@ -2,20 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
-#include "graph_scene.hpp"
+#include "support/graph_scene.hpp"
 #include "suite/covariance/covariances.hpp"
 
 using namespace masscal::testing;
 using namespace masscal::platform;
 
 namespace {
-
-struct UnitGuard {
-    int32_t old = CalSetResidualUnitAmu(1);
-    ~UnitGuard() { CalSetResidualUnitAmu(old); }
-};
 
 TEST(GraphLayout, GraphsThatFitAndTheirBands) {
     struct Case {
@@ -34,10 +30,9 @@ TEST(GraphLayout, GraphsThatFitAndTheirBands) {
         for (int k = 0; k < 3; ++k) {
             EXPECT_EQ(layout.hAxes[k] != nullptr, k < c.shown) << c.height << " graph " << k;
             if (k >= c.shown) continue;
-            EXPECT_EQ(layout.rcGraph[k].top, c.height * k / c.shown);
-            EXPECT_EQ(layout.rcGraph[k].bottom - layout.rcGraph[k].top, c.each);
-            EXPECT_EQ(layout.rcGraph[k].left, 0);
-            EXPECT_EQ(layout.rcGraph[k].right, 400);
+            const CalRect& g = layout.rcGraph[k];
+            const int top = c.height * k / c.shown;
+            EXPECT_EQ(std::tie(g.left, g.top, g.right, g.bottom), std::make_tuple(0, top, 400, top + c.each));
         }
         CalDeleteGraphs(&layout);
         for (auto h : layout.hAxes) EXPECT_EQ(h, nullptr);
@@ -67,8 +62,7 @@ TEST(GraphLayout, FailedAxesLeaveTheRestUndrawn) {
     EXPECT_EQ(CalLayoutGraphs(&r, &layout, &rec), 0);
     set_alloc_failure(0);
     EXPECT_NE(layout.hAxes[0], nullptr);
-    EXPECT_EQ(layout.hAxes[1], nullptr);
-    EXPECT_EQ(layout.hAxes[2], nullptr);
+    EXPECT_EQ(std::make_pair(layout.hAxes[1], layout.hAxes[2]), std::make_pair(CalAxesHandle{}, CalAxesHandle{}));
     CalDeleteGraphs(&layout);
 }
 
@@ -78,10 +72,7 @@ TEST(GraphPaint, ShrinksTheRectangleFirst) {
         CalRect r{0, 0, 400, h};
         auto dc = CalDeviceContext::create_image(400, h);
         ASSERT_EQ(CalPaintGraphs(s.area, &r, dc.get(), s.rec.get(), &s.layout, 0), 1);
-        EXPECT_EQ(r.left, 2);
-        EXPECT_EQ(r.right, 398);
-        EXPECT_EQ(r.top, 1);
-        EXPECT_EQ(r.bottom, h - 1);
+        EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::make_tuple(2, 1, 398, h - 1));
         EXPECT_EQ(s.layout.nGraphs, h == 257 ? 3 : 2) << h;
     }
 }
@@ -122,82 +113,77 @@ TEST(GraphRanges, InitialMassRange) {
         MassRecord m(c.data, c.refs);
         GraphLayout layout{};
         CalInitGraphRanges(&m.rec, &layout);
-        EXPECT_FLOAT_EQ(layout.fMassLow, c.lo);
-        EXPECT_FLOAT_EQ(layout.fMassHigh, c.hi);
-        EXPECT_FLOAT_EQ(layout.fDefaultMassLow, c.lo);
-        EXPECT_FLOAT_EQ(layout.fDefaultMassHigh, c.hi);
+        EXPECT_EQ(std::tie(layout.fMassLow, layout.fMassHigh, layout.fDefaultMassLow, layout.fDefaultMassHigh),
+                  std::tie(c.lo, c.hi, c.lo, c.hi));
     }
+}
+
+// (low, high) of the spectrum, reference and residual graphs.
+std::vector<float> value_ranges(const GraphLayout& l) {
+    return {l.fValueLow[0], l.fValueHigh[0], l.fValueLow[1], l.fValueHigh[1], l.fValueLow[2], l.fValueHigh[2]};
 }
 
 TEST(GraphRanges, ValueRangesOfTheMassWindow) {
     MassRecord m({100, 200, 300}, {150, 250, 350});  // intensities 10, 20, 30
     GraphLayout layout{};
     CalInitGraphRanges(&m.rec, &layout);
-    EXPECT_FLOAT_EQ(layout.fValueLow[0], 0);
-    EXPECT_FLOAT_EQ(layout.fValueHigh[0], 30);
-    EXPECT_FLOAT_EQ(layout.fValueHigh[1], 30);
-    // No matches: 0 .. 0.01.
-    EXPECT_FLOAT_EQ(layout.fValueLow[2], 0);
-    EXPECT_FLOAT_EQ(layout.fValueHigh[2], 0.01f);
-    // Above all reference peaks.
-    layout.fMassLow = 400;
-    layout.fMassHigh = 500;
-    CalUpdateGraphRanges(&m.rec, &layout);
-    EXPECT_FLOAT_EQ(layout.fValueLow[1], 0);
-    EXPECT_FLOAT_EQ(layout.fValueHigh[1], 0.01f);
-    // Between two reference peaks: the one above.
-    layout.fMassLow = 260;
-    layout.fMassHigh = 340;
-    CalUpdateGraphRanges(&m.rec, &layout);
-    EXPECT_FLOAT_EQ(layout.fValueHigh[1], 30);
-    EXPECT_FLOAT_EQ(layout.fValueHigh[0], 30);  // the 300 peak
-    layout.fMassLow = 120;
-    layout.fMassHigh = 140;
-    CalUpdateGraphRanges(&m.rec, &layout);
-    EXPECT_FLOAT_EQ(layout.fValueHigh[0], 20);  // between 100 and 200: the 200 peak
+    // No matches: residuals 0 .. 0.01.
+    EXPECT_EQ(value_ranges(layout), (std::vector<float>{0, 30, 0, 30, 0, 0.01f}));
+    struct Case {
+        float lo, hi, spectrum, reference;
+    } cases[] = {
+        {400, 500, 0.01f, 0.01f},  // above all peaks
+        {260, 340, 30, 30},        // between two peaks: the one above
+        {120, 140, 20, 0.01f},     // below all reference peaks
+    };
+    for (const Case& c : cases) {
+        layout.fMassLow = c.lo;
+        layout.fMassHigh = c.hi;
+        CalUpdateGraphRanges(&m.rec, &layout);
+        EXPECT_EQ(value_ranges(layout), (std::vector<float>{0, c.spectrum, 0, c.reference, 0, 0.01f})) << c.lo;
+    }
 }
 
+// The residual graph spans every residual in the mass window, its error bars
+// and the band; in a narrow window the bars, not the band, set the range.
 TEST(GraphRanges, ResidualRangeInAmuAndPpmWithErrorBarsAndBand) {
-    UnitGuard guard;
+    AmuUnitGuard guard;
     GraphScene s;
     CalRecord& rec = *s.rec;
-    const int n = rec.MatchPeaks.nCount;
     const float* mass = s.f(rec.MatchPeaks.Mass);
     const float* res = s.f(rec.Residuals);
     const float* width = s.f(rec.MatchPeaks.Width);
-    auto expected = [&](bool ppm, float* lo, float* hi) {
-        *lo = 0;
-        *hi = 0.01f;
-        for (int i = 0; i < n; ++i) {
-            const double k = ppm ? 1e6 / mass[i] : 1.0;
+    const float fullLow = s.layout.fMassLow, fullHigh = s.layout.fMassHigh;
+    struct Case {
+        bool ppm;
+        float massLow, massHigh;  // 0: the whole range
+        float below;              // the bars reach below this
+    } cases[] = {{false, 0, 0, -0.001f}, {true, 0, 0, -1.0f}, {false, 400, 700, -0.001f}, {true, 400, 700, -1.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.ppm << " " << c.massLow);
+        CalSetResidualUnitAmu(c.ppm ? 0 : 1);
+        s.layout.fMassLow = c.massLow ? c.massLow : fullLow;
+        s.layout.fMassHigh = c.massHigh ? c.massHigh : fullHigh;
+        CalUpdateGraphRanges(&rec, &s.layout);
+        float lo = 0, hi = 0.01f;
+        for (int i = 0; i < rec.MatchPeaks.nCount; ++i) {
+            if (mass[i] < s.layout.fMassLow || mass[i] > s.layout.fMassHigh) continue;
+            const double k = c.ppm ? 1e6 / mass[i] : 1.0;
             const double v = res[i] * k, b = 2.0 * width[i] * k;
-            *lo = std::min({*lo, static_cast<float>(v), static_cast<float>(v - b)});
-            *hi = std::max({*hi, static_cast<float>(v), static_cast<float>(v + b)});
+            lo = std::min({lo, static_cast<float>(v), static_cast<float>(v - b)});
+            hi = std::max({hi, static_cast<float>(v), static_cast<float>(v + b)});
         }
-        for (int i = 0; i < CAL_BAND_POINTS; ++i) {
-            for (float b : {s.f(rec.BandUpper)[i], s.f(rec.BandLower)[i]}) {
-                if (!std::isfinite(b)) continue;
-                *lo = std::min(*lo, b);
-                *hi = std::max(*hi, b);
-            }
-        }
-    };
-    float lo, hi;
-    expected(false, &lo, &hi);
-    EXPECT_FLOAT_EQ(s.layout.fValueLow[2], lo);
-    EXPECT_FLOAT_EQ(s.layout.fValueHigh[2], hi);
-    EXPECT_LT(lo, -0.001f);  // the bars reach well below zero
-
-    CalSetResidualUnitAmu(0);
-    CalUpdateGraphRanges(&rec, &s.layout);
-    expected(true, &lo, &hi);
-    EXPECT_FLOAT_EQ(s.layout.fValueLow[2], lo);
-    EXPECT_FLOAT_EQ(s.layout.fValueHigh[2], hi);
-    EXPECT_LT(lo, -1.0f);  // ppm now
+        for (int i = 0; i < CAL_BAND_POINTS; ++i)
+            for (float b : {s.f(rec.BandUpper)[i], s.f(rec.BandLower)[i]})
+                if (std::isfinite(b)) lo = std::min(lo, b), hi = std::max(hi, b);
+        EXPECT_FLOAT_EQ(s.layout.fValueLow[2], lo);
+        EXPECT_FLOAT_EQ(s.layout.fValueHigh[2], hi);
+        EXPECT_LT(lo, c.below);
+    }
 }
 
 TEST(GraphRanges, ConfidenceBandFollowsTheCovarianceAndTheUnit) {
-    UnitGuard guard;
+    AmuUnitGuard guard;
     GraphScene s;
     CalRecord& rec = *s.rec;
     std::vector<float> want(CAL_BAND_POINTS);
@@ -218,7 +204,7 @@ TEST(GraphRanges, ConfidenceBandFollowsTheCovarianceAndTheUnit) {
 }
 
 TEST(GraphRanges, BandAtMassZeroIsLeftOutInPpm) {
-    UnitGuard guard;
+    AmuUnitGuard guard;
     GraphScene s;
     CalSetResidualUnitAmu(0);
     s.layout.fMassLow = 0;
@@ -256,21 +242,6 @@ TEST(GraphRanges, VerifyModeLeavesTheCurveAndResidualsAlone) {
     EXPECT_EQ(s.f(s.layout.Curve)[400], 0.0f);
     EXPECT_FLOAT_EQ(s.layout.fValueLow[2], 0);
     EXPECT_FLOAT_EQ(s.layout.fValueHigh[2], 0.01f);
-}
-
-TEST(GraphRanges, NoDetailMeansNoBand) {
-    SyntheticOptions opt;
-    opt.detail = false;
-    GraphScene s(900, 660, opt);
-    for (int i = 0; i < CAL_BAND_POINTS; i += 50) EXPECT_EQ(s.f(s.rec->BandUpper)[i], 0.0f);
-}
-
-TEST(ResidualUnit, SwitchReturnsThePreviousUnit) {
-    UnitGuard guard;
-    EXPECT_EQ(CalGetResidualUnitAmu(), 1);
-    EXPECT_EQ(CalSetResidualUnitAmu(0), 1);
-    EXPECT_EQ(CalGetResidualUnitAmu(), 0);
-    EXPECT_EQ(CalSetResidualUnitAmu(1), 0);
 }
 
 }  // namespace

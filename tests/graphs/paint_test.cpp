@@ -4,12 +4,13 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "axes/axes.hpp"
-#include "core/calib_eval.hpp"
-#include "graph_scene.hpp"
+#include "support/graph_scene.hpp"
 #include "masscal/report.h"
+#include "core/calib_eval.hpp"
+#include "axes/axes.hpp"
 #include "suite/utility/ftoa.hpp"
 
 using namespace masscal::testing;
@@ -22,11 +23,6 @@ const Colour kWhite = rgb(255, 255, 255);
 bool reddish(Colour c) { return colour_red(c) > 150 && colour_green(c) < 90 && colour_blue(c) < 90; }
 bool bluish(Colour c) { return colour_blue(c) > colour_red(c) + 40; }
 
-struct UnitGuard {
-    int32_t old = CalSetResidualUnitAmu(1);
-    ~UnitGuard() { CalSetResidualUnitAmu(old); }
-};
-
 std::vector<TextRecord> paint_and_record(GraphScene& s, CalDC dc) {
     std::vector<TextRecord> log;
     dc->record_text(&log);
@@ -35,9 +31,7 @@ std::vector<TextRecord> paint_and_record(GraphScene& s, CalDC dc) {
     return log;
 }
 
-bool has_text(const std::vector<TextRecord>& log, const std::string& t) {
-    return std::any_of(log.begin(), log.end(), [&](const TextRecord& r) { return r.text == t; });
-}
+bool has_text(const std::vector<TextRecord>& log, const std::string& t) { return find_text(log, t) != nullptr; }
 
 TEST(GraphPaint, MatchedSticksStandAtTheColumnsOfTheirMasses) {
     GraphScene s(1000, 750);
@@ -62,7 +56,7 @@ TEST(GraphPaint, MatchedSticksStandAtTheColumnsOfTheirMasses) {
 }
 
 TEST(GraphPaint, ResidualGraphZeroLineMarkersAndErrorBars) {
-    UnitGuard unit;
+    AmuUnitGuard unit;
     GraphScene s(1000, 750);
     auto dc = CalDeviceContext::create_image(1000, 750);
     ASSERT_EQ(s.paint(dc.get()), 1);
@@ -138,16 +132,13 @@ TEST(GraphPaint, CrossIsASixteenthOfAnInch) {
                 minY = std::min(minY, y);
                 maxY = std::max(maxY, y);
             }
-        const int span = dpi == 96 ? 7 : 37;
-        EXPECT_EQ(maxX - minX + 1, span) << dpi;
-        EXPECT_EQ(maxY - minY + 1, span) << dpi;
-        EXPECT_EQ(minX, 100 - dpi / 32) << dpi;
-        EXPECT_EQ(minY, 100 - dpi / 32) << dpi;
+        const int h = dpi / 32;  // 7 pixels across at 96 per inch, 37 at 600
+        EXPECT_EQ(std::make_tuple(minX, minY, maxX, maxY), std::make_tuple(100 - h, 100 - h, 100 + h, 100 + h)) << dpi;
     }
 }
 
 TEST(GraphPaint, HeaderTextsInAmuWithDetail) {
-    UnitGuard unit;
+    AmuUnitGuard unit;
     GraphScene s;
     auto dc = CalDeviceContext::create_image(900, 660);
     const auto log = paint_and_record(s, dc.get());
@@ -169,7 +160,7 @@ TEST(GraphPaint, HeaderTextsInAmuWithDetail) {
 }
 
 TEST(GraphPaint, PpmChangesValuesRangeTextAndAxisLabel) {
-    UnitGuard unit;
+    AmuUnitGuard unit;
     GraphScene s;
     const float amuHigh = s.layout.fValueHigh[2];
     CalSetResidualUnitAmu(0);
@@ -236,14 +227,9 @@ TEST(GraphPaint, FlaggedPeaksGetTheirPrefixes) {
     EXPECT_EQ(CalPlotStickDataFlagAnno(dc.get(), axes, &rec.DataPeaks, 0, nullptr, 0, 1), 1);
     std::vector<std::string> texts;
     for (auto& t : log) texts.push_back(t.text);
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "*!"), texts.end());
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "?"), texts.end());
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "400.00"), texts.end());
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "200.00"), texts.end());
+    for (const char* t : {"*!", "?", "400.00", "200.00"}) EXPECT_EQ(std::count(texts.begin(), texts.end(), t), 1) << t;
     // The prefix line stands above its mass.
-    auto at = [&](const char* t) { return *std::find_if(log.begin(), log.end(), [&](auto& x) { return x.text == t; }); };
-    EXPECT_LT(at("*!").y, at("400.00").y);
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "*!"), 1);
+    EXPECT_LT(find_text(log, "*!")->y, find_text(log, "400.00")->y);
     // Without flag annotation, plain labels.
     log.clear();
     AxsSetRanges(axes, 100, 700, 0, 100);

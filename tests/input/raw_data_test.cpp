@@ -4,6 +4,9 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <tuple>
+#include <vector>
 
 #include "core/arrays.hpp"
 #include "input/spectrum_input.hpp"
@@ -13,6 +16,9 @@
 #include "suite/datamanager/memory_store.hpp"
 #include "suite/datamanager/test_files.hpp"
 #include "suite/settings/settings.hpp"
+#include "support/scoped_env.hpp"
+
+using masscal::testing::ScopedEnv;
 
 namespace {
 
@@ -21,21 +27,17 @@ namespace dm = masscal::dm;
 class RawData : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = testfiles::temp_dir("input");
         rec_ = std::make_unique<CalRecord>();
         std::memset(rec_.get(), 0, sizeof(CalRecord));
         handles_ = dm::dm_open_handle_count();
         stored_ = dm::dm_stored_spectrum_count();
         // No instrument: the combine defaults apply.
-        settings_ = dir_ / "settings.ini";
         testfiles::write_file(settings_, "");
-        setenv("MASSCAL_SETTINGS", settings_.c_str(), 1);
     }
     void TearDown() override {
         CalAllocPeakList(&rec_->DataPeaks, 0, 1);
         EXPECT_EQ(dm::dm_open_handle_count(), handles_) << "a handle was not released";
         EXPECT_EQ(dm::dm_stored_spectrum_count(), stored_) << "an in-memory spectrum was left behind";
-        unsetenv("MASSCAL_SETTINGS");
         std::filesystem::remove_all(dir_);
     }
     void use(const std::string& name, const std::string& text, int first = 0, int last = 0) {
@@ -47,11 +49,10 @@ protected:
     }
     const float* mass() const { return masscal::core::array_data<float>(rec_->DataPeaks.Mass); }
     const float* intensity() const { return masscal::core::array_data<float>(rec_->DataPeaks.Intensity); }
-    const std::uint8_t* flags() const { return masscal::core::array_data<std::uint8_t>(rec_->DataPeaks.Flags); }
     const float* width() const { return masscal::core::array_data<float>(rec_->DataPeaks.Width); }
-    const std::uint32_t* extra() const { return masscal::core::array_data<std::uint32_t>(rec_->DataPeaks.Extra); }
 
-    std::filesystem::path dir_, settings_;
+    std::filesystem::path dir_ = testfiles::temp_dir("input"), settings_ = dir_ / "settings.ini";
+    ScopedEnv env_{"MASSCAL_SETTINGS", settings_.c_str()};
     std::unique_ptr<CalRecord> rec_;
     int handles_ = 0, stored_ = 0;
 };
@@ -63,28 +64,30 @@ const char* kDetail =
     "200 20 2 0.02 8\n"
     "500 50 16 0.05 9\n";
 
+// Every channel of the list as read, peak by peak.
+std::vector<std::tuple<float, float, int, float, std::uint32_t>> peaks(const CalPeakList& l) {
+    std::vector<std::tuple<float, float, int, float, std::uint32_t>> out;
+    for (int i = 0; i < l.nCount; ++i)
+        out.emplace_back(masscal::core::array_data<float>(l.Mass)[i], masscal::core::array_data<float>(l.Intensity)[i],
+                         masscal::core::array_data<std::uint8_t>(l.Flags)[i], masscal::core::array_data<float>(l.Width)[i],
+                         masscal::core::array_data<std::uint32_t>(l.Extra)[i]);
+    return out;
+}
+
 TEST_F(RawData, ReadsEveryChannelOfAccurateMassData) {
     use("detail.txt", kDetail);
     ASSERT_EQ(CalGetRawData(nullptr, rec_.get()), 0) << CalGetDataError();
-    EXPECT_EQ(rec_->DataPeaks.nCount, 3);
-    EXPECT_EQ(rec_->DataPeaks.bDetail, 1);
-    EXPECT_EQ(rec_->fMassLow, 90.0f);
-    EXPECT_EQ(rec_->fMassHigh, 510.0f);
-    EXPECT_EQ(mass()[2], 500.0f);
-    EXPECT_EQ(intensity()[1], 20.0f);
-    EXPECT_EQ(flags()[2], 16);
-    EXPECT_EQ(width()[1], 0.02f);
-    EXPECT_EQ(extra()[0], 7u);
-}
+    EXPECT_EQ(peaks(rec_->DataPeaks), (decltype(peaks(rec_->DataPeaks)){
+                                          {100, 10, 0, 0.01f, 7}, {200, 20, 2, 0.02f, 8}, {500, 50, 16, 0.05f, 9}}));
+    EXPECT_EQ(std::tie(rec_->DataPeaks.bDetail, rec_->fMassLow, rec_->fMassHigh), std::make_tuple(1, 90.0f, 510.0f));
 
-TEST_F(RawData, DetailPresetMinusOneIsNeverAskedFor) {
-    use("detail.txt", kDetail);
+    // Detail preset to -1 is never asked for; flags are not part of the detail.
+    CalAllocPeakList(&rec_->DataPeaks, 0, 1);
     rec_->DataPeaks.bDetail = -1;
     ASSERT_EQ(CalGetRawData(nullptr, rec_.get()), 0);
+    EXPECT_EQ(peaks(rec_->DataPeaks), (decltype(peaks(rec_->DataPeaks)){
+                                          {100, 10, 0, 0, 0}, {200, 20, 2, 0, 0}, {500, 50, 16, 0, 0}}));
     EXPECT_EQ(rec_->DataPeaks.bDetail, 0);
-    EXPECT_EQ(width()[1], 0.0f);
-    EXPECT_EQ(extra()[0], 0u);
-    EXPECT_EQ(flags()[2], 16);  // flags are not part of the detail request
 }
 
 TEST_F(RawData, DataWithoutFlagsLeavesFlagsUntouched) {
@@ -92,10 +95,8 @@ TEST_F(RawData, DataWithoutFlagsLeavesFlagsUntouched) {
     ASSERT_TRUE(CalAllocPeakList(&rec_->DataPeaks, 8, 0));
     std::memset(rec_->DataPeaks.Flags.pData, 0xAA, 8);
     ASSERT_EQ(CalGetRawData(nullptr, rec_.get()), 0);
-    EXPECT_EQ(rec_->DataPeaks.nCount, 2);
-    EXPECT_EQ(flags()[0], 0xAA);
-    EXPECT_EQ(rec_->DataPeaks.bDetail, 0);
-    EXPECT_EQ(rec_->fMassLow, 100.0f);
+    EXPECT_EQ(peaks(rec_->DataPeaks), (decltype(peaks(rec_->DataPeaks)){{100, 1, 0xAA, 0, 0}, {200, 2, 0xAA, 0, 0}}));
+    EXPECT_EQ(std::tie(rec_->DataPeaks.bDetail, rec_->fMassLow), std::make_tuple(0, 100.0f));
 }
 
 TEST_F(RawData, AListTooSmallForTheSpectrumIsReplaced) {
@@ -121,26 +122,25 @@ TEST_F(RawData, AScanRangeIsCombined) {
     EXPECT_EQ(mass()[2], 300.0f);
 }
 
-TEST_F(RawData, FirstScanZeroCountsAsOne) {
-    use("scans.txt", kThreeScans, 0, 1);  // two scans: 1 and 2
-    ASSERT_EQ(CalGetRawData(nullptr, rec_.get()), 0);
-    EXPECT_EQ(intensity()[0], 40.0f);
-}
-
-TEST_F(RawData, OneScanIsReadDirectly) {
-    use("scans.txt", kThreeScans, 2, 2);
-    ASSERT_EQ(CalGetRawData(nullptr, rec_.get()), 0);
-    ASSERT_EQ(rec_->DataPeaks.nCount, 2);
-    EXPECT_EQ(mass()[1], 300.0f);
-}
-
-TEST_F(RawData, TheSingleWordStopsCombining) {
-    use("scans.txt", kThreeScans, 1, 3);
-    rec_->DataFile.wSingle = 1;
-    rec_->DataFile.nIndex = 3;
-    ASSERT_EQ(CalGetRawData(nullptr, rec_.get()), 0);
-    ASSERT_EQ(rec_->DataPeaks.nCount, 1);  // scan 3 alone
-    EXPECT_EQ(intensity()[0], 20.0f);
+TEST_F(RawData, ScanSelection) {
+    struct Case {
+        const char* name;
+        int first, last, single, index, count;
+        float firstIntensity;
+    } cases[] = {
+        {"first scan 0 counts as 1", 0, 1, 0, 0, 3, 40},
+        {"one scan is read directly", 2, 2, 0, 0, 2, 30},
+        {"the single word stops combining", 1, 3, 1, 3, 1, 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        use("scans.txt", kThreeScans, c.first, c.last);
+        rec_->DataFile.wSingle = static_cast<std::uint16_t>(c.single);
+        rec_->DataFile.nIndex = c.index;
+        ASSERT_EQ(CalGetRawData(nullptr, rec_.get()), 0);
+        EXPECT_EQ(rec_->DataPeaks.nCount, c.count);
+        EXPECT_EQ(intensity()[0], c.firstIntensity);
+    }
 }
 
 TEST_F(RawData, InstrumentSettingsReachTheCombine) {
@@ -243,7 +243,7 @@ TEST(PeakDetail, AccurateMassOrTheAcquisitionWord) {
 TEST(InstrumentType, ExactNamesOnly) {
     const auto dir = testfiles::temp_dir("instrument");
     const auto ini = dir / "settings.ini";
-    setenv("MASSCAL_SETTINGS", ini.c_str(), 1);
+    std::optional<ScopedEnv> env(std::in_place, "MASSCAL_SETTINGS", ini.c_str());
     struct Case {
         const char* value;
         int want;
@@ -259,9 +259,9 @@ TEST(InstrumentType, ExactNamesOnly) {
     EXPECT_NE(IsIniLoaded(), 0);
     FreeIni(0, 0);
     // Settings that cannot be read.
-    setenv("MASSCAL_SETTINGS", dir.c_str(), 1);
+    env.emplace("MASSCAL_SETTINGS", dir.c_str());
     EXPECT_EQ(CalGetInstrumentType(), 0);
-    unsetenv("MASSCAL_SETTINGS");
+    env.reset();
     std::filesystem::remove_all(dir);
 }
 

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "masscal/calib.h"
@@ -24,6 +25,7 @@
 #include "support/scoped_env.hpp"
 
 using namespace masscal::platform;
+using masscal::testing::MessageBoxCall;
 using masscal::testing::RecordingUi;
 using masscal::testing::ScopedEnv;
 
@@ -68,6 +70,10 @@ FileDialogRequest pick(const fs::path& dir, const char* name, const char* ext, d
     r.function = function;
     r.selector = selector;
     return r;
+}
+
+std::string no_refs_in(const fs::path& dir) {
+    return "Unable to find any reference files in the directory " + dir.string() + ".";
 }
 
 // An empty scratch folder of this process.
@@ -162,79 +168,56 @@ TEST_F(ReferenceCombo, WithoutRefFilesTheUserPicksOneElsewhere) {
     ui_.file_answers.push_back(pick(other, "air", "ref", 4, 3.9));
     ASSERT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 1);
 
-    ASSERT_EQ(ui_.calls.size(), 1u);
-    EXPECT_EQ(ui_.calls[0].text, "Unable to find any reference files in the directory " + empty.string() + ".");
-    EXPECT_EQ(ui_.calls[0].caption, "Instrument Calibration");
-    EXPECT_EQ(ui_.calls[0].type, static_cast<std::uint32_t>(CAL_MB_ICONEXCLAMATION));
-    EXPECT_EQ(ui_.calls[0].owner, dlg_);
+    EXPECT_EQ(ui_.calls, (std::vector<MessageBoxCall>{{dlg_, no_refs_in(empty), "Instrument Calibration",
+                                                        CAL_MB_ICONEXCLAMATION}}));
     // The file dialog starts from the current reference.
+    EXPECT_EQ(ui_.file_dialog_owners, std::vector<CalWnd>{dlg_});
     ASSERT_EQ(ui_.file_dialogs.size(), 1u);
-    EXPECT_EQ(ui_.file_dialog_owners[0], dlg_);
-    EXPECT_EQ(ui_.file_dialogs[0].directory, empty.string());
-    EXPECT_EQ(ui_.file_dialogs[0].name, "peg");
-    EXPECT_EQ(ui_.file_dialogs[0].extension, "ref");
-    EXPECT_EQ(ui_.file_dialogs[0].function, 4.0);
-    EXPECT_EQ(ui_.file_dialogs[0].selector, 2.0);
-
+    const FileDialogRequest& d = ui_.file_dialogs[0];
+    EXPECT_EQ(std::make_tuple(d.directory, d.name, d.extension, d.function, d.selector),
+              std::make_tuple(empty.string(), "peg", "ref", 4.0, 2.0));
     EXPECT_EQ(entries(), (std::vector<std::string>{"air.ref", "peg.ref"}));
     EXPECT_EQ(selected(), "air.ref");
-    EXPECT_STREQ(ref.szDirectory, other.c_str());
-    EXPECT_STREQ(ref.szName, "air");
-    EXPECT_STREQ(ref.szExtension, "ref");
-    EXPECT_EQ(ref.wKind, CAL_FILEREF_KIND_PLAIN);
-    EXPECT_EQ(ref.nFunction, 1);
-    EXPECT_EQ(ref.nIndex, 3);
+    EXPECT_EQ(std::make_tuple(std::string(ref.szDirectory), std::string(ref.szName), std::string(ref.szExtension),
+                              int{ref.wKind}, ref.nFunction, ref.nIndex),
+              std::make_tuple(other.string(), "air", "ref", int{CAL_FILEREF_KIND_PLAIN}, 1, 3));
 }
 
 TEST_F(ReferenceCombo, AMissingDirectoryIsReportedLikeAnEmptyOne) {
     RawFileRef ref = ref_in(root_ / "gone", "air");
     EXPECT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 0);
     ASSERT_EQ(ui_.calls.size(), 1u);
-    EXPECT_EQ(ui_.calls[0].text,
-              "Unable to find any reference files in the directory " + (root_ / "gone").string() + ".");
+    EXPECT_EQ(ui_.calls[0].text, no_refs_in(root_ / "gone"));
     EXPECT_EQ(ui_.file_dialogs.size(), 1u);
     // Cancelled: the reference is as it was.
     EXPECT_STREQ(ref.szDirectory, (root_ / "gone").c_str());
 }
 
-TEST_F(ReferenceCombo, TheExtensionRefIsRecognisedInAnyCase) {
+// Other picks ask again (the first folder is looked at each time, each new
+// dialog starting from the previous pick) until a cancel or a pick of a
+// reference file, whose extension is recognised in any case.
+TEST_F(ReferenceCombo, OtherPicksAskAgainUntilARefPickOrCancel) {
     const fs::path empty = folder("empty", {});
-    const fs::path other = folder("other", {"AIR.REF"});
-    RawFileRef ref = ref_in(empty, "x");
-    ui_.file_answers.push_back(pick(other, "AIR", "REF"));
-    ASSERT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 1);
-    EXPECT_EQ(entries(), (std::vector<std::string>{"AIR.REF"}));
-    EXPECT_EQ(ui_.calls.size(), 1u);
-}
-
-TEST_F(ReferenceCombo, OtherPicksAskAgainUntilCancelled) {
-    const fs::path empty = folder("empty", {});
-    const fs::path other = folder("other", {"air.ref", "data.txt"});
-    RawFileRef ref = ref_in(empty, "air");
-    ui_.file_answers.push_back(pick(other, "data", "txt"));
-    ui_.file_answers.push_back(pick(other, "data", "raw"));
-    ui_.file_answers.push_back(std::nullopt);
-    EXPECT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 0);
-    // The first folder is looked at each time: nothing is listed from the other.
-    EXPECT_EQ(ui_.calls.size(), 3u);
-    EXPECT_EQ(ui_.file_dialogs.size(), 3u);
-    EXPECT_TRUE(entries().empty());
-    for (const auto& call : ui_.calls) EXPECT_EQ(call.caption, "Instrument Calibration");
-    // Each new dialog starts from the previous pick.
-    EXPECT_EQ(ui_.file_dialogs[2].name, "data");
-    EXPECT_EQ(ui_.file_dialogs[2].extension, "raw");
-}
-
-TEST_F(ReferenceCombo, AfterOtherPicksARefPickEndsTheSearch) {
-    const fs::path empty = folder("empty", {});
-    const fs::path other = folder("other", {"air.ref", "data.txt"});
-    RawFileRef ref = ref_in(empty, "air");
-    ui_.file_answers.push_back(pick(other, "data", "txt"));
-    ui_.file_answers.push_back(pick(other, "air", "ref"));
-    ASSERT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), 1);
-    EXPECT_EQ(ui_.calls.size(), 2u);
-    EXPECT_EQ(entries(), (std::vector<std::string>{"air.ref"}));
-    EXPECT_EQ(selected(), "air.ref");
+    const fs::path other = folder("other", {"AIR.REF", "data.txt"});
+    struct Case {
+        std::optional<FileDialogRequest> last;
+        int result;
+        std::vector<std::string> entries;
+    } cases[] = {{std::nullopt, 0, {}}, {pick(other, "AIR", "REF"), 1, {"AIR.REF"}}};
+    for (const Case& c : cases) {
+        clear();
+        ui_.calls.clear();
+        ui_.file_dialogs.clear();
+        RawFileRef ref = ref_in(empty, "air");
+        ui_.file_answers = {pick(other, "data", "txt"), pick(other, "data", "raw"), c.last};
+        EXPECT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), c.result);
+        ASSERT_EQ(ui_.calls.size(), 3u);
+        for (const auto& call : ui_.calls) EXPECT_EQ(call.caption, "Instrument Calibration");
+        ASSERT_EQ(ui_.file_dialogs.size(), 3u);
+        EXPECT_EQ(std::tie(ui_.file_dialogs[2].name, ui_.file_dialogs[2].extension), std::make_tuple("data", "raw"));
+        EXPECT_EQ(entries(), c.entries);
+    }
+    EXPECT_EQ(selected(), "AIR.REF");
 }
 
 TEST_F(ReferenceCombo, TheSecondSelectorIsTruncatedAndKeptInRange) {
@@ -319,40 +302,30 @@ protected:
 };
 
 TEST_F(ReferenceEditor, VisualThenEditorIsStartedOnThePath) {
-    const std::string e = editor_.string();
-    struct Case {
-        const char* visual;
-        const char* editor;
-    } cases[] = {
-        {e.c_str(), nullptr},
-        {e.c_str(), "/nonexistent/editor"},
-        {"", e.c_str()},
-        {nullptr, e.c_str()},
-    };
+    const std::string e = editor_.string(), withArgs = e + " --wait -n";
     const fs::path refs = root_ / "refs";
     RawFileRef ref = ref_in(refs.string() + "/", "air");
     const std::string path = refs.string() + "/air.ref";
+    struct Case {
+        const char* visual;
+        const char* editor;
+        std::vector<std::string> args;
+    } cases[] = {
+        {e.c_str(), nullptr, {path}},
+        {e.c_str(), "/nonexistent/editor", {path}},
+        {"", e.c_str(), {path}},
+        {nullptr, e.c_str(), {path}},
+        {withArgs.c_str(), nullptr, {"--wait", "-n", path}},  // the command may carry its own arguments
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.visual ? c.visual : "(unset)") + " / " + (c.editor ? c.editor : "(unset)"));
         fs::remove(out_);
         ScopedEnv visual("VISUAL", c.visual);
         ScopedEnv editor("EDITOR", c.editor);
         ASSERT_EQ(CalEditRefFile(nullptr, &ref), 1);
-        EXPECT_STREQ(GetCalError(), (e + " " + path).c_str());
-        const auto args = arguments();
-        ASSERT_TRUE(args.has_value()) << "the editor did not run";
-        EXPECT_EQ(*args, std::vector<std::string>{path});
+        EXPECT_EQ(GetCalError(), (c.visual && *c.visual ? c.visual : c.editor) + (" " + path));
+        EXPECT_EQ(arguments(), c.args) << "the editor did not run as asked";
     }
-}
-
-TEST_F(ReferenceEditor, TheCommandMayCarryItsOwnArguments) {
-    ScopedEnv visual("VISUAL", (editor_.string() + " --wait -n").c_str());
-    fs::remove(out_);
-    RawFileRef ref = ref_in(root_, "air");
-    ASSERT_EQ(CalEditRefFile(nullptr, &ref), 1);
-    const auto args = arguments();
-    ASSERT_TRUE(args.has_value());
-    EXPECT_EQ(*args, (std::vector<std::string>{"--wait", "-n", (root_ / "air.ref").string()}));
 }
 
 TEST_F(ReferenceEditor, ThePathReachesTheEditorUninterpreted) {
@@ -364,9 +337,7 @@ TEST_F(ReferenceEditor, ThePathReachesTheEditorUninterpreted) {
     ASSERT_EQ(CalEditRefFile(nullptr, &ref), 1);
     const std::string path = refs.string() + "/" + name + ".r e f";
     EXPECT_STREQ(GetCalError(), (editor_.string() + " " + path).c_str());
-    const auto args = arguments();
-    ASSERT_TRUE(args.has_value());
-    EXPECT_EQ(*args, std::vector<std::string>{path});
+    EXPECT_EQ(arguments(), std::vector<std::string>{path});
     EXPECT_FALSE(fs::exists("pwned"));
     EXPECT_FALSE(fs::exists("pwned2"));
 }
@@ -382,9 +353,7 @@ TEST_F(ReferenceEditor, WithoutEitherVariableTheDesktopHandlerIsUsed) {
     RawFileRef ref = ref_in(root_, "air");
     ASSERT_EQ(CalEditRefFile(nullptr, &ref), 1);
     EXPECT_STREQ(GetCalError(), ("xdg-open " + (root_ / "air.ref").string()).c_str());
-    const auto args = arguments();
-    ASSERT_TRUE(args.has_value());
-    EXPECT_EQ(*args, std::vector<std::string>{(root_ / "air.ref").string()});
+    EXPECT_EQ(arguments(), std::vector<std::string>{(root_ / "air.ref").string()});
 }
 
 TEST_F(ReferenceEditor, NoReferenceStartsNothing) {

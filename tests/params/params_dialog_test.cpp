@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "axes/spin_ears.hpp"
 #include "masscal/params.h"
@@ -17,6 +20,7 @@
 #include "support/recording_ui.hpp"
 
 using namespace masscal::platform;
+using masscal::testing::MessageBoxCall;
 using masscal::testing::RecordingUi;
 
 namespace {
@@ -34,20 +38,17 @@ std::string text_of(CalWnd dlg, int id) {
 
 bool enabled(CalWnd dlg, int id) { return IsWindowEnabled(GetDlgItem(dlg, id)); }
 
-// A block of distinct, valid values.
-CalParams sample() {
-    CalParams p{};
-    p.PolyOrder = 3;
-    p.PeakWindow = 0.5f;
-    p.InitialError = 2.0f;
-    p.IntensityWeight = 1;
-    p.Threshold = 0.001f;
-    p.bSinglePoint = 7;
-    p.AutoPeakMatch = 1;
-    p.CalibrateDisplay = 0;
-    p.AutoPolyOrder = 1;
-    return p;
+// The restraint box (enabled, checked) and whether order and weighting are enabled.
+std::array<int, 4> restraint(CalWnd dlg) {
+    return {enabled(dlg, kAutoRestrain), IsDlgButtonChecked(dlg, kAutoRestrain), enabled(dlg, kPolyOrder),
+            enabled(dlg, kIntensityWeight)};
 }
+
+// A block of distinct, valid values.
+constexpr CalParams kSample{3, 0.5f, 2.0f, 1, 0.001f, 7, 1, 0, 1};
+CalParams sample() { return kSample; }
+
+bool same(const CalParams& a, const CalParams& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 class ParamsDialog : public ::testing::Test {
 protected:
@@ -79,9 +80,14 @@ protected:
         return r;
     }
     // Runs the dialog on p with one scripted user; returns the result.
-    int edit(CalParams& p, std::function<void(CalWnd)> user, RawFileRef* file = nullptr, bool ext = false) {
+    int edit(CalParams& p, std::function<void(CalWnd)> user) {
         ui_.modal_scripts.push_back(std::move(user));
-        return ext ? CalEditParamsExt(nullptr, &p, file) : CalEditParams(nullptr, &p);
+        return CalEditParams(nullptr, &p);
+    }
+    // The same through CalEditParamsExt with a data file.
+    int edit_ext(CalParams& p, RawFileRef* file, std::function<void(CalWnd)> user) {
+        ui_.modal_scripts.push_back(std::move(user));
+        return CalEditParamsExt(nullptr, &p, file);
     }
     RecordingUi ui_;
     fs::path dir_;
@@ -91,11 +97,11 @@ TEST_F(ParamsDialog, OpensWithTheBlockShown) {
     struct Case {
         float peakWindow, initialError, threshold;
         int polyOrder;
-        const char *window, *error, *thresh, *order;
+        std::vector<std::string> shown;  // window, error, threshold, order
     } cases[] = {
-        {0.5f, 2.0f, 0.001f, 1, "0.50", "2.00", "0.0010", "1"},
-        {0.0f, 100.0f, 12.5f, 5, "0.00", "100.00", "12.50", "5"},
-        {0.25f, 0.05f, 99.999f, 2, "0.25", "0.050", "100.00", "2"},
+        {0.5f, 2.0f, 0.001f, 1, {"0.50", "2.00", "0.0010", "1"}},
+        {0.0f, 100.0f, 12.5f, 5, {"0.00", "100.00", "12.50", "5"}},
+        {0.25f, 0.05f, 99.999f, 2, {"0.25", "0.050", "100.00", "2"}},
     };
     for (const Case& c : cases) {
         CalParams p = sample();
@@ -103,20 +109,12 @@ TEST_F(ParamsDialog, OpensWithTheBlockShown) {
         p.InitialError = c.initialError;
         p.Threshold = c.threshold;
         p.PolyOrder = c.polyOrder;
-        std::string window, error, thresh, order;
-        EXPECT_EQ(edit(p,
-                       [&](CalWnd dlg) {
-                           window = text_of(dlg, kPeakWindow);
-                           error = text_of(dlg, kInitialError);
-                           thresh = text_of(dlg, kThreshold);
-                           order = text_of(dlg, kPolyOrder);
-                           ClickDlgItem(dlg, kIdCancel);
-                       }),
-                  0);
-        EXPECT_EQ(window, c.window);
-        EXPECT_EQ(error, c.error);
-        EXPECT_EQ(thresh, c.thresh);
-        EXPECT_EQ(order, c.order);
+        std::vector<std::string> shown;
+        EXPECT_EQ(edit(p, [&](CalWnd dlg) {
+            for (int id : {kPeakWindow, kInitialError, kThreshold, kPolyOrder}) shown.push_back(text_of(dlg, id));
+            ClickDlgItem(dlg, kIdCancel);
+        }), 0);
+        EXPECT_EQ(shown, c.shown);
     }
     EXPECT_TRUE(ui_.calls.empty());
 }
@@ -130,15 +128,14 @@ TEST_F(ParamsDialog, OpensWithTheTitleChecksAndFocus) {
         char title[64] = "";
         GetWindowText(dlg, title, sizeof title);
         EXPECT_STREQ(title, "Calibration Parameters");
-        EXPECT_EQ(IsDlgButtonChecked(dlg, kIntensityWeight), 1);
-        EXPECT_EQ(IsDlgButtonChecked(dlg, kAutoPeakMatch), 0);
-        EXPECT_EQ(IsDlgButtonChecked(dlg, kCalibrateDisplay), 1);
+        EXPECT_EQ(std::make_tuple(IsDlgButtonChecked(dlg, kIntensityWeight), IsDlgButtonChecked(dlg, kAutoPeakMatch),
+                                  IsDlgButtonChecked(dlg, kCalibrateDisplay)),
+                  std::make_tuple(1, 0, 1));
         // The order field has the focus, its whole text selected.
         EXPECT_EQ(GetFocus(), GetDlgItem(dlg, kPolyOrder));
         int first = -1, last = -1;
         ASSERT_TRUE(GetEditSelection(GetDlgItem(dlg, kPolyOrder), &first, &last));
-        EXPECT_EQ(first, 0);
-        EXPECT_EQ(last, 1);
+        EXPECT_EQ(std::make_pair(first, last), std::make_pair(0, 1));
         ClickDlgItem(dlg, kIdCancel);
     });
     EXPECT_EQ(ui_.modal_dialogs.size(), 1u);
@@ -158,13 +155,9 @@ TEST_F(ParamsDialog, EditsHaveSpinEarsWithinTheirLimits) {
         for (const Ear& e : ears) {
             EarSettings s{};
             ASSERT_EQ(EarGetSettings(GetDlgItem(dlg, e.id), &s), 1) << e.id;
-            EXPECT_DOUBLE_EQ(s.step, e.step) << e.id;
-            EXPECT_DOUBLE_EQ(s.page, e.step) << e.id;
-            EXPECT_DOUBLE_EQ(s.max, e.max) << e.id;
-            EXPECT_DOUBLE_EQ(s.min, e.min) << e.id;
-            EXPECT_EQ(s.decimals, e.decimals) << e.id;
-            EXPECT_EQ(s.clamp, 1) << e.id;
-            EXPECT_EQ(s.notify, 1) << e.id;
+            EXPECT_EQ(std::make_tuple(s.step, s.page, s.max, s.min, s.decimals, s.clamp, s.notify),
+                      std::make_tuple(e.step, e.step, e.max, e.min, e.decimals, 1, 1))
+                << e.id;
         }
         // Spinning the order past its top stops at 5; OK then takes it.
         EarSpin(GetDlgItem(dlg, kPolyOrder), 10, 0);
@@ -188,63 +181,54 @@ TEST_F(ParamsDialog, LimitsOfTheRealValuesAreAccepted) {
         {kPeakWindow, "12.75", &CalParams::PeakWindow, 12.75f},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.id) + " " + c.text);
         CalParams p = sample();
-        EXPECT_EQ(edit(p,
-                       [&](CalWnd dlg) {
-                           TypeText(GetDlgItem(dlg, c.id), c.text);
-                           ClickDlgItem(dlg, kIdOk);
-                       }),
-                  1)
-            << c.id << " " << c.text;
-        EXPECT_FLOAT_EQ(p.*c.field, c.expected) << c.id << " " << c.text;
+        EXPECT_EQ(edit(p, [&](CalWnd dlg) {
+            TypeText(GetDlgItem(dlg, c.id), c.text);
+            ClickDlgItem(dlg, kIdOk);
+        }), 1);
+        EXPECT_FLOAT_EQ(p.*c.field, c.expected);
     }
     EXPECT_TRUE(ui_.calls.empty());
 }
 
 TEST_F(ParamsDialog, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen) {
+    const char* window = "Peak window must be between 0 and 100.";
+    const char* error = "Initial error must be between 0 and 100.";
+    const char* threshold = "Threshold must be between 0 and 100.";
+    const char* order = "Polynomial order must be between 1 and 5.";
     struct Case {
         int id;
         const char* text;
         const char* message;
     } cases[] = {
-        {kPeakWindow, "100.01", "Peak window must be between 0 and 100."},
-        {kPeakWindow, "-0.01", "Peak window must be between 0 and 100."},
-        {kPeakWindow, "nan", "Peak window must be between 0 and 100."},
-        {kInitialError, "100.01", "Initial error must be between 0 and 100."},
-        {kInitialError, "-1", "Initial error must be between 0 and 100."},
-        {kThreshold, "100.01", "Threshold must be between 0 and 100."},
-        {kThreshold, "1e9", "Threshold must be between 0 and 100."},
-        {kPolyOrder, "0", "Polynomial order must be between 1 and 5."},
-        {kPolyOrder, "6", "Polynomial order must be between 1 and 5."},
-        {kPolyOrder, "", "Polynomial order must be between 1 and 5."},
-        {kPolyOrder, "-3", "Polynomial order must be between 1 and 5."},
+        {kPeakWindow, "100.01", window},  {kPeakWindow, "-0.01", window}, {kPeakWindow, "nan", window},
+        {kInitialError, "100.01", error}, {kInitialError, "-1", error},   {kThreshold, "100.01", threshold},
+        {kThreshold, "1e9", threshold},   {kPolyOrder, "0", order},       {kPolyOrder, "6", order},
+        {kPolyOrder, "", order},          {kPolyOrder, "-3", order},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.id) + " \"" + c.text + "\"");
         ui_.calls.clear();
         CalParams p = sample();
-        const CalParams before = p;
         bool stayedOpen = false;
-        const int result = edit(p, [&](CalWnd dlg) {
+        CalWnd owner = nullptr;
+        EXPECT_EQ(edit(p, [&](CalWnd dlg) {
+            owner = dlg;
             TypeText(GetDlgItem(dlg, c.id), c.text);
             ClickDlgItem(dlg, kIdOk);
             stayedOpen = !IsDialogEnded(dlg, nullptr) && IsWindow(dlg);
-            // The user then gives up.
-            ClickDlgItem(dlg, kIdCancel);
-        });
-        EXPECT_EQ(result, 0);
+            ClickDlgItem(dlg, kIdCancel);  // the user then gives up
+        }), 0);
         EXPECT_TRUE(stayedOpen);
-        ASSERT_EQ(ui_.calls.size(), 1u);
-        EXPECT_EQ(ui_.calls[0].text, c.message);
-        EXPECT_EQ(ui_.calls[0].caption, "Calibrate");
-        EXPECT_EQ(ui_.calls[0].type, static_cast<std::uint32_t>(CAL_MB_ICONEXCLAMATION));
-        EXPECT_EQ(std::memcmp(&before, &p, sizeof p), 0);
+        EXPECT_EQ(ui_.calls, (std::vector<MessageBoxCall>{{owner, c.message, "Calibrate", CAL_MB_ICONEXCLAMATION}}));
+        EXPECT_TRUE(same(kSample, p));
     }
 }
 
 TEST_F(ParamsDialog, ARefusedValueCanBeCorrectedBeforeOk) {
     CalParams p = sample();
-    const int result = edit(p, [](CalWnd dlg) {
+    EXPECT_EQ(edit(p, [](CalWnd dlg) {
         TypeText(GetDlgItem(dlg, kPolyOrder), "6");
         TypeText(GetDlgItem(dlg, kPeakWindow), "100.01");
         ClickDlgItem(dlg, kIdOk);
@@ -253,60 +237,38 @@ TEST_F(ParamsDialog, ARefusedValueCanBeCorrectedBeforeOk) {
         ClickDlgItem(dlg, kIdOk);
         TypeText(GetDlgItem(dlg, kPolyOrder), "4");
         ClickDlgItem(dlg, kIdOk);
-    });
-    EXPECT_EQ(result, 1);
+    }), 1);
     ASSERT_EQ(ui_.calls.size(), 2u);
-    EXPECT_EQ(ui_.calls[0].text, "Peak window must be between 0 and 100.");
-    EXPECT_EQ(ui_.calls[1].text, "Polynomial order must be between 1 and 5.");
-    EXPECT_FLOAT_EQ(p.PeakWindow, 1.5f);
-    EXPECT_EQ(p.PolyOrder, 4);
+    EXPECT_EQ(std::make_pair(ui_.calls[0].text, ui_.calls[1].text),
+              std::make_pair(std::string("Peak window must be between 0 and 100."),
+                             std::string("Polynomial order must be between 1 and 5.")));
+    EXPECT_EQ(std::make_pair(p.PeakWindow, p.PolyOrder), std::make_pair(1.5f, 4));
 }
 
-TEST_F(ParamsDialog, CancelLeavesTheBlockUntouched) {
+// Every field typed and every box clicked: Cancel (or closing the dialog)
+// keeps the block; OK stores every field and keeps the single-point flag.
+TEST_F(ParamsDialog, CancelKeepsTheBlockAndOkStoresEveryField) {
+    auto change_all = [](CalWnd dlg) {
+        TypeText(GetDlgItem(dlg, kPeakWindow), "1.25");
+        TypeText(GetDlgItem(dlg, kInitialError), "0.75");
+        TypeText(GetDlgItem(dlg, kThreshold), "3");
+        TypeText(GetDlgItem(dlg, kPolyOrder), "2");
+        for (int id : {kIntensityWeight, kAutoPeakMatch, kCalibrateDisplay}) ClickDlgItem(dlg, id);
+    };
     CalParams p = sample();
-    const CalParams before = p;
-    EXPECT_EQ(edit(p,
-                   [](CalWnd dlg) {
-                       TypeText(GetDlgItem(dlg, kPeakWindow), "9");
-                       TypeText(GetDlgItem(dlg, kInitialError), "8");
-                       TypeText(GetDlgItem(dlg, kThreshold), "7");
-                       TypeText(GetDlgItem(dlg, kPolyOrder), "2");
-                       ClickDlgItem(dlg, kIntensityWeight);
-                       ClickDlgItem(dlg, kAutoPeakMatch);
-                       ClickDlgItem(dlg, kCalibrateDisplay);
-                       ClickDlgItem(dlg, kIdCancel);
-                   }),
-              0);
-    EXPECT_EQ(std::memcmp(&before, &p, sizeof p), 0);
-
-    // A dialog the user closes without a button is cancelled too.
-    EXPECT_EQ(edit(p, [](CalWnd dlg) { TypeText(GetDlgItem(dlg, kPolyOrder), "4"); }), 0);
-    EXPECT_EQ(std::memcmp(&before, &p, sizeof p), 0);
+    EXPECT_EQ(edit(p, [&](CalWnd dlg) {
+        change_all(dlg);
+        ClickDlgItem(dlg, kIdCancel);
+    }), 0);
+    EXPECT_TRUE(same(kSample, p));
+    EXPECT_EQ(edit(p, change_all), 0);  // closed without a button
+    EXPECT_TRUE(same(kSample, p));
+    EXPECT_EQ(edit(p, [&](CalWnd dlg) {
+        change_all(dlg);
+        ClickDlgItem(dlg, kIdOk);
+    }), 1);
+    EXPECT_TRUE(same(p, CalParams{2, 1.25f, 0.75f, 0, 3.0f, 7, 0, 1, 0}));  // no data file: no restraint
     EXPECT_TRUE(ui_.calls.empty());
-}
-
-TEST_F(ParamsDialog, OkStoresEveryFieldAndKeepsTheSinglePointFlag) {
-    CalParams p = sample();
-    EXPECT_EQ(edit(p,
-                   [](CalWnd dlg) {
-                       TypeText(GetDlgItem(dlg, kPeakWindow), "1.25");
-                       TypeText(GetDlgItem(dlg, kInitialError), "0.75");
-                       TypeText(GetDlgItem(dlg, kThreshold), "3");
-                       TypeText(GetDlgItem(dlg, kPolyOrder), "2");
-                       ClickDlgItem(dlg, kIntensityWeight);   // was on
-                       ClickDlgItem(dlg, kAutoPeakMatch);     // was on
-                       ClickDlgItem(dlg, kCalibrateDisplay);  // was off
-                       ClickDlgItem(dlg, kIdOk);
-                   }),
-              1);
-    EXPECT_FLOAT_EQ(p.PeakWindow, 1.25f);
-    EXPECT_FLOAT_EQ(p.InitialError, 0.75f);
-    EXPECT_FLOAT_EQ(p.Threshold, 3.0f);
-    EXPECT_EQ(p.PolyOrder, 2);
-    EXPECT_EQ(p.IntensityWeight, 0);
-    EXPECT_EQ(p.AutoPeakMatch, 0);
-    EXPECT_EQ(p.CalibrateDisplay, 1);
-    EXPECT_EQ(p.bSinglePoint, 7);
 }
 
 TEST_F(ParamsDialog, NullBlockIsRefusedWithoutADialog) {
@@ -320,44 +282,16 @@ TEST_F(ParamsDialog, WithoutADataFileTheRestraintIsNotOffered) {
     for (const bool ext : {false, true}) {
         SCOPED_TRACE(ext ? "CalEditParamsExt" : "CalEditParams");
         CalParams p = sample();
-        ASSERT_EQ(p.AutoPolyOrder, 1);
-        bool restrain = true, order = false, weight = false;
-        int checked = -1;
-        EXPECT_EQ(edit(
-                      p,
-                      [&](CalWnd dlg) {
-                          restrain = enabled(dlg, kAutoRestrain);
-                          order = enabled(dlg, kPolyOrder);
-                          weight = enabled(dlg, kIntensityWeight);
-                          checked = IsDlgButtonChecked(dlg, kAutoRestrain);
-                          // A click on the disabled box does nothing.
-                          EXPECT_FALSE(ClickDlgItem(dlg, kAutoRestrain));
-                          ClickDlgItem(dlg, kIdOk);
-                      },
-                      nullptr, ext),
-                  1);
-        EXPECT_FALSE(restrain);
-        EXPECT_TRUE(order);
-        EXPECT_TRUE(weight);
-        EXPECT_EQ(checked, 0);
+        std::array<int, 4> state{};
+        auto user = [&](CalWnd dlg) {
+            state = restraint(dlg);
+            EXPECT_FALSE(ClickDlgItem(dlg, kAutoRestrain));  // a click on the disabled box does nothing
+            ClickDlgItem(dlg, kIdOk);
+        };
+        EXPECT_EQ(ext ? edit_ext(p, nullptr, user) : edit(p, user), 1);
+        EXPECT_EQ(state, (std::array<int, 4>{0, 0, 1, 1}));
         EXPECT_EQ(p.AutoPolyOrder, 0);
     }
-}
-
-TEST_F(ParamsDialog, AFileThatIsNotThereOffersNoRestraint) {
-    RawFileRef file = data_file("absent", "");
-    std::filesystem::remove(dir_ / "absent.txt");
-    CalParams p = sample();
-    bool restrain = true;
-    edit(
-        p,
-        [&](CalWnd dlg) {
-            restrain = enabled(dlg, kAutoRestrain);
-            ClickDlgItem(dlg, kIdOk);
-        },
-        &file, true);
-    EXPECT_FALSE(restrain);
-    EXPECT_EQ(p.AutoPolyOrder, 0);
 }
 
 TEST_F(ParamsDialog, TheRestraintIsOfferedByTheKindOfData) {
@@ -368,108 +302,76 @@ TEST_F(ParamsDialog, TheRestraintIsOfferedByTheKindOfData) {
     } cases[] = {
         {"accurate", "# accurate mass: yes\n", true},
         {"plain", "", false},
-        {"word0", "# acquisition word: 0\n", false},
-        {"word3", "# acquisition word: 3\n", false},
-        {"word5", "# acquisition word: 5\n", false},
-        {"word6", "# acquisition word: 6\n", true},
-        {"word255", "# acquisition word: 255\n", true},
-        {"word2048", "# acquisition word: 2048\n", true},  // bit 11: not one of bits 8 to 10
+        {"word6", "# acquisition word: 6\n", true},  // every word is decoded in the input tests
         {"word256", "# acquisition word: 256\n", false},
-        {"word1030", "# acquisition word: 1030\n", false},  // bit 10 with low byte 6
+        {"absent", nullptr, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        RawFileRef file = data_file(c.name, c.header);
+        RawFileRef file = data_file(c.name, c.header ? c.header : "");
+        if (!c.header) fs::remove(dir_ / "absent.txt");
         CalParams p = sample();
-        p.AutoPolyOrder = 0;
         bool restrain = !c.offered;
-        edit(
-            p,
-            [&](CalWnd dlg) {
-                restrain = enabled(dlg, kAutoRestrain);
-                ClickDlgItem(dlg, kIdCancel);
-            },
-            &file, true);
+        edit_ext(p, &file, [&](CalWnd dlg) {
+            restrain = enabled(dlg, kAutoRestrain);
+            ClickDlgItem(dlg, kIdOk);
+        });
         EXPECT_EQ(restrain, c.offered);
+        EXPECT_EQ(p.AutoPolyOrder, c.offered ? 1 : 0);
     }
 }
 
 TEST_F(ParamsDialog, OfferedRestraintOpensFromTheBlockAndToggles) {
     RawFileRef file = data_file("accurate", "# accurate mass: yes\n");
     file.wFunction = 0;
+    using State = std::array<int, 4>;
 
     // Restraint on: the order is disabled, and so is the weighting.
     CalParams p = sample();
-    p.AutoPolyOrder = 1;
-    EXPECT_EQ(edit(
-                  p,
-                  [](CalWnd dlg) {
-                      EXPECT_TRUE(enabled(dlg, kAutoRestrain));
-                      EXPECT_EQ(IsDlgButtonChecked(dlg, kAutoRestrain), 1);
-                      EXPECT_FALSE(enabled(dlg, kPolyOrder));
-                      EXPECT_FALSE(enabled(dlg, kIntensityWeight));
-                      ClickDlgItem(dlg, kAutoRestrain);
-                      EXPECT_EQ(IsDlgButtonChecked(dlg, kAutoRestrain), 0);
-                      EXPECT_TRUE(enabled(dlg, kPolyOrder));
-                      EXPECT_TRUE(enabled(dlg, kIntensityWeight));
-                      ClickDlgItem(dlg, kAutoRestrain);
-                      EXPECT_FALSE(enabled(dlg, kPolyOrder));
-                      EXPECT_FALSE(enabled(dlg, kIntensityWeight));
-                      ClickDlgItem(dlg, kAutoRestrain);
-                      ClickDlgItem(dlg, kIdOk);
-                  },
-                  &file, true),
-              1);
+    EXPECT_EQ(edit_ext(p, &file, [](CalWnd dlg) {
+        EXPECT_EQ(restraint(dlg), (State{1, 1, 0, 0}));
+        ClickDlgItem(dlg, kAutoRestrain);
+        EXPECT_EQ(restraint(dlg), (State{1, 0, 1, 1}));
+        ClickDlgItem(dlg, kAutoRestrain);
+        EXPECT_EQ(restraint(dlg), (State{1, 1, 0, 0}));
+        ClickDlgItem(dlg, kAutoRestrain);
+        ClickDlgItem(dlg, kIdOk);
+    }), 1);
     EXPECT_EQ(p.AutoPolyOrder, 0);
 
     // Restraint off: the order stays enabled; the weighting opens disabled.
-    EXPECT_EQ(edit(
-                  p,
-                  [](CalWnd dlg) {
-                      EXPECT_EQ(IsDlgButtonChecked(dlg, kAutoRestrain), 0);
-                      EXPECT_TRUE(enabled(dlg, kPolyOrder));
-                      EXPECT_FALSE(enabled(dlg, kIntensityWeight));
-                      ClickDlgItem(dlg, kAutoRestrain);
-                      ClickDlgItem(dlg, kIdOk);
-                  },
-                  &file, true),
-              1);
+    EXPECT_EQ(edit_ext(p, &file, [](CalWnd dlg) {
+        EXPECT_EQ(restraint(dlg), (State{1, 0, 1, 0}));
+        ClickDlgItem(dlg, kAutoRestrain);
+        ClickDlgItem(dlg, kIdOk);
+    }), 1);
     EXPECT_EQ(p.AutoPolyOrder, 1);
 
     // The order is taken even from its disabled field, and checked.
-    EXPECT_EQ(edit(
-                  p,
-                  [](CalWnd dlg) {
-                      SetDlgItemText(dlg, kPolyOrder, "9");
-                      ClickDlgItem(dlg, kIdOk);
-                      SetDlgItemText(dlg, kPolyOrder, "5");
-                      ClickDlgItem(dlg, kIdOk);
-                  },
-                  &file, true),
-              1);
+    EXPECT_EQ(edit_ext(p, &file, [](CalWnd dlg) {
+        SetDlgItemText(dlg, kPolyOrder, "9");
+        ClickDlgItem(dlg, kIdOk);
+        SetDlgItemText(dlg, kPolyOrder, "5");
+        ClickDlgItem(dlg, kIdOk);
+    }), 1);
     ASSERT_EQ(ui_.calls.size(), 1u);
     EXPECT_EQ(ui_.calls[0].text, "Polynomial order must be between 1 and 5.");
-    EXPECT_EQ(p.PolyOrder, 5);
-    EXPECT_EQ(p.AutoPolyOrder, 1);
+    EXPECT_EQ(std::make_pair(p.PolyOrder, p.AutoPolyOrder), std::make_pair(5, 1));
 }
 
 TEST_F(ParamsDialog, TheFileIsRememberedUntilForgotten) {
     RawFileRef file = data_file("accurate", "# accurate mass: yes\n");
     CalParams p = sample();
-    edit(p, [](CalWnd dlg) { ClickDlgItem(dlg, kIdCancel); }, &file, true);
-
     bool restrain = false;
-    edit(p, [&](CalWnd dlg) {
+    auto look = [&](CalWnd dlg) {
         restrain = enabled(dlg, kAutoRestrain);
         ClickDlgItem(dlg, kIdCancel);
-    });
+    };
+    edit_ext(p, &file, look);
+    edit(p, look);
     EXPECT_TRUE(restrain) << "CalEditParams uses the file of the last CalEditParamsExt";
-
-    edit(p, [](CalWnd dlg) { ClickDlgItem(dlg, kIdCancel); }, nullptr, true);
-    edit(p, [&](CalWnd dlg) {
-        restrain = enabled(dlg, kAutoRestrain);
-        ClickDlgItem(dlg, kIdCancel);
-    });
+    edit_ext(p, nullptr, look);
+    edit(p, look);
     EXPECT_FALSE(restrain);
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "masscal/ui.h"
 #include "platform/ui.hpp"
 #include "support/recording_ui.hpp"
@@ -9,11 +12,11 @@ namespace {
 using masscal::platform::MessageBox;
 
 TEST(UiProvider, DefaultAnswersConfirmOrDecline) {
-    EXPECT_EQ(masscal::platform::default_answer(CAL_MB_OK | CAL_MB_ICONEXCLAMATION), CAL_IDOK);
-    EXPECT_EQ(masscal::platform::default_answer(CAL_MB_OKCANCEL), CAL_IDOK);
-    EXPECT_EQ(masscal::platform::default_answer(CAL_MB_YESNO | CAL_MB_ICONQUESTION), CAL_IDNO);
-    EXPECT_EQ(masscal::platform::default_answer(CAL_MB_YESNOCANCEL), CAL_IDNO);
-    EXPECT_EQ(masscal::platform::default_answer(CAL_MB_RETRYCANCEL), CAL_IDCANCEL);
+    using masscal::platform::default_answer;
+    EXPECT_EQ((std::vector<int>{default_answer(CAL_MB_OK | CAL_MB_ICONEXCLAMATION), default_answer(CAL_MB_OKCANCEL),
+                                default_answer(CAL_MB_YESNO | CAL_MB_ICONQUESTION), default_answer(CAL_MB_YESNOCANCEL),
+                                default_answer(CAL_MB_RETRYCANCEL)}),
+              (std::vector<int>{CAL_IDOK, CAL_IDOK, CAL_IDNO, CAL_IDNO, CAL_IDCANCEL}));
 }
 
 TEST(UiProvider, DefaultWritesCaptionAndTextToStderr) {
@@ -22,18 +25,16 @@ TEST(UiProvider, DefaultWritesCaptionAndTextToStderr) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Calibrate: Out of memory\n");
 }
 
-TEST(UiProvider, RecordingProviderScriptsAnswersAndRestores) {
+// A provider installed for a scope gets the calls and answers them; the one
+// before returns after it.
+TEST(UiProvider, ProvidersNestAndRestore) {
     {
         masscal::testing::RecordingUi ui;
         ui.answers = {CAL_IDYES};
         auto* owner = reinterpret_cast<CalWnd>(0x10);
         EXPECT_EQ(MessageBox(owner, "Retry?", "Calibration", CAL_MB_YESNO), CAL_IDYES);
-        EXPECT_EQ(MessageBox(owner, "again", "Calibration", CAL_MB_YESNO), CAL_IDNO);
-        ASSERT_EQ(ui.calls.size(), 2u);
-        EXPECT_EQ(ui.calls[0].owner, owner);
-        EXPECT_EQ(ui.calls[0].text, "Retry?");
-        EXPECT_EQ(ui.calls[0].caption, "Calibration");
-        EXPECT_EQ(ui.calls[0].type, static_cast<uint32_t>(CAL_MB_YESNO));
+        EXPECT_EQ(ui.calls, (std::vector<masscal::testing::MessageBoxCall>{
+                                {owner, "Retry?", "Calibration", CAL_MB_YESNO}}));
     }
     ::testing::internal::CaptureStderr();
     MessageBox(nullptr, "t", "c", 0);

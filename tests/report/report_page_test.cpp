@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "../graphs/graph_scene.hpp"
+#include "support/graph_scene.hpp"
 #include "masscal/render.h"
 #include "masscal/report.h"
 #include "report/page_header.hpp"
@@ -30,27 +32,12 @@ struct ClockGuard {
     }
 };
 
-const TextRecord* find(const std::vector<TextRecord>& log, const std::string& t) {
-    for (const auto& r : log)
-        if (r.text == t) return &r;
-    return nullptr;
-}
-
 std::string head(const std::string& path, std::size_t n) {
     std::ifstream f(path, std::ios::binary);
     std::string s(n, '\0');
     f.read(s.data(), static_cast<std::streamsize>(n));
     s.resize(static_cast<std::size_t>(f.gcount()));
     return s;
-}
-
-TEST(PageNumbers, SettersReturnTheValue) {
-    ClockGuard guard;
-    EXPECT_EQ(masscal::report::page_number(), 1);
-    EXPECT_EQ(masscal::report::page_total(), 1);
-    EXPECT_EQ(SetCalReportPageNumber(3), 3);
-    EXPECT_EQ(SetCalReportPageTotal(12), 12);
-    EXPECT_EQ(masscal::report::page_number(), 3);
 }
 
 TEST(PageHeader, LinesWithAndWithoutSubtitle) {
@@ -61,23 +48,19 @@ TEST(PageHeader, LinesWithAndWithoutSubtitle) {
     dc->record_text(&log);
     const int cw = 10, lh = 20, cpl = 60;
     EXPECT_EQ(masscal::report::draw_page_header(dc.get(), &rec, cw, lh, cpl), 7);
-    const TextRecord* title = find(log, "Calibration Report");  // no " - " without a name
-    ASSERT_TRUE(title);
-    EXPECT_EQ(title->y, 2 * lh);
-    const TextRecord* page = find(log, "Page 1 of 1");
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->x, (cpl - 11) * cw);  // its last character ends in the last cell
-    EXPECT_EQ(page->y, 2 * lh);
-    const TextRecord* printed = find(log, "Printed:");
-    ASSERT_TRUE(printed);
-    EXPECT_EQ(printed->y, 4 * lh);
+    // Where each text starts; the page number's last character ends in the last cell.
+    auto at = [&](const std::string& t) {
+        const TextRecord* r = find_text(log, t);
+        return r ? std::make_pair(r->x, r->y) : std::make_pair(-1, -1);
+    };
+    EXPECT_EQ(at("Calibration Report").second, 2 * lh);  // no " - " without a name
+    EXPECT_EQ(at("Page 1 of 1"), std::make_pair((cpl - 11) * cw, 2 * lh));
+    EXPECT_EQ(at("Printed:").second, 4 * lh);
     char when[64];
     const std::time_t t = fixed_time();
     ctime_r(&t, when);
     when[std::strcspn(when, "\n")] = '\0';
-    const TextRecord* date = find(log, when);
-    ASSERT_TRUE(date);
-    EXPECT_EQ(date->x, 16 * cw);
+    EXPECT_EQ(at(when).first, 16 * cw);
     int rules0 = 0, rules5 = 0;
     for (const auto& r : log) {
         if (r.text != "_") continue;
@@ -91,15 +74,13 @@ TEST(PageHeader, LinesWithAndWithoutSubtitle) {
     std::strcpy(rec.szDataName, "Run 7");
     std::strcpy(rec.szSubtitle, "Second analyser");
     rec.bCheckOnly = 1;
-    SetCalReportPageNumber(2);
-    SetCalReportPageTotal(10);
+    EXPECT_EQ(SetCalReportPageNumber(2), 2);
+    EXPECT_EQ(SetCalReportPageTotal(10), 10);
     EXPECT_EQ(masscal::report::draw_page_header(dc.get(), &rec, cw, lh, cpl), 9);
-    EXPECT_TRUE(find(log, "Calibration Verification Report - Run 7"));
-    ASSERT_TRUE(find(log, "Second analyser"));
-    EXPECT_EQ(find(log, "Second analyser")->y, 4 * lh);
-    EXPECT_EQ(find(log, "Printed:")->y, 6 * lh);
-    ASSERT_TRUE(find(log, "Page 2 of 10"));
-    EXPECT_EQ(find(log, "Page 2 of 10")->x, (cpl - 12) * cw);
+    EXPECT_TRUE(find_text(log, "Calibration Verification Report - Run 7"));
+    EXPECT_EQ(at("Second analyser").second, 4 * lh);
+    EXPECT_EQ(at("Printed:").second, 6 * lh);
+    EXPECT_EQ(at("Page 2 of 10").first, (cpl - 12) * cw);
 }
 
 // A window that answers the printing's requests as the calibration window
@@ -167,20 +148,16 @@ TEST(PageRequest, GraphsStartRightBelowTheHeader) {
         const int pageW = static_cast<int>((setup.dPageWidthIn - 2 * setup.dMarginIn) * 150);
         const int pageH = static_cast<int>((setup.dPageHeightIn - 2 * setup.dMarginIn) * 150);
         const int lines = subtitle ? 9 : 7;
-        EXPECT_EQ(pw.origin.x, margin);
-        EXPECT_EQ(pw.origin.y, margin + lines * lh);
-        EXPECT_EQ(pw.graphs.left, 0);
-        EXPECT_EQ(pw.graphs.top, 0);
-        EXPECT_EQ(pw.graphs.right, pageW / cw * cw);
-        EXPECT_EQ(pw.graphs.bottom, pageH / lh * lh - lines * lh);
+        EXPECT_EQ(std::make_pair(pw.origin.x, pw.origin.y), std::make_pair(margin, margin + lines * lh));
+        EXPECT_EQ(std::tie(pw.graphs.left, pw.graphs.top, pw.graphs.right, pw.graphs.bottom),
+                  std::make_tuple(0, 0, pageW / cw * cw, pageH / lh * lh - lines * lh));
         // Header texts land in device units from the page's top-left.
-        const TextRecord* page = find(log, "Page 1 of 1");
+        const TextRecord* page = find_text(log, "Page 1 of 1");
         ASSERT_TRUE(page);
-        EXPECT_EQ(page->x, margin + (pageW / cw - 11) * cw);
-        EXPECT_EQ(page->y, margin + 2 * lh);
-        EXPECT_TRUE(find(log, "Calibration Report - PEG 200-1000 in MeOH, ESI+"));
+        EXPECT_EQ(std::make_pair(page->x, page->y), std::make_pair(margin + (pageW / cw - 11) * cw, margin + 2 * lh));
+        EXPECT_TRUE(find_text(log, "Calibration Report - PEG 200-1000 in MeOH, ESI+"));
         // The graphs were drawn below the header.
-        const TextRecord* matches = find(log, "22 matches of 23 tested references");
+        const TextRecord* matches = find_text(log, "22 matches of 23 tested references");
         ASSERT_TRUE(matches);
         EXPECT_GE(matches->y, margin + lines * lh);
     }
@@ -201,11 +178,11 @@ TEST(PrintReport, ResidualGraphOfAVerification) {
     // The first record's residuals now hold the verification's errors.
     EXPECT_EQ(std::memcmp(rec->Residuals.pData, errors, sizeof(float) * verify->MatchPeaks.nCount), 0);
     const int band = 1200 / 12;
-    const TextRecord* h1 = find(log, "Verification of run 7");
+    const TextRecord* h1 = find_text(log, "Verification of run 7");
     ASSERT_TRUE(h1);
     char sd[64];
     std::snprintf(sd, sizeof sd, "SD = %s", ftoa(verify->dRmsResidual, sd + 40, 4));
-    const TextRecord* h2 = find(log, sd);
+    const TextRecord* h2 = find_text(log, sd);
     ASSERT_TRUE(h2) << sd;
     EXPECT_EQ(h1->y, 100 + band + 1);
     EXPECT_EQ(h1->x, 800 / 40 + 3);
@@ -247,7 +224,7 @@ TEST(PrintReport, FailsWhenTheAxesCannotBeMade) {
 TEST(Render, GraphsAndReportFiles) {
     ClockGuard guard;
     RecordPtr rec = make_synthetic_calibration();
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = ::testing::TempDir() + std::to_string(::getpid()) + "-";  // runs may overlap
     const std::string png = dir + "masscal_graphs.png", svg = dir + "masscal_graphs.svg";
     const std::string pdf = dir + "masscal_report.pdf", page = dir + "masscal_report.png";
     EXPECT_EQ(CalRenderGraphs(rec.get(), png.c_str(), 800, 600, 0), 1);

@@ -3,6 +3,7 @@
 // puts them.
 #include <cairo.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../graphs/synthetic_calibration.hpp"
+#include "support/synthetic_calibration.hpp"
 #include "masscal/render.h"
 #include "masscal/report.h"
 #include "report/page_header.hpp"
@@ -70,7 +71,7 @@ const PdfWord* word(const std::vector<PdfWord>& words, const std::string& text) 
 TEST(ReportPdf, FirstPageLooksLikeItsPicture) {
     ClockGuard clock;
     RecordPtr rec = make_synthetic_calibration();
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = ::testing::TempDir() + std::to_string(::getpid()) + "-";  // runs may overlap
     const std::string pdf = dir + "masscal_pdf_report.pdf", png = dir + "masscal_pdf_report.png";
     ASSERT_EQ(CalRenderReport(rec.get(), pdf.c_str(), CAL_RENDER_PPM), 1);
     ASSERT_EQ(CalRenderReport(rec.get(), png.c_str(), CAL_RENDER_PPM), 1);  // 150 per inch
@@ -103,7 +104,7 @@ TEST(ReportPdf, FirstPageLooksLikeItsPicture) {
 TEST(ReportPdf, TextsSitWhereThePageSaysAndEveryMatchIsListed) {
     ClockGuard clock;
     RecordPtr rec = make_synthetic_calibration();
-    const std::string pdf = ::testing::TempDir() + "masscal_pdf_texts.pdf";
+    const std::string pdf = ::testing::TempDir() + std::to_string(::getpid()) + "-masscal_pdf_texts.pdf";
     ASSERT_EQ(CalRenderReport(rec.get(), pdf.c_str(), 0), 1);
     const int pages = pdf_page_count(pdf);
     ASSERT_GE(pages, 2);
@@ -152,7 +153,7 @@ TEST(ReportPdf, ALongTableContinuesUnderItsHeadAndPagesCountOnFromTheHost) {
     notes.nDropped = static_cast<int32_t>(ref.size());
     SetCalReportPageNumber(3);
     SetCalReportPageTotal(9);
-    const std::string pdf = ::testing::TempDir() + "masscal_pdf_long.pdf";
+    const std::string pdf = ::testing::TempDir() + std::to_string(::getpid()) + "-masscal_pdf_long.pdf";
     ASSERT_EQ(CalRenderReportExt(rec.get(), pdf.c_str(), 0, &notes, 1), 1);
     SetCalReportPageNumber(1);
     SetCalReportPageTotal(1);

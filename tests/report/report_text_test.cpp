@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../graphs/graph_scene.hpp"
+#include "support/graph_scene.hpp"
 #include "masscal/report.h"
 #include "texts/report_text.hpp"
 
@@ -99,13 +99,8 @@ TEST(ReportText, GraphHeadersComeThroughTheHooks) {
     std::vector<masscal::platform::TextRecord> log;
     dc->record_text(&log);
     ASSERT_EQ(s.paint(dc.get()), 1);
-    auto has = [&](const char* t) {
-        for (auto& r : log)
-            if (r.text == t) return true;
-        return false;
-    };
-    EXPECT_TRUE(has("22 Treffer von 23 Referenzen"));
-    EXPECT_TRUE(has("Referenz: peg_na_pos.ref"));
+    EXPECT_TRUE(masscal::testing::find_text(log, "22 Treffer von 23 Referenzen"));
+    EXPECT_TRUE(masscal::testing::find_text(log, "Referenz: peg_na_pos.ref"));
     // Untranslated texts stay English.
     bool errors = false;
     for (auto& r : log) errors = errors || r.text.find("Errors displayed represent 95% confidence interval") != std::string::npos;

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,11 @@ struct MessageBoxCall {
     std::string text;
     std::string caption;
     std::uint32_t type;
+    bool operator==(const MessageBoxCall&) const = default;
 };
+inline void PrintTo(const MessageBoxCall& c, std::ostream* os) {
+    *os << "{" << c.owner << ", \"" << c.text << "\", \"" << c.caption << "\", " << c.type << "}";
+}
 
 class RecordingUi final : public platform::UiProvider {
 public:

@@ -5,19 +5,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
-#include "../graphs/synthetic_calibration.hpp"
-#include "axes/axes.hpp"
+#include "support/synthetic_calibration.hpp"
 #include "masscal/window.h"
 #include "platform/win/dialog.hpp"
 #include "platform/win/message_queue.hpp"
 #include "platform/win/window.hpp"
 #include "support/recording_ui.hpp"
+#include "support/scoped_env.hpp"
+#include "axes/axes.hpp"
 #include "window/window_state.hpp"
 
 namespace masscal::testing {
@@ -37,7 +38,7 @@ protected:
                ("masscal-window-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
-        setenv("MASSCAL_SETTINGS", path("settings.ini").c_str(), 1);
+        env_.emplace("MASSCAL_SETTINGS", path("settings.ini").c_str());
         unit_ = CalSetResidualUnitAmu(1);
         owner_ = CalCreateOwnerWindow(&CalibrationWindowTest::on_finished, this);
         ASSERT_NE(owner_, nullptr);
@@ -46,7 +47,7 @@ protected:
         close();
         CalDestroyOwnerWindow(owner_);
         CalSetResidualUnitAmu(unit_);
-        unsetenv("MASSCAL_SETTINGS");
+        env_.reset();
         std::filesystem::remove_all(dir_);
     }
 
@@ -113,6 +114,7 @@ protected:
     RecordPtr rec_;
     std::vector<Finished> finished_;
     int unit_ = 1;
+    std::optional<ScopedEnv> env_;
 };
 
 }  // namespace masscal::testing

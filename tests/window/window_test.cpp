@@ -23,6 +23,7 @@
 using namespace masscal::platform;
 using masscal::testing::CalibrationWindowTest;
 using masscal::testing::Kind;
+using masscal::testing::MessageBoxCall;
 
 namespace {
 
@@ -48,6 +49,8 @@ TEST_F(Window, TitlesOfTheVariants) {
     open(Kind::tof);
     EXPECT_EQ(title(), "Calibration - [DEFAULT.CAL]");
 }
+
+TEST_F(Window, ClassesAreRegistered) { EXPECT_EQ(CalWindowClassesRegistered(), 1); }
 
 TEST_F(Window, SecondCallBringsUpTheOpenWindow) {
     open(Kind::quadrupole);
@@ -100,15 +103,12 @@ TEST_F(Window, CloseProtocol) {
         EXPECT_TRUE(finished_.empty());
         pump();
         ASSERT_EQ(finished_.size(), 1u);
-        EXPECT_EQ(finished_[0].accepted, c.accepted);
-        EXPECT_EQ(finished_[0].window, wnd_);
-        EXPECT_EQ(finished_[0].param, 0);
+        EXPECT_EQ(std::tie(finished_[0].window, finished_[0].accepted, finished_[0].param),
+                  std::make_tuple(wnd_, c.accepted, std::intptr_t{0}));
         ASSERT_EQ(ui_.calls.size(), c.asked ? 1u : 0u);
-        if (c.asked) {
-            EXPECT_EQ(ui_.calls[0].text, "Accept this calibration ?");
-            EXPECT_EQ(ui_.calls[0].caption, "Calibration");
-            EXPECT_EQ(ui_.calls[0].type, static_cast<std::uint32_t>(CAL_MB_YESNO | CAL_MB_ICONQUESTION));
-        }
+        if (c.asked)
+            EXPECT_EQ(ui_.calls[0], (MessageBoxCall{ui_.calls[0].owner, "Accept this calibration ?", "Calibration",
+                                                    CAL_MB_YESNO | CAL_MB_ICONQUESTION}));
         // The window waits for its owner.
         EXPECT_TRUE(IsWindow(wnd_));
         close();
@@ -186,11 +186,8 @@ TEST_F(Window, NewCalibrationsCountOnAndMapMassesToThemselves) {
         if (i == 0) first = n;
         EXPECT_EQ(t, "Calibration - [SCL" + std::to_string(first + i) + ".SCL]");
     }
-    for (const RawCalibCoEffs& s : rec_->TofCalib.Segments) {
-        EXPECT_EQ(s.nOrder, 1);
-        EXPECT_EQ(+s.dCoeffs[0], 0.0);
-        EXPECT_EQ(+s.dCoeffs[1], 1.0);
-    }
+    for (const RawCalibCoEffs& s : rec_->TofCalib.Segments)
+        EXPECT_EQ(std::make_tuple(s.nOrder, +s.dCoeffs[0], +s.dCoeffs[1]), std::make_tuple(1, 0.0, 1.0));
     close();
     // The second variant names its new calibration "Graph".
     open(Kind::tof2, false);
@@ -209,8 +206,8 @@ TEST_F(Window, SaveAsWritesTheFunctionCalibrationAndOpenReadsItBack) {
     EXPECT_EQ(title(), "Calibration - [saved.scl]");
     ASSERT_EQ(ui_.file_dialogs.size(), 1u);
     EXPECT_TRUE(ui_.file_dialogs[0].save);
-    EXPECT_EQ(ui_.file_dialogs[0].filter, "Spectrum Calibration (*.scl)|*.scl||");
-    EXPECT_EQ(ui_.file_dialogs[0].name, "DEFAULT");
+    EXPECT_EQ(std::tie(ui_.file_dialogs[0].filter, ui_.file_dialogs[0].name),
+              std::make_tuple("Spectrum Calibration (*.scl)|*.scl||", "DEFAULT"));
 
     RawFileRef ref{};
     ConvertPathToQBFile(&ref, path("saved.scl").c_str());
@@ -223,8 +220,7 @@ TEST_F(Window, SaveAsWritesTheFunctionCalibrationAndOpenReadsItBack) {
     std::memcpy(&functions, bytes + offsetof(RawCalibInfo, nFunctions), sizeof functions);
     std::memcpy(&segments, bytes + offsetof(RawCalibInfo, Functions) + 2 * sizeof(tagRAWCALIBFUNC) +
                                offsetof(tagRAWCALIBFUNC, nSegments), sizeof segments);
-    EXPECT_EQ(functions, 3);
-    EXPECT_EQ(segments, 1);
+    EXPECT_EQ(std::make_pair(functions, segments), std::make_pair(3, 1));
     RawCalibCoEffs segment;
     std::memcpy(&segment, reinterpret_cast<const unsigned char*>(info) + offsetof(RawCalibInfo, Functions) +
                               2 * sizeof(tagRAWCALIBFUNC) + offsetof(tagRAWCALIBFUNC, Segments),
@@ -329,11 +325,12 @@ TEST_F(Window, FlaggedPeakCannotBeSelected) {
     ui_.calls.clear();
     right_click(at(CAL_GRAPH_SPECTRUM, mass[flagged], in[flagged] * 0.5f));
     ASSERT_EQ(ui_.calls.size(), 1u);
-    EXPECT_EQ(ui_.calls[0].text,
-              "A possible mass measurement error has been detected with the peak you are trying to select.  This "
-              "peak has been automatically excluded from the calibration and cannot be selected.");
-    EXPECT_EQ(ui_.calls[0].caption, "Calibration");
-    EXPECT_EQ(ui_.calls[0].type, static_cast<std::uint32_t>(CAL_MB_ICONINFORMATION));
+    EXPECT_EQ(ui_.calls[0],
+              (MessageBoxCall{ui_.calls[0].owner,
+                              "A possible mass measurement error has been detected with the peak you are trying to "
+                              "select.  This peak has been automatically excluded from the calibration and cannot be "
+                              "selected.",
+                              "Calibration", CAL_MB_ICONINFORMATION}));
     EXPECT_EQ(rec_->MatchPeaks.nCount, before);
 }
 
@@ -376,26 +373,23 @@ TEST_F(Window, DragZoomsEveryGraphToWholeMasses) {
     CalWindowMouse(wnd_, CAL_MOUSE_LEFT_DOWN, x0 + dx, y);
     CalWindowMouse(wnd_, CAL_MOUSE_MOVE, x0 + dx + 4, y);
     CalWindowMouse(wnd_, CAL_MOUSE_LEFT_UP, x0 + dx + 4, y);
-    EXPECT_EQ(layout.fMassLow, 190.0f);
-    EXPECT_EQ(layout.fMassHigh, 360.0f);
+    EXPECT_EQ(std::make_pair(layout.fMassLow, layout.fMassHigh), std::make_pair(190.0f, 360.0f));
 
     CalWindowMouse(wnd_, CAL_MOUSE_LEFT_DOWN, x0 + dx, y);
     EXPECT_EQ(GetCapture(), wnd_);
     CalWindowMouse(wnd_, CAL_MOUSE_MOVE, x1 + dx, y);
     CalWindowMouse(wnd_, CAL_MOUSE_LEFT_UP, x1 + dx, y);
     EXPECT_EQ(GetCapture(), nullptr);
-    EXPECT_EQ(layout.fMassLow, 201.0f);
-    EXPECT_EQ(layout.fMassHigh, 350.0f);
+    EXPECT_EQ(std::make_pair(layout.fMassLow, layout.fMassHigh), std::make_pair(201.0f, 350.0f));
     for (AxsHandle g : layout.hAxes) {
         AxsSystem sys;
         ASSERT_TRUE(AxsGetSystem(g, &sys));
-        EXPECT_EQ(sys.fXLow, 201.0f);
-        EXPECT_EQ(sys.fXHigh, 350.0f);
+        EXPECT_EQ(std::make_pair(sys.fXLow, sys.fXHigh), std::make_pair(201.0f, 350.0f));
     }
     // Default undoes it.
     CalWindowCommand(wnd_, kDefault);
-    EXPECT_EQ(layout.fMassLow, layout.fDefaultMassLow);
-    EXPECT_EQ(layout.fMassHigh, layout.fDefaultMassHigh);
+    EXPECT_EQ(std::make_pair(layout.fMassLow, layout.fMassHigh),
+              std::make_pair(layout.fDefaultMassLow, layout.fDefaultMassHigh));
 }
 
 TEST_F(Window, ResizingKeepsTheGraphAreaMargins) {
@@ -420,10 +414,7 @@ TEST_F(Window, PositionIsSavedAndRestored) {
     open(Kind::tof);
     CalRect r{};
     GetWindowRect(wnd_, &r);
-    EXPECT_EQ(r.left, 120);
-    EXPECT_EQ(r.top, 80);
-    EXPECT_EQ(r.right - r.left, 700);
-    EXPECT_EQ(r.bottom - r.top, 500);
+    EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::make_tuple(120, 80, 820, 580));
     EXPECT_TRUE(IsTopMost(wnd_));
 }
 
@@ -505,7 +496,5 @@ TEST_F(Window, PicturesOfTheWindows) {
         close();
     }
 }
-
-TEST_F(Window, ClassesAreRegistered) { EXPECT_EQ(CalWindowClassesRegistered(), 1); }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "platform/gdi/device_context.hpp"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "platform/gdi/cursor.hpp"
 
@@ -24,18 +27,15 @@ std::string read_head(const std::string& path, std::size_t n) {
 }
 
 std::string temp_path(const char* name) {
-    return std::string(::testing::TempDir()) + name;
+    return std::string(::testing::TempDir()) + std::to_string(::getpid()) + name;  // runs may overlap
 }
 
 TEST(DeviceContext, ImageStartsWhiteAndKnowsItsSize) {
     auto dc = CalDeviceContext::create_image(40, 30);
     ASSERT_TRUE(dc);
-    EXPECT_EQ(dc->width(), 40);
-    EXPECT_EQ(dc->height(), 30);
-    EXPECT_EQ(dc->dpi_x(), 96);
-    EXPECT_EQ(dc->pixel(0, 0), kWhite);
-    EXPECT_EQ(dc->pixel(39, 29), kWhite);
-    EXPECT_EQ(dc->pixel(40, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(std::make_tuple(dc->width(), dc->height(), dc->dpi_x()), std::make_tuple(40, 30, 96));
+    EXPECT_EQ(std::make_tuple(dc->pixel(0, 0), dc->pixel(39, 29), dc->pixel(40, 0)),
+              std::make_tuple(kWhite, kWhite, Colour{0xFFFFFFFFu}));  // outside: no colour
     EXPECT_FALSE(CalDeviceContext::create_image(0, 10));
 }
 
@@ -45,26 +45,19 @@ TEST(DeviceContext, LinesCoverTheirPixelsAndExcludeTheEndPoint) {
     dc->move_to(5, 2);
     dc->line_to(5, 10);  // rows 2..9 of column 5
     for (int y = 2; y < 10; ++y) EXPECT_EQ(dc->pixel(5, y), kBlack) << y;
-    EXPECT_EQ(dc->pixel(5, 1), kWhite);
-    EXPECT_EQ(dc->pixel(5, 10), kWhite);
-    EXPECT_EQ(dc->pixel(4, 5), kWhite);
-    EXPECT_EQ(dc->pixel(6, 5), kWhite);
+    for (auto [x, y] : {std::pair{5, 1}, {5, 10}, {4, 5}, {6, 5}}) EXPECT_EQ(dc->pixel(x, y), kWhite) << x << "," << y;
 
     dc->move_to(15, 12);
     dc->line_to(8, 12);  // leftwards: columns 15 down to 9
-    EXPECT_EQ(dc->pixel(15, 12), kBlack);
-    EXPECT_EQ(dc->pixel(9, 12), kBlack);
-    EXPECT_EQ(dc->pixel(8, 12), kWhite);
-    EXPECT_EQ(dc->pixel(12, 11), kWhite);
+    EXPECT_EQ(std::make_tuple(dc->pixel(15, 12), dc->pixel(9, 12), dc->pixel(8, 12), dc->pixel(12, 11)),
+              std::make_tuple(kBlack, kBlack, kWhite, kWhite));
 }
 
 TEST(DeviceContext, FillRectExcludesRightAndBottom) {
     auto dc = CalDeviceContext::create_image(20, 20);
     dc->fill_rect(CalRect{2, 3, 6, 8}, rgb(10, 20, 30));
-    EXPECT_EQ(dc->pixel(2, 3), rgb(10, 20, 30));
-    EXPECT_EQ(dc->pixel(5, 7), rgb(10, 20, 30));
-    EXPECT_EQ(dc->pixel(6, 7), kWhite);
-    EXPECT_EQ(dc->pixel(5, 8), kWhite);
+    EXPECT_EQ(std::make_tuple(dc->pixel(2, 3), dc->pixel(5, 7), dc->pixel(6, 7), dc->pixel(5, 8)),
+              std::make_tuple(rgb(10, 20, 30), rgb(10, 20, 30), kWhite, kWhite));
 }
 
 TEST(DeviceContext, OriginClipAndStateStack) {
@@ -74,9 +67,8 @@ TEST(DeviceContext, OriginClipAndStateStack) {
     dc->intersect_clip(CalRect{0, 0, 2, 2});
     dc->fill_rect(CalRect{0, 0, 5, 5}, kBlack);
     dc->restore();
-    EXPECT_EQ(dc->pixel(10, 10), kBlack);
-    EXPECT_EQ(dc->pixel(11, 11), kBlack);
-    EXPECT_EQ(dc->pixel(12, 12), kWhite);  // clipped
+    EXPECT_EQ(std::make_tuple(dc->pixel(10, 10), dc->pixel(11, 11), dc->pixel(12, 12)),
+              std::make_tuple(kBlack, kBlack, kWhite));  // clipped
     EXPECT_EQ(dc->origin().x, 0);
     dc->fill_rect(CalRect{0, 0, 1, 1}, kBlack);
     EXPECT_EQ(dc->pixel(0, 0), kBlack);
@@ -96,14 +88,12 @@ TEST(DeviceContext, TextMetricsFollowTheFontSize) {
     dc->select_font(big);
     const TextMetrics b = dc->text_metrics();
     const TextSize wb = dc->text_extent("00000");
-    EXPECT_GT(a.tmHeight, 12);
-    EXPECT_LT(a.tmHeight, 20);
-    EXPECT_GT(a.tmAveCharWidth, 4);
-    EXPECT_LT(a.tmAveCharWidth, 11);
+    EXPECT_TRUE(a.tmHeight > 12 && a.tmHeight < 20 && a.tmAveCharWidth > 4 && a.tmAveCharWidth < 11)
+        << a.tmHeight << " " << a.tmAveCharWidth;
     EXPECT_NEAR(b.tmHeight, 2 * a.tmHeight, 2);
     EXPECT_NEAR(wb.cx, 2 * wa.cx, 2);
     EXPECT_GE(a.tmExternalLeading, 0);
-    EXPECT_EQ(dc->text_extent("0000000000").cx > wa.cx, true);
+    EXPECT_GT(dc->text_extent("0000000000").cx, wa.cx);
     // Two lines are about twice as high as one.
     EXPECT_NEAR(dc->text_extent("a\r\nb").cy, 2 * dc->text_extent("a").cy, 3);
     LogFont back;
@@ -123,9 +113,7 @@ TEST(DeviceContext, TextIsDrawnAndRecorded) {
     dc->text_out(10, 5, "M/z 500");
     dc->text_out_vertical(0, 0, "amu");
     ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0].x, 13);
-    EXPECT_EQ(log[0].y, 9);
-    EXPECT_EQ(log[0].text, "M/z 500");
+    EXPECT_EQ(std::tie(log[0].x, log[0].y, log[0].text), std::make_tuple(13, 9, "M/z 500"));
     EXPECT_TRUE(log[1].vertical);
     EXPECT_GT(log[1].cy, log[1].cx);  // turned: taller than wide
     int dark = 0;
@@ -139,8 +127,7 @@ TEST(DeviceContext, PdfPagesAreWritten) {
     {
         auto dc = CalDeviceContext::create_pdf(path.c_str(), 8.27, 11.69, 600);
         ASSERT_TRUE(dc);
-        EXPECT_EQ(dc->dpi_y(), 600);
-        EXPECT_EQ(dc->width(), 4962);
+        EXPECT_EQ(std::make_pair(dc->dpi_y(), dc->width()), std::make_pair(600, 4962));
         dc->text_out(600, 600, "Calibration Report");
         EXPECT_TRUE(dc->end_page());
         EXPECT_TRUE(dc->finish());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "platform/gdi/device_context.hpp"
@@ -35,21 +36,17 @@ TEST(Window, ParentsRectanglesAndCoordinates) {
     CalWnd owned = CreateOwnedWindow(top, CalRect{0, 0, 50, 50}, "", nullptr, nullptr);
     EXPECT_EQ(GetParent(owned), top);
     EXPECT_EQ(GetOwner(owned), top);
+    auto rect = [](const CalRect& r) { return std::make_tuple(r.left, r.top, r.right, r.bottom); };
     CalRect r;
     ASSERT_TRUE(GetClientRect(child, &r));
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.right, 200);
-    EXPECT_EQ(r.bottom, 100);
+    EXPECT_EQ(rect(r), std::make_tuple(0, 0, 200, 100));
+    ASSERT_TRUE(GetWindowRect(child, &r));
+    EXPECT_EQ(rect(r), std::make_tuple(120, 80, 320, 180));
     CalPoint p{5, 6};
     ASSERT_TRUE(ClientToScreen(child, &p));
-    EXPECT_EQ(p.x, 125);
-    EXPECT_EQ(p.y, 86);
+    EXPECT_EQ(std::make_pair(p.x, p.y), std::make_pair(125, 86));
     ASSERT_TRUE(ScreenToClient(top, &p));
-    EXPECT_EQ(p.x, 25);
-    EXPECT_EQ(p.y, 36);
-    ASSERT_TRUE(GetWindowRect(child, &r));
-    EXPECT_EQ(r.left, 120);
-    EXPECT_EQ(r.bottom, 180);
+    EXPECT_EQ(std::make_pair(p.x, p.y), std::make_pair(25, 36));
     EXPECT_TRUE(DestroyWindow(top));
     EXPECT_FALSE(IsWindow(child));
     EXPECT_FALSE(IsWindow(top));
@@ -65,11 +62,11 @@ TEST(Window, ChildPaintsAtItsPlaceInTheTopLevelImage) {
     dc->fill_rect(CalRect{-5, -5, 100, 100}, rgb(0, 0, 0));  // clipped to the child
     EXPECT_EQ(ReleaseDC(child, dc), 1);
     CalDC img = GetWindowSurface(child);
-    EXPECT_EQ(img->pixel(10, 5), rgb(0, 0, 0));
-    EXPECT_EQ(img->pixel(29, 24), rgb(0, 0, 0));
-    EXPECT_EQ(img->pixel(9, 5), rgb(255, 255, 255));
-    EXPECT_EQ(img->pixel(30, 24), rgb(255, 255, 255));
-    EXPECT_EQ(img->pixel(29, 25), rgb(255, 255, 255));
+    // Black exactly on the child's rectangle, right and bottom edges excluded.
+    EXPECT_EQ((std::vector<Colour>{img->pixel(10, 5), img->pixel(29, 24), img->pixel(9, 5), img->pixel(30, 24),
+                                   img->pixel(29, 25)}),
+              (std::vector<Colour>{rgb(0, 0, 0), rgb(0, 0, 0), rgb(255, 255, 255), rgb(255, 255, 255),
+                                   rgb(255, 255, 255)}));
     EXPECT_EQ(ReleaseDC(child, dc), 0);  // already released
     DestroyWindow(top);
 }

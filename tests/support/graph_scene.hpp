@@ -2,11 +2,14 @@
 // window, the graph-area child, a synthetic record and its layout.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "graphs/graph_internal.hpp"
 #include "masscal/graphs.h"
 #include "platform/gdi/device_context.hpp"
 #include "platform/win/window.hpp"
-#include "synthetic_calibration.hpp"
+#include "support/synthetic_calibration.hpp"
 
 namespace masscal::testing {
 
@@ -40,5 +43,18 @@ struct GraphScene {
     }
     float* f(CalArray& a) { return static_cast<float*>(a.pData); }
 };
+
+// Residuals in amu for a scope; the unit before is restored.
+struct AmuUnitGuard {
+    int32_t old = CalSetResidualUnitAmu(1);
+    ~AmuUnitGuard() { CalSetResidualUnitAmu(old); }
+};
+
+// The first text written as t, or null.
+inline const platform::TextRecord* find_text(const std::vector<platform::TextRecord>& log, const std::string& t) {
+    for (const auto& r : log)
+        if (r.text == t) return &r;
+    return nullptr;
+}
 
 }  // namespace masscal::testing

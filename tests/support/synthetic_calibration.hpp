@@ -63,34 +63,35 @@ struct Peak {
 inline double true_error(double m) { return 0.018 + 1.9e-5 * m - 1.1e-8 * m * m; }
 inline double uncertainty(double m) { return 0.0012 + 1.6e-6 * m; }
 
-// Solves the n x n system a x = b in place (Gauss with partial pivoting);
-// a becomes its inverse in inv.
-inline void solve(std::vector<double> a, int n, std::vector<double>& b, std::vector<double>& inv) {
-    inv.assign(static_cast<std::size_t>(n * n), 0.0);
-    for (int i = 0; i < n; ++i) inv[static_cast<std::size_t>(i * n + i)] = 1.0;
-    for (int c = 0; c < n; ++c) {
-        int p = c;
-        for (int r = c + 1; r < n; ++r)
-            if (std::fabs(a[static_cast<std::size_t>(r * n + c)]) > std::fabs(a[static_cast<std::size_t>(p * n + c)])) p = r;
-        for (int k = 0; k < n; ++k) {
-            std::swap(a[static_cast<std::size_t>(c * n + k)], a[static_cast<std::size_t>(p * n + k)]);
-            std::swap(inv[static_cast<std::size_t>(c * n + k)], inv[static_cast<std::size_t>(p * n + k)]);
+// Solves the n x n system a x = b in place (Gauss-Jordan with partial
+// pivoting); inv becomes the inverse of a.
+inline void solve(std::vector<double> a, int size, std::vector<double>& b, std::vector<double>& inv) {
+    const std::size_t n = static_cast<std::size_t>(size);
+    inv.assign(n * n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) inv[i * n + i] = 1.0;
+    for (std::size_t c = 0; c < n; ++c) {
+        std::size_t p = c;
+        for (std::size_t r = c + 1; r < n; ++r)
+            if (std::fabs(a[r * n + c]) > std::fabs(a[p * n + c])) p = r;
+        for (std::size_t k = 0; k < n; ++k) {
+            std::swap(a[c * n + k], a[p * n + k]);
+            std::swap(inv[c * n + k], inv[p * n + k]);
         }
-        std::swap(b[static_cast<std::size_t>(c)], b[static_cast<std::size_t>(p)]);
-        const double d = a[static_cast<std::size_t>(c * n + c)];
-        for (int k = 0; k < n; ++k) {
-            a[static_cast<std::size_t>(c * n + k)] /= d;
-            inv[static_cast<std::size_t>(c * n + k)] /= d;
+        std::swap(b[c], b[p]);
+        const double d = a[c * n + c];
+        for (std::size_t k = 0; k < n; ++k) {
+            a[c * n + k] /= d;
+            inv[c * n + k] /= d;
         }
-        b[static_cast<std::size_t>(c)] /= d;
-        for (int r = 0; r < n; ++r) {
+        b[c] /= d;
+        for (std::size_t r = 0; r < n; ++r) {
             if (r == c) continue;
-            const double f = a[static_cast<std::size_t>(r * n + c)];
-            for (int k = 0; k < n; ++k) {
-                a[static_cast<std::size_t>(r * n + k)] -= f * a[static_cast<std::size_t>(c * n + k)];
-                inv[static_cast<std::size_t>(r * n + k)] -= f * inv[static_cast<std::size_t>(c * n + k)];
+            const double f = a[r * n + c];
+            for (std::size_t k = 0; k < n; ++k) {
+                a[r * n + k] -= f * a[c * n + k];
+                inv[r * n + k] -= f * inv[c * n + k];
             }
-            b[static_cast<std::size_t>(r)] -= f * b[static_cast<std::size_t>(c)];
+            b[r] -= f * b[c];
         }
     }
 }
