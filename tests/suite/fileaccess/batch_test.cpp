@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "suite/fileaccess/profile.hpp"
-#include "temp_files.hpp"
+#include "support/temp_files.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "suite/fileaccess/file_checksum.hpp"
 #include "suite/fileaccess/file_io.hpp"
-#include "temp_files.hpp"
+#include "support/temp_files.hpp"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "suite/fileaccess/file_lock.hpp"
 #include "suite/fileaccess/profile.hpp"
 #include "suite/fileaccess/profile_engine.hpp"
-#include "temp_files.hpp"
+#include "support/temp_files.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "suite/fileaccess/file_identity.hpp"
 #include "suite/fileaccess/profile.hpp"
-#include "temp_files.hpp"
+#include "support/temp_files.hpp"
 
 namespace {
 

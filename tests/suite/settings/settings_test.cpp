@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "../fileaccess/temp_files.hpp"
+#include "support/temp_files.hpp"
 #include "suite/settings/security_light.hpp"
 #include "suite/settings/settings.hpp"
 

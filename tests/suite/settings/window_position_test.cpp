@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "../fileaccess/temp_files.hpp"
+#include "support/temp_files.hpp"
 #include "platform/win/window.hpp"
 #include "suite/settings/settings.hpp"
 #include "suite/settings/window_position.hpp"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "../fileaccess/temp_files.hpp"
+#include "support/temp_files.hpp"
 #include "platform/c_locale.hpp"
 #include "suite/settings/settings.hpp"
 #include "suite/utility/file_ref_path.hpp"
