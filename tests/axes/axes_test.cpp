@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -19,18 +21,40 @@ namespace {
 
 const Colour kWhite = rgb(255, 255, 255);
 
+// A plain description of data to plot.
+AxsPlotDesc desc(const float* x, const float* y, int n, std::uint8_t options = kAxsOptOn) {
+    AxsPlotDesc d;
+    d.bOptions = options;
+    d.nPoints = n;
+    d.pX = x;
+    d.pY = y;
+    return d;
+}
+
+// Axes over an image of w x h pixels; headerLines widens the top border by
+// that many lines of the text font.
 struct Fixture {
-    std::unique_ptr<CalDeviceContext> dc = CalDeviceContext::create_image(600, 300);
+    std::unique_ptr<CalDeviceContext> dc;
     AxsHandle axes = AxsCreate(1, 0, 1, 1);
     AxsBorder border;
-    CalRect rect{0, 0, 600, 300};
-    Fixture(float xlo, float xhi, float ylo, float yhi) {
+    CalRect rect;
+    std::vector<TextRecord> log;
+    Fixture(float xlo, float xhi, float ylo, float yhi, int w = 600, int h = 300, int headerLines = 0)
+        : dc(CalDeviceContext::create_image(w, h)), rect{0, 0, w, h} {
         AxsGetBorder(dc.get(), &border, "M/z", "00000", 0);
+        if (headerLines) {
+            dc->select_font(GetGlobalResources(dc.get()).hTextFont);
+            border.top += headerLines * dc->text_metrics().tmHeight;
+        }
         AxsSize(axes, &rect, &border);
         AxsSetRanges(axes, xlo, xhi, ylo, yhi);
         AxsAnnoExcludeRect(0, nullptr);
     }
-    ~Fixture() { AxsDelete(axes); }
+    ~Fixture() {
+        AxsAnnoExcludeRect(0, nullptr);
+        AxsDelete(axes);
+    }
+    void record() { dc->record_text(&log); }
     CalRect plot() {
         AxsSystem s;
         AxsGetSystem(axes, &s);
@@ -45,13 +69,9 @@ struct Fixture {
     }
     // The texts of sticks drawn with labels.
     std::vector<TextRecord> labels(const float* x, const float* y, int32_t n) {
-        std::vector<TextRecord> log;
-        dc->record_text(&log);
-        AxsPlotDesc d;
-        d.bOptions = kAxsOptOn | kAxsOptLabels;
-        d.nPoints = n;
-        d.pX = x;
-        d.pY = y;
+        log.clear();
+        record();
+        AxsPlotDesc d = desc(x, y, n, kAxsOptOn | kAxsOptLabels);
         AxsPlotData(dc.get(), axes, &d);
         dc->record_text(nullptr);
         return log;
@@ -104,10 +124,7 @@ TEST(Axes, AreaPartsAndSelection) {
     CalRect r;
     ASSERT_TRUE(AxsGetArea(f.axes, 0, &r, 26));
     const CalRect p = f.plot();
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.top, 0);
-    EXPECT_EQ(r.bottom, 300);
-    EXPECT_EQ(r.right, p.right);
+    EXPECT_EQ((std::tuple{r.left, r.top, r.right, r.bottom}), (std::tuple{0, 0, p.right, 300}));
     ASSERT_TRUE(AxsGetArea(f.axes, 0, &r, 0));
     EXPECT_EQ(r.left, p.left);
     EXPECT_FALSE(AxsGetArea(f.axes, 1, &r, 0));
@@ -121,12 +138,8 @@ TEST(Axes, SticksAppearAtTheirColumnsAndOnlyTheTallestPerColumn) {
     Fixture f(0, 1000, 0, 100);
     const float x[] = {100, 100.01f, 500, 900};
     const float y[] = {30, 100, 50, 10};
-    AxsPlotDesc d;
-    d.bOptions = kAxsOptOn;
+    AxsPlotDesc d = desc(x, y, 4);
     d.bSticks = 1;
-    d.nPoints = 4;
-    d.pX = x;
-    d.pY = y;
     d.pen = AxsGetDataPen(0, 0, 0);
     ASSERT_TRUE(AxsPlotData(f.dc.get(), f.axes, &d));
     const int c100 = AxsXToPixel(f.axes, 100);
@@ -139,19 +152,13 @@ TEST(Axes, SticksAppearAtTheirColumnsAndOnlyTheTallestPerColumn) {
     EXPECT_EQ(f.dark_in_column(c500 + 1), 0);
     EXPECT_EQ(f.dark_in_column(c500 - 1), 0);
     EXPECT_GT(f.dark_in_column(AxsXToPixel(f.axes, 900)), 0);
-}
 
-TEST(Axes, SticksOutsideTheRangeAreNotDrawn) {
-    Fixture f(200, 300, 0, 10);
-    const float x[] = {150, 350};
-    const float y[] = {10, 10};
-    AxsPlotDesc d;
-    d.nPoints = 2;
-    d.pX = x;
-    d.pY = y;
-    AxsPlotData(f.dc.get(), f.axes, &d);
-    const CalRect p = f.plot();
-    for (int c = p.left; c < p.right; ++c) ASSERT_EQ(f.dark_in_column(c), 0) << c;
+    // Sticks outside the range are not drawn.
+    Fixture g(200, 300, 0, 10);
+    const float outside[] = {150, 350}, tall[] = {10, 10};
+    d = desc(outside, tall, 2, 0);
+    AxsPlotData(g.dc.get(), g.axes, &d);
+    for (int c = g.plot().left; c < g.plot().right; ++c) ASSERT_EQ(g.dark_in_column(c), 0) << c;
 }
 
 struct LabelLog {
@@ -176,14 +183,10 @@ TEST(Axes, LabelsNeitherOverlapEachOtherNorTheExclusions) {
     const CalRect p = f.plot();
     const CalRect excluded{p.left, 0, p.left + 200, p.top + 60};
     AxsAnnoExcludeRect(1, &excluded);
-    std::vector<TextRecord> log;
-    f.dc->record_text(&log);
+    f.record();
+    const std::vector<TextRecord>& log = f.log;
     LabelLog calls;
-    AxsPlotDesc d;
-    d.bOptions = kAxsOptOn | kAxsOptLabels;
-    d.nPoints = static_cast<int>(x.size());
-    d.pX = x.data();
-    d.pY = y.data();
+    AxsPlotDesc d = desc(x.data(), y.data(), static_cast<int>(x.size()), kAxsOptOn | kAxsOptLabels);
     d.pfnLabel = prefix_callback;
     d.pLabelData = &calls;
     ASSERT_TRUE(AxsPlotData(f.dc.get(), f.axes, &d));
@@ -211,28 +214,22 @@ TEST(Axes, LabelsNeitherOverlapEachOtherNorTheExclusions) {
         }
     }
     EXPECT_TRUE(sawPrefix);
-    AxsAnnoExcludeRect(0, nullptr);
 }
 
-TEST(Axes, TheTallestPeakGetsItsLabel) {
+TEST(Axes, TheTallestPeakAndPeaksAtTheEndsGetTheirLabels) {
     Fixture f(100, 200, 0, 100);
     const float x[] = {150.0f, 150.3f, 150.6f};
     const float y[] = {40, 100, 60};
-    const std::vector<TextRecord> log = f.labels(x, y, 3);
+    std::vector<TextRecord> log = f.labels(x, y, 3);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log[0].text, "150.30");
     EXPECT_LT(log[0].y + log[0].cy, AxsYToPixel(f.axes, 100));
-}
 
-TEST(Axes, PeaksAtTheEndsOfTheRangeKeepTheirLabels) {
-    Fixture f(100, 200, 0, 100);
-    const float x[] = {100.2f, 199.8f};
-    const float y[] = {100, 90};
-    const std::vector<TextRecord> log = f.labels(x, y, 2);
+    const float ends[] = {100.2f, 199.8f};
+    log = f.labels(ends, y + 1, 2);
     ASSERT_EQ(log.size(), 2u);
-    const CalRect p = f.plot();
     for (const TextRecord& r : log) {
-        EXPECT_GE(r.x, p.left) << r.text;
+        EXPECT_GE(r.x, f.plot().left) << r.text;
         EXPECT_LE(r.x + r.cx, f.rect.right) << r.text;
         const int stick = AxsXToPixel(f.axes, r.text == "100.20" ? 100.2f : 199.8f);
         EXPECT_TRUE(r.x <= stick && stick <= r.x + r.cx) << r.text;  // still over its stick
@@ -254,23 +251,17 @@ TEST(Axes, MarkersErrorBarsAndLines) {
     const float y[] = {0.5f, -0.5f, 0};
     const float h[] = {0.2f, 0.1f, 0.1f};
     Marks marks;
-    AxsPlotDesc d;
+    AxsPlotDesc d = desc(x, y, 3, 0);
     d.nMode = kAxsModePoints;
-    d.nPoints = 3;
-    d.pX = x;
-    d.pY = y;
     d.pfnMarker = mark;
     d.pLabelData = &marks;
     AxsPlotData(f.dc.get(), f.axes, &d);
     ASSERT_EQ(marks.pts.size(), 2u);  // the point at 20 is outside
-    EXPECT_EQ(marks.pts[0].x, AxsXToPixel(f.axes, 2));
-    EXPECT_EQ(marks.pts[0].y, AxsYToPixel(f.axes, 0.5f));
+    EXPECT_EQ((std::pair{marks.pts[0].x, marks.pts[0].y}),
+              (std::pair{AxsXToPixel(f.axes, 2), AxsYToPixel(f.axes, 0.5f)}));
 
-    AxsPlotDesc e;
+    AxsPlotDesc e = desc(x, y, 3, 0);
     e.nMode = kAxsModeErrorBars;
-    e.nPoints = 3;
-    e.pX = x;
-    e.pY = y;
     e.pErrors = h;
     e.pen = AxsGetDataPen(0, 0, 0);
     AxsPlotData(f.dc.get(), f.axes, &e);
@@ -284,10 +275,8 @@ TEST(Axes, MarkersErrorBarsAndLines) {
 
     // An evenly spaced line.
     const float band[] = {0.9f, 0.9f, 0.9f};
-    AxsPlotDesc l;
+    AxsPlotDesc l = desc(nullptr, band, 3, 0);
     l.nMode = kAxsModeLine;
-    l.nPoints = 3;
-    l.pY = band;
     l.fFirstX = 1;
     l.fStepX = 4;
     AxsPlotData(f.dc.get(), f.axes, &l);
@@ -298,8 +287,7 @@ TEST(Axes, MarkersErrorBarsAndLines) {
 
 TEST(Axes, AxesDrawTicksAndLabels) {
     Fixture f(100, 1100, -0.004f, 0.003f);
-    std::vector<TextRecord> log;
-    f.dc->record_text(&log);
+    f.record();
     AxsAxisDesc d;
     d.nKind = kAxsKindX;
     d.nTickSize = AxsTickSize(f.dc.get());
@@ -310,7 +298,7 @@ TEST(Axes, AxesDrawTicksAndLabels) {
     std::strcpy(d.szLabel, "amu");
     ASSERT_TRUE(AxsDisplayAxis(f.dc.get(), f.axes, &d, 15, 1));
     std::vector<std::string> texts;
-    for (auto& r : log) texts.push_back(r.text);
+    for (auto& r : f.log) texts.push_back(r.text);
     auto has = [&](const char* s) { return std::find(texts.begin(), texts.end(), s) != texts.end(); };
     EXPECT_TRUE(has("M/z"));
     EXPECT_TRUE(has("amu"));
@@ -318,7 +306,7 @@ TEST(Axes, AxesDrawTicksAndLabels) {
     EXPECT_TRUE(has("0.000"));
     EXPECT_TRUE(has("-0.002"));
     // Tick labels of the mass axis sit under their ticks.
-    for (auto& r : log)
+    for (auto& r : f.log)
         if (r.text == "600") {
             EXPECT_NEAR(r.x + r.cx / 2.0, AxsXToPixel(f.axes, 600), 1.0);
         }
@@ -333,117 +321,69 @@ TEST(Axes, TheTallestPeakUnderAHeaderKeepsItsLabel) {
     // Graph 1 of a window at its default size: a band of about 95 pixels
     // whose header text lies over the base peak.
     for (int height : {95, 140}) {
-        auto dc = CalDeviceContext::create_image(560, height);
-        const GlobalResources& res = GetGlobalResources(dc.get());
-        AxsHandle axes = AxsCreate(1, 0, 1, 1);
-        AxsBorder border;
-        AxsGetBorder(dc.get(), &border, "M/z", "00000", 0);
-        dc->select_font(res.hTextFont);
-        border.top += dc->text_metrics().tmHeight;
-        const CalRect rect{0, 0, 560, height};
-        AxsSize(axes, &rect, &border);
-        AxsSetRanges(axes, 150, 1000, 0, 100);
-        AxsAnnoExcludeRect(0, nullptr);
+        Fixture f(150, 1000, 0, 100, 560, height, 1);
+        const GlobalResources& res = GetGlobalResources(f.dc.get());
         const char* head = "Data file: nai_tof - Uncalibrated";
-        const int h = AxsDisplayHeader(dc.get(), axes, res.hHeaderFont, res.crHeader, 1, head);
+        const int h = AxsDisplayHeader(f.dc.get(), f.axes, res.hHeaderFont, res.crHeader, 1, head);
         CalRect area;
-        AxsGetArea(axes, 0, &area, 26);
+        AxsGetArea(f.axes, 0, &area, 26);
         const CalRect excl{area.left, area.top,
-                           area.left + static_cast<int>(std::strlen(head)) * dc->text_metrics().tmAveCharWidth,
+                           area.left + static_cast<int>(std::strlen(head)) * f.dc->text_metrics().tmAveCharWidth,
                            area.top + h};
         AxsAnnoExcludeRect(1, &excl);
         const float x[] = {172.9f, 322.8f, 472.7f};
         const float y[] = {100, 75, 64};
-        std::vector<TextRecord> log;
-        dc->record_text(&log);
-        AxsPlotDesc d;
-        d.bOptions = kAxsOptOn | kAxsOptLabels;
-        d.nPoints = 3;
-        d.pX = x;
-        d.pY = y;
-        AxsPlotData(dc.get(), axes, &d);
         bool base = false;
-        for (const TextRecord& r : log) base = base || r.text == "172.90";
+        for (const TextRecord& r : f.labels(x, y, 3)) base = base || r.text == "172.90";
         EXPECT_TRUE(base) << height;
-        AxsAnnoExcludeRect(0, nullptr);
-        AxsDelete(axes);
     }
 }
 
 TEST(Axes, AShortValueAxisStillShowsTwoLabels) {
     // The residual graph of a window at its default size: about 60 pixels.
     for (const auto& [low, high] : {std::pair{-3.0f, 3.5f}, std::pair{-0.004f, 0.0035f}, std::pair{-12.0f, 14.0f}}) {
-        auto dc = CalDeviceContext::create_image(500, 90);
-        AxsHandle axes = AxsCreate(1, 0, 1, 1);
-        AxsBorder border;
-        AxsGetBorder(dc.get(), &border, "M/z", "00000", 0);
-        const CalRect rect{0, 0, 500, 90};
-        AxsSize(axes, &rect, &border);
-        AxsSetRanges(axes, 100, 1000, low, high);
-        std::vector<TextRecord> log;
-        dc->record_text(&log);
+        Fixture f(100, 1000, low, high, 500, 90);
+        f.record();
         AxsAxisDesc d;
         d.nKind = kAxsKindY;
-        ASSERT_TRUE(AxsDisplayAxis(dc.get(), axes, &d, 15, 1));
+        ASSERT_TRUE(AxsDisplayAxis(f.dc.get(), f.axes, &d, 15, 1));
         int labels = 0;
-        for (std::size_t i = 0; i < log.size(); ++i) {
-            labels += !log[i].text.empty();
+        for (std::size_t i = 0; i < f.log.size(); ++i) {
+            labels += !f.log[i].text.empty();
             if (i) {
-                EXPECT_GE(log[i - 1].y, log[i].y + log[i].cy) << log[i].text;  // apart, upwards
+                EXPECT_GE(f.log[i - 1].y, f.log[i].y + f.log[i].cy) << f.log[i].text;  // apart, upwards
             }
         }
         EXPECT_GE(labels, 2) << low << " " << high;
-        AxsDelete(axes);
     }
 }
 
-TEST(Axes, HeadersOfANarrowGraphDoNotCollide) {
-    // The residual graph of the time-of-flight window at its default size.
-    auto dc = CalDeviceContext::create_image(480, 120);
-    AxsHandle axes = AxsCreate(1, 0, 1, 1);
-    AxsBorder border;
-    AxsGetBorder(dc.get(), &border, "M/z", "00000", 0);
-    const CalRect rect{0, 0, 480, 120};
-    AxsSize(axes, &rect, &border);
-    AxsSetRanges(axes, 0, 10, 0, 10);
-    std::vector<TextRecord> log;
-    dc->record_text(&log);
+TEST(Axes, HeaderSlotsAndTheirExclusion) {
+    // The residual graph of the time-of-flight window at its default size:
+    // its two headers do not collide.
+    Fixture narrow(0, 10, 0, 10, 480, 120);
+    narrow.record();
     const char* left = "Residual       Polynomial order = 2\r\nErrors displayed represent 95% confidence interval";
     const char* right = "RMS residual = 0.00169 amu\r\n<95% confidence band> = 4.131962 ppm";
-    const HFont font = GetGlobalResources(dc.get()).hHeaderFont;
-    AxsDisplayHeader(dc.get(), axes, font, 0, 1, left);
-    AxsDisplayHeader(dc.get(), axes, font, 0, 2, right);
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_LE(log[0].x + log[0].cx, log[1].x);
-    AxsSystem sys;
-    AxsGetSystem(axes, &sys);
-    EXPECT_NEAR(log[1].x + log[1].cx, sys.rcPlot.right, 5);
-    AxsAnnoExcludeRect(0, nullptr);
-    AxsDelete(axes);
-}
+    const HFont font = GetGlobalResources(narrow.dc.get()).hHeaderFont;
+    AxsDisplayHeader(narrow.dc.get(), narrow.axes, font, 0, 1, left);
+    AxsDisplayHeader(narrow.dc.get(), narrow.axes, font, 0, 2, right);
+    ASSERT_EQ(narrow.log.size(), 2u);
+    EXPECT_LE(narrow.log[0].x + narrow.log[0].cx, narrow.log[1].x);
+    EXPECT_NEAR(narrow.log[1].x + narrow.log[1].cx, narrow.plot().right, 5);
 
-TEST(Axes, HeaderSlotsAndTheirExclusion) {
     Fixture f(0, 10, 0, 10);
-    std::vector<TextRecord> log;
-    f.dc->record_text(&log);
+    f.record();
     const int h1 = AxsDisplayHeader(f.dc.get(), f.axes, nullptr, 0, 1, "left");
     const int h2 = AxsDisplayHeader(f.dc.get(), f.axes, nullptr, 0, 2, "two\r\nlines");
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_LT(log[0].x, 10);
-    EXPECT_NEAR(log[1].x + log[1].cx, f.plot().right, 5);
+    ASSERT_EQ(f.log.size(), 2u);
+    EXPECT_LT(f.log[0].x, 10);
+    EXPECT_NEAR(f.log[1].x + f.log[1].cx, f.plot().right, 5);
     EXPECT_GT(h2, h1 * 3 / 2);
     // A stick right under the header gets no label over it.
     const float x[] = {9.5f};
     const float y[] = {10};
-    log.clear();
-    AxsPlotDesc d;
-    d.bOptions = kAxsOptOn | kAxsOptLabels;
-    d.nPoints = 1;
-    d.pX = x;
-    d.pY = y;
-    AxsPlotData(f.dc.get(), f.axes, &d);
-    for (auto& r : log) EXPECT_GE(r.y, log.empty() ? 0 : h2) << r.text;
-    AxsAnnoExcludeRect(0, nullptr);
+    for (auto& r : f.labels(x, y, 1)) EXPECT_GE(r.y, h2) << r.text;
 }
 
 TEST(Axes, SearchFindsTheNearestStick) {
@@ -456,8 +396,7 @@ TEST(Axes, SearchFindsTheNearestStick) {
     s.pY = y;
     float fx = 0, fy = 0;
     EXPECT_EQ(AxsSearch(nullptr, &s, 151, 1, &fx, &fy), 2);
-    EXPECT_FLOAT_EQ(fx, 150.5f);
-    EXPECT_FLOAT_EQ(fy, 80);
+    EXPECT_EQ((std::pair{fx, fy}), (std::pair{150.5f, 80.0f}));
     EXPECT_EQ(AxsSearch(nullptr, &s, 0, 1, nullptr, nullptr), 0);
     EXPECT_EQ(AxsSearch(nullptr, &s, 1000, 1, nullptr, nullptr), 3);
     // With axes: within a few pixels only, preferring a stick that reaches
@@ -478,8 +417,7 @@ TEST(Axes, RubberBandReportsACompletedDrag) {
     EXPECT_TRUE(RubberBandMove(p.left + 20, p.top + 9, 0));
     CalRect r;
     EXPECT_EQ(RubberBandEnd(&r), 3);
-    EXPECT_EQ(r.left, p.left + 20);
-    EXPECT_EQ(r.right, p.left + 50);
+    EXPECT_EQ((std::pair{r.left, r.right}), (std::pair{p.left + 20, p.left + 50}));
     EXPECT_FALSE(RubberBandMove(1, 1, 0));
     ASSERT_TRUE(RubberBandInit(nullptr, f.axes, 10, 10, p.left + 50, p.top + 5));
     RubberBandMove(p.left + 45, p.top + 5, 0);

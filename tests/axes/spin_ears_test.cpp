@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "axes/spin_ears.hpp"
@@ -20,6 +22,10 @@ std::vector<std::pair<int, int>>* g_heard = nullptr;
 std::intptr_t listening_proc(CalWnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t) {
     if (msg == kMsgCommand && g_heard) g_heard->emplace_back(low_word(wParam), high_word(wParam));
     return msg == kMsgCommand ? 1 : 0;
+}
+
+auto as_tuple(const EarSettings& s) {
+    return std::tuple{s.style, s.acceleration, s.step, s.page, s.max, s.min, s.decimals, s.clamp, s.notify};
 }
 
 constexpr ControlTemplate kControls[] = {
@@ -91,15 +97,13 @@ TEST_F(SpinEars, DecimalsAndUnclampedValues) {
         ASSERT_EQ(EarSpin(edit_, c.count, 0), 1);
         EXPECT_EQ(text(), c.after) << c.decimals << " decimals, clamp " << c.clamp << ", " << c.start;
     }
-}
-
-TEST_F(SpinEars, LimitsGivenTheWrongWayRoundStillHold) {
+    // Limits given the wrong way round still hold.
     ASSERT_EQ(EarAddEars(edit_, 0, 0.1, 1.0, 1.0, 0.0, 10.0, 0, 1, 0), 1);
-    set("9");
-    EarSpin(edit_, 5, 0);
-    EXPECT_EQ(text(), "10");
-    EarSpin(edit_, -50, 0);
-    EXPECT_EQ(text(), "0");
+    for (auto [count, after] : {std::pair{5, "10"}, std::pair{-50, "0"}}) {
+        set("9");
+        EarSpin(edit_, count, 0);
+        EXPECT_EQ(text(), after);
+    }
 }
 
 TEST_F(SpinEars, TheParentHearsEachChangeWhenAsked) {
@@ -107,9 +111,8 @@ TEST_F(SpinEars, TheParentHearsEachChangeWhenAsked) {
     set("3");
     EarSpin(edit_, 1, 0);
     EarSpin(edit_, -1, 1);
-    ASSERT_EQ(heard_.size(), 2u);
-    EXPECT_EQ(heard_[0], std::make_pair(kEdit, static_cast<int>(kEnChange)));
-    EXPECT_EQ(heard_[1], std::make_pair(kEdit, static_cast<int>(kEnChange)));
+    const std::pair<int, int> change{kEdit, static_cast<int>(kEnChange)};
+    EXPECT_EQ(heard_, (std::vector{change, change}));
     EXPECT_EQ(text(), "3");
 
     // An edit without a parent spins quietly.
@@ -124,15 +127,7 @@ TEST_F(SpinEars, SettingsAreKeptPerEditAndReplaced) {
     ASSERT_EQ(EarAddEars(edit_, 3, 0.25, 0.1, 2.0, 100.0, -5.0, 1, 1, 1), 1);
     EarSettings s{};
     ASSERT_EQ(EarGetSettings(edit_, &s), 1);
-    EXPECT_EQ(s.style, 3);
-    EXPECT_DOUBLE_EQ(s.acceleration, 0.25);
-    EXPECT_DOUBLE_EQ(s.step, 0.1);
-    EXPECT_DOUBLE_EQ(s.page, 2.0);
-    EXPECT_DOUBLE_EQ(s.max, 100.0);
-    EXPECT_DOUBLE_EQ(s.min, -5.0);
-    EXPECT_EQ(s.decimals, 1);
-    EXPECT_EQ(s.clamp, 1);
-    EXPECT_EQ(s.notify, 1);
+    EXPECT_EQ(as_tuple(s), as_tuple(EarSettings{3, 0.25, 0.1, 2.0, 100.0, -5.0, 1, 1, 1}));
     EXPECT_EQ(EarGetSettings(edit_, nullptr), 1);
 
     EXPECT_EQ(EarGetSettings(other, &s), 0);
@@ -144,8 +139,7 @@ TEST_F(SpinEars, SettingsAreKeptPerEditAndReplaced) {
 
     ASSERT_EQ(EarAddEars(edit_, 0, 0.1, 5.0, 5.0, 50.0, 0.0, 0, 0, 0), 1);
     ASSERT_EQ(EarGetSettings(edit_, &s), 1);
-    EXPECT_DOUBLE_EQ(s.step, 5.0);
-    EXPECT_EQ(s.notify, 0);
+    EXPECT_EQ(as_tuple(s), as_tuple(EarSettings{0, 0.1, 5.0, 5.0, 50.0, 0.0, 0, 0, 0}));
 }
 
 TEST_F(SpinEars, DestroyedEditsLoseTheirEars) {
@@ -159,21 +153,15 @@ TEST_F(SpinEars, DestroyedEditsLoseTheirEars) {
     EXPECT_EQ(EarGetSettings(edit, &s), 0);
     EXPECT_EQ(EarSpin(edit, 1, 0), 0);
     EXPECT_EQ(EarAddEars(edit, 0, 0.1, 1, 1, 10, 0, 0, 1, 1), 0);
-}
-
-TEST_F(SpinEars, ANewEditDoesNotInheritTheEarsOfADestroyedOne) {
-    // Dialogs made after one with ears was destroyed, some of whose edits
-    // may be allocated where its edit was.
-    CalWnd dlg = CreateDialogIndirectParam(kDialog, nullptr, listening_proc, 0);
-    ASSERT_EQ(EarAddEars(GetDlgItem(dlg, kEdit), 0, 0.1, 1, 1, 10, 0, 0, 1, 1), 1);
-    DestroyWindow(dlg);
+    // Nor do the edits of dialogs made later, some of which may be
+    // allocated where it was.
     std::vector<CalWnd> later;
     for (int i = 0; i < 8; ++i) later.push_back(CreateDialogIndirectParam(kDialog, nullptr, listening_proc, 0));
     for (CalWnd d : later) {
         EXPECT_EQ(EarGetSettings(GetDlgItem(d, kEdit), nullptr), 0);
         EXPECT_EQ(EarGetSettings(GetDlgItem(d, kOther), nullptr), 0);
+        DestroyWindow(d);
     }
-    for (CalWnd d : later) DestroyWindow(d);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "suite/covariance/cal_covar.hpp"
 
@@ -125,12 +126,10 @@ TEST(CalCovar, GetCovariancesCopiesAtMostTwentyOne) {
     double out[30];
     for (double& x : out) x = -7.0;
     EXPECT_EQ(c.GetCovariances(out, 1024), 21);
-    EXPECT_EQ(out[20], 21.0);
-    EXPECT_EQ(out[21], -7.0);
-    EXPECT_EQ(c.GetCovariances(out, 4), 4);
-    EXPECT_EQ(c.GetCovariances(out, 0), 0);
-    EXPECT_EQ(c.GetCovariances(out, -3), 0);
-    EXPECT_EQ(c.GetCovariances(nullptr, 21), 0);
+    EXPECT_EQ(std::vector<double>(out + 19, out + 22), (std::vector<double>{20, 21, -7}));
+    const int counts[] = {c.GetCovariances(out, 4), c.GetCovariances(out, 0), c.GetCovariances(out, -3),
+                          c.GetCovariances(nullptr, 21)};
+    EXPECT_EQ(std::vector<int>(counts, counts + 4), (std::vector<int>{4, 0, 0, 0}));
 }
 
 class CalCovarGarbage : public ::testing::TestWithParam<const char*> {};
@@ -148,9 +147,7 @@ TEST(CalCovar, BlanksAroundTokensAreAccepted) {
     const CCalCovar c(false, " \t5  2 1.5\t-2 \r\n");
     double out[21];
     c.GetCovariances(out, 21);
-    EXPECT_EQ(out[0], 1.5);
-    EXPECT_EQ(out[1], -2.0);
-    EXPECT_EQ(out[2], 0.0);
+    EXPECT_EQ(std::vector<double>(out, out + 3), (std::vector<double>{1.5, -2.0, 0.0}));
     expect_zeros(CCalCovar(false, static_cast<const char*>(nullptr)));
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "suite/datamanager/datamanager.hpp"
 #include "suite/datamanager/memory_store.hpp"
@@ -42,6 +44,19 @@ void make_id(const RawFileRef& ref, unsigned char* id, int function) {
     set_field<std::uint32_t>(id, dm::kIdFunction, static_cast<std::uint32_t>(function));
 }
 
+// The identifier's fields a backend fills, as one text.
+std::string fields_of(const unsigned char* id) {
+    const unsigned char* hdr = id + dm::kIdHeader;
+    std::ostringstream o;
+    o << "peaks " << get_field<std::uint32_t>(id, dm::kIdPeakCount) << " continuum "
+      << get_field<std::uint32_t>(id, dm::kIdContinuum) << " single " << get_field<std::uint16_t>(id, dm::kIdSingle)
+      << " range " << get_field<float>(hdr, dm::kHdrMassLow) << "-" << get_field<float>(hdr, dm::kHdrMassHigh)
+      << " segment " << get_field<std::uint32_t>(hdr, dm::kHdrSegment) << " reflectron "
+      << (get_field<std::uint32_t>(hdr, dm::kHdrHasReflectron) != 0) << ":"
+      << get_field<std::uint16_t>(hdr, dm::kHdrReflectron) << " type " << get_field<float>(hdr, dm::kHdrTypeValue);
+    return o.str();
+}
+
 const char* kTwoFunctions =
     "# mass range: 90 410\n"
     "# time-of-flight: yes\n"
@@ -79,28 +94,19 @@ TEST_F(DataManager, FunctionHandleFillsTheHeaderAtItsOffsets) {
     dm::DmHandle h = dm::DmGetHandle(0, 544, id, 2, 4, 0);
     ASSERT_NE(h, nullptr) << dm::dm_last_error();
     const unsigned char* locked = static_cast<const unsigned char*>(dm::DmLockID(h));
-    EXPECT_EQ(get_field<std::uint32_t>(locked, dm::kIdPeakCount), 3u);
-    EXPECT_EQ(get_field<std::uint32_t>(locked, dm::kIdContinuum), 0u);
-    EXPECT_EQ(get_field<std::uint16_t>(locked, dm::kIdSingle), 0u);
-    const unsigned char* hdr = locked + dm::kIdHeader;
-    EXPECT_EQ(get_field<float>(hdr, dm::kHdrMassLow), 90.0f);
-    EXPECT_EQ(get_field<float>(hdr, dm::kHdrMassHigh), 410.0f);
-    EXPECT_EQ(get_field<std::uint32_t>(hdr, dm::kHdrSegment), 4u);
-    EXPECT_NE(get_field<std::uint32_t>(hdr, dm::kHdrHasReflectron), 0u);
-    EXPECT_EQ(get_field<std::uint16_t>(hdr, dm::kHdrReflectron), 777u);
-    EXPECT_EQ(get_field<float>(hdr, dm::kHdrTypeValue), 99.0f);
+    EXPECT_EQ(fields_of(locked), "peaks 3 continuum 0 single 0 range 90-410 segment 4 reflectron 1:777 type 99");
     // The caller's identifier is completed too.
-    EXPECT_EQ(std::memcmp(id + dm::kIdHeader, hdr, dm::kHeaderSize), 0);
+    EXPECT_EQ(std::memcmp(id + dm::kIdHeader, locked + dm::kIdHeader, dm::kHeaderSize), 0);
     dm::DmUnlockID(h);
     dm::DmReleaseHandle(h, 0);
 
     make_id(ref, id, 2);
     h = dm::DmGetHandle(0, 544, id, 2, 4, 0);
     ASSERT_NE(h, nullptr);
-    locked = static_cast<const unsigned char*>(dm::DmLockID(h));
-    EXPECT_EQ(get_field<std::uint32_t>(locked, dm::kIdContinuum), 1u);
-    EXPECT_EQ(get_field<std::uint32_t>(locked, dm::kIdPeakCount), 1u);  // scan 1 of function 2
-    EXPECT_EQ(get_field<std::uint32_t>(locked + dm::kIdHeader, dm::kHdrHasReflectron), 0u);
+    const unsigned char* second = static_cast<const unsigned char*>(dm::DmLockID(h));
+    EXPECT_EQ(get_field<std::uint32_t>(second, dm::kIdContinuum), 1u);
+    EXPECT_EQ(get_field<std::uint32_t>(second, dm::kIdPeakCount), 1u);  // scan 1 of function 2
+    EXPECT_EQ(get_field<std::uint32_t>(second + dm::kIdHeader, dm::kHdrHasReflectron), 0u);
     dm::DmReleaseHandle(h, 0);
 
     RawFileRef scan2 = ref;
@@ -127,11 +133,11 @@ TEST_F(DataManager, SpectrumChannelsWithAndWithoutFlags) {
     const auto* w = static_cast<const float*>(dm::DmLockData(h, 3, 1, 3));
     const auto* ex = static_cast<const std::uint32_t*>(dm::DmLockData(h, 4, 1, 3));
     ASSERT_TRUE(m && in && fl && w && ex);
-    EXPECT_EQ(m[2], 400.0f);
-    EXPECT_EQ(in[1], 20.0f);
-    EXPECT_EQ(fl[2], 16);
-    EXPECT_EQ(w[0], 0.01f);
-    EXPECT_EQ(ex[1], 2u);
+    EXPECT_EQ(std::vector<float>(m, m + 3), (std::vector<float>{100, 200, 400}));
+    EXPECT_EQ(std::vector<float>(in, in + 3), (std::vector<float>{10, 20, 40}));
+    EXPECT_EQ(std::vector<int>(fl, fl + 3), (std::vector<int>{0, 2, 16}));
+    EXPECT_EQ(std::vector<float>(w, w + 3), (std::vector<float>{0.01f, 0.02f, 0.04f}));
+    EXPECT_EQ(std::vector<std::uint32_t>(ex, ex + 3), (std::vector<std::uint32_t>{1, 2, 3}));
     EXPECT_EQ(dm::DmLockData(h, 5, 1, 3), nullptr);
     EXPECT_EQ(dm::DmLockData(h, 0, 2, 3), nullptr);  // past the end
     dm::DmReleaseHandle(h, 0);
@@ -157,20 +163,21 @@ TEST_F(DataManager, FunctionInformationAndTheYesNoQuestions) {
     RawFileRef ref = testfiles::ref_to(write("two.txt", kTwoFunctions));
     unsigned char info[dm::kFunctionInfoSize];
     ASSERT_TRUE(dm::DmRawGetFunctionInfo(&ref, info));
-    EXPECT_EQ(get_field<std::uint16_t>(info, dm::kInfoTypeWord), 18 | (3 << 5));
-    EXPECT_EQ(get_field<std::uint16_t>(info, dm::kInfoModeWord), 1u);
-    EXPECT_EQ(get_field<std::uint16_t>(info, dm::kInfoInstrumentMode), 5u);
-    EXPECT_EQ(get_field<std::uint16_t>(info, dm::kInfoSamplingRate), 250u);
-    EXPECT_EQ(get_field<float>(info, dm::kInfoPrecursorMass), 500.5f);
-    EXPECT_EQ(get_field<float>(info, dm::kInfoFocusVoltage), 1.25f);
-    EXPECT_EQ(get_field<float>(info, dm::kInfoSourceVoltage), 2.5f);
-    EXPECT_EQ(get_field<float>(info, dm::kInfoExtractionVoltage), 3.75f);
+    const auto words = std::vector<unsigned>{get_field<std::uint16_t>(info, dm::kInfoTypeWord),
+                                             get_field<std::uint16_t>(info, dm::kInfoModeWord),
+                                             get_field<std::uint16_t>(info, dm::kInfoInstrumentMode),
+                                             get_field<std::uint16_t>(info, dm::kInfoSamplingRate)};
+    EXPECT_EQ(words, (std::vector<unsigned>{18 | (3 << 5), 1, 5, 250}));
+    const auto values = std::vector<float>{
+        get_field<float>(info, dm::kInfoPrecursorMass), get_field<float>(info, dm::kInfoFocusVoltage),
+        get_field<float>(info, dm::kInfoSourceVoltage), get_field<float>(info, dm::kInfoExtractionVoltage)};
+    EXPECT_EQ(values, (std::vector<float>{500.5f, 1.25f, 2.5f, 3.75f}));
 
-    EXPECT_EQ(dm::DmRawIsTOFFunction(&ref, 1), 1);
-    EXPECT_EQ(dm::DmRawIsTOFFunction(&ref, 2), 0);
-    EXPECT_EQ(dm::DmRawIsExternalFunction(&ref, 1), 0);
-    EXPECT_EQ(dm::DmRawIsExternalFunction(&ref, 2), 1);
-    EXPECT_EQ(dm::DmRawIsTOFFunction(&ref, 3), 0);  // no such function
+    // Functions 1, 2 and 3 (no such function).
+    const auto answers = std::vector<int>{dm::DmRawIsTOFFunction(&ref, 1),      dm::DmRawIsTOFFunction(&ref, 2),
+                                          dm::DmRawIsTOFFunction(&ref, 3),      dm::DmRawIsExternalFunction(&ref, 1),
+                                          dm::DmRawIsExternalFunction(&ref, 2), dm::DmRawIsExternalFunction(&ref, 3)};
+    EXPECT_EQ(answers, (std::vector<int>{1, 0, 0, 0, 1, 0}));
     std::uint16_t word = 99;
     EXPECT_EQ(dm::DmRawIsAccurateMass(&ref, &word), 1);
     ref.nFunction = 2;

@@ -264,9 +264,7 @@ TEST(Sha1, KnownVectors) {
     EXPECT_EQ(sha1_hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
               "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
     EXPECT_EQ(sha1_hex(std::string(1000000, 'a')), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
-}
-
-TEST(Sha1, PiecesGiveTheDigestOfTheWhole) {
+    // Pieces give the digest of the whole.
     const std::string text(1000, 'q');
     for (std::size_t cut : {0u, 1u, 55u, 56u, 63u, 64u, 65u, 999u}) {
         masscal::suite::Sha1 s;

@@ -4,6 +4,7 @@
 
 #include "mzml/binary_array.hpp"
 #include "mzml/mzml_backend.hpp"
+#include "description_text.hpp"
 #include "suite/datamanager/test_files.hpp"
 
 namespace {
@@ -52,11 +53,8 @@ TEST(Mzml, EveryEncodingDecodesToTheSameValues) {
             Spectrum out;
             std::string error;
             ASSERT_TRUE(f->readScan(1, 1, out, error)) << error;
-            ASSERT_EQ(out.mass.size(), mz.size());
-            for (std::size_t i = 0; i < mz.size(); ++i) {
-                EXPECT_EQ(out.mass[i], static_cast<float>(mz[i]));
-                EXPECT_EQ(out.intensity[i], static_cast<float>(10.0 * static_cast<double>(i + 1)));
-            }
+            EXPECT_EQ(out.mass, std::vector<float>(mz.begin(), mz.end()));
+            EXPECT_EQ(out.intensity, (std::vector<float>{10, 20, 30, 40}));
         }
     }
 }
@@ -75,22 +73,17 @@ TEST(Mzml, FunctionsGroupByLevelAndWindowInOrderOfAppearance) {
     auto f = parse_ok(testfiles::mzml(spectra));
     ASSERT_TRUE(f);
     ASSERT_EQ(f->functionCount(), 4);
-    FunctionDescription d;
-    ASSERT_TRUE(f->describe(1, d));
-    EXPECT_EQ(d.scanCount, 2);
-    EXPECT_FLOAT_EQ(d.massLow, 50.0f);
-    EXPECT_FLOAT_EQ(d.massHigh, 1000.0f);
-    EXPECT_EQ(d.ionisationMode, 1);
-    EXPECT_TRUE(d.timeOfFlight);
-    EXPECT_TRUE(d.accurateMass);
-    ASSERT_TRUE(f->describe(2, d));
-    EXPECT_EQ(d.scanCount, 2);
-    EXPECT_EQ(d.ionisationMode, 2);
-    ASSERT_TRUE(f->describe(3, d));
-    EXPECT_EQ(d.scanCount, 1);
-    ASSERT_TRUE(f->describe(4, d));
-    EXPECT_FLOAT_EQ(d.massLow, 300.0f);  // no window: the data's range
-    EXPECT_FLOAT_EQ(d.massHigh, 400.0f);
+    // No window: the data's range.
+    const std::pair<float, float> ranges[] = {{50, 1000}, {50, 500}, {50, 1000}, {300, 400}};
+    const int scans[] = {2, 2, 1, 1}, modes[] = {1, 2, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        FunctionDescription d;
+        ASSERT_TRUE(f->describe(i + 1, d));
+        FunctionDescription want{.massLow = ranges[i].first, .massHigh = ranges[i].second, .timeOfFlight = true,
+                                 .accurateMass = true, .scanCount = scans[i], .reflectron = {},
+                                 .ionisationMode = modes[i]};
+        EXPECT_EQ(description_text(d), description_text(want)) << "function " << i + 1;
+    }
 
     Spectrum s;
     std::string error;
@@ -113,8 +106,7 @@ TEST(Mzml, AnalyzersGiveTimeOfFlightAndAccurateMass) {
         ASSERT_TRUE(f);
         FunctionDescription d;
         ASSERT_TRUE(f->describe(1, d));
-        EXPECT_EQ(d.timeOfFlight, c.tof) << c.accession;
-        EXPECT_EQ(d.accurateMass, c.accurate) << c.accession;
+        EXPECT_EQ(std::pair(d.timeOfFlight, d.accurateMass), std::pair(c.tof, c.accurate)) << c.accession;
     }
 }
 
@@ -123,12 +115,10 @@ TEST(Mzml, ProfileFlagAndIndexedWrapper) {
     auto f = parse_ok(testfiles::mzml({p}, {"MS:1000084", true}));
     ASSERT_TRUE(f);
     FunctionDescription d;
-    ASSERT_TRUE(f->describe(1, d));
-    EXPECT_TRUE(d.continuum);
     Spectrum s;
     std::string error;
-    ASSERT_TRUE(f->readScan(1, 1, s, error));
-    EXPECT_TRUE(s.continuum);
+    ASSERT_TRUE(f->describe(1, d) && f->readScan(1, 1, s, error)) << error;
+    EXPECT_TRUE(d.continuum && s.continuum);
     EXPECT_EQ(s.mass.size(), 101u);
 }
 

@@ -4,7 +4,9 @@
 #include <string>
 
 #include "suite/fileaccess/file_checksum.hpp"
+#include "suite/fileaccess/file_dialog_s.hpp"
 #include "suite/fileaccess/file_io.hpp"
+#include "support/recording_ui.hpp"
 #include "support/temp_files.hpp"
 
 namespace {
@@ -91,6 +93,34 @@ TEST(FileChecksum, MalformedSidecarsFail) {
         EXPECT_EQ(CheckFileChecksum(f.c_str()), std::string(side) == "  CBF43926\n" ? 1 : 0) << side;
     }
     EXPECT_EQ(CheckFileChecksum(dir.file("missing").c_str()), 0);
+}
+
+// What the dialog asked the provider: kind, folder, name, extension, default extension, filter.
+std::string asked(const masscal::platform::FileDialogRequest& r) {
+    return (r.save ? "save " : "open ") + r.directory + "|" + r.name + "|" + r.extension + "|" +
+           r.default_extension + "|" + r.filter;
+}
+
+TEST(FileDialog, StartsFromThePathAndGivesBackTheChoice) {
+    masscal::testing::RecordingUi ui;
+    CFileDialogS save(0, "scl", "/data/cal/run7.scl", 0, "Calibration (*.scl)|*.scl||", nullptr);
+    EXPECT_EQ(save.GetPathName(), "/data/cal/run7.scl");
+    EXPECT_EQ(save.DoModal(), 2);  // nothing scripted: cancelled
+    ASSERT_EQ(ui.file_dialogs.size(), 1u);
+    EXPECT_EQ(asked(ui.file_dialogs[0]), "save /data/cal/|run7|scl|scl|Calibration (*.scl)|*.scl||");
+
+    masscal::platform::FileDialogRequest choice;
+    choice.directory = "/other";
+    choice.name = "run8";  // no extension: the default one
+    ui.file_answers.push_back(choice);
+    EXPECT_EQ(save.DoModal(), 1);
+    EXPECT_EQ(save.GetFileName(), "run8.scl");
+    EXPECT_EQ(save.GetPathName(), "/other/run8.scl");
+
+    CFileDialogS open(1, nullptr, "c:\\cal\\air", 0, nullptr, nullptr);
+    EXPECT_EQ(open.DoModal(), 2);
+    EXPECT_EQ(asked(ui.file_dialogs[2]), "open c:\\cal\\|air|||");
+    EXPECT_EQ(CFileDialogS(1, nullptr, "plain.txt", 0, nullptr, nullptr).GetPathName(), "plain.txt");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "suite/fileaccess/file_identity.hpp"
 #include "suite/fileaccess/profile.hpp"
@@ -83,15 +84,10 @@ TEST(Profile, IntegersAsWindowsReadsThem) {
     TempDir dir;
     const std::string f = dir.file("i.ini");
     spit(f, "[A]\nbig=70000\nneg=-1\nlead= 12abc\ntext=abc\nempty=\nplus=+7\n");
-    const char* p = f.c_str();
-    EXPECT_EQ(CFileAccess::GetPrivateProfileIntSA("A", "big", 5, p), 70000u);
-    EXPECT_EQ(CFileAccess::GetPrivateProfileIntSA("A", "neg", 5, p), 4294967295u);
-    EXPECT_EQ(CFileAccess::GetPrivateProfileIntSA("A", "lead", 5, p), 12u);
-    EXPECT_EQ(CFileAccess::GetPrivateProfileIntSA("A", "text", 5, p), 0u);
-    EXPECT_EQ(CFileAccess::GetPrivateProfileIntSA("A", "empty", 5, p), 5u);
-    EXPECT_EQ(CFileAccess::GetPrivateProfileIntSA("A", "plus", 5, p), 7u);
-    EXPECT_EQ(CFileAccess::GetPrivateProfileIntSA("A", "missing", 0, p), 0u);
-    EXPECT_EQ(CFileAccess::GetPrivateProfileIntSA("A", "missing", 9, p), 9u);
+    std::vector<std::uint32_t> got;
+    for (const char* key : {"big", "neg", "lead", "text", "empty", "plus", "missing"})
+        got.push_back(CFileAccess::GetPrivateProfileIntSA("A", key, 5, f.c_str()));
+    EXPECT_EQ(got, (std::vector<std::uint32_t>{70000, 4294967295u, 12, 0, 5, 7, 5}));
 }
 
 TEST(Profile, NewKeyAtTheEndOfItsSectionNewSectionAtTheEndOfTheFile) {
@@ -103,11 +99,7 @@ TEST(Profile, NewKeyAtTheEndOfItsSectionNewSectionAtTheEndOfTheFile) {
     EXPECT_EQ(slurp(f),
               "; calibration\n[TOF]\nNumberOfSegments=1\nPolynomial001=1 2\n\n[FUNCTIONS]\nNumberOfFunctions=0\n"
               "\n[FUNCTIONS001]\nNumberOfSegments=0\n");
-}
-
-TEST(Profile, CrLfFilesStayCrLf) {
-    TempDir dir;
-    const std::string f = dir.file("w.ini");
+    // CR LF files stay CR LF.
     spit(f, "[A]\r\nx=1\r\n");
     EXPECT_EQ(put(f, "A", "y", "2"), 1);
     EXPECT_EQ(put(f, "B", "z", "3"), 1);
@@ -128,20 +120,31 @@ TEST(Profile, DeletingKeysAndSections) {
     const std::string none = dir.file("none.ini");
     EXPECT_EQ(put(none, "A", "x", nullptr), 1);
     EXPECT_FALSE(std::filesystem::exists(none));  // deleting creates no file
+    // The whole file, cached or not.
+    EXPECT_EQ(get(f, "A", "y"), "2");
+    EXPECT_EQ(CFileAccess::DeleteFileS(f.c_str()), 1);
+    EXPECT_FALSE(std::filesystem::exists(f));
+    EXPECT_EQ(get(f, "A", "y", "d"), "d");
+    EXPECT_EQ(CFileAccess::DeleteFileS(f.c_str()), 0);
+    EXPECT_EQ(CFileAccess::DeleteFileS(nullptr), 0);
 }
 
 TEST(Profile, RefusesWritesThatWouldNotReadBack) {
     TempDir dir;
     const std::string f = dir.file("bad.ini");
-    EXPECT_EQ(put(f, "A", "x", "1\n[Injected]\ny=2"), 0);
-    EXPECT_EQ(put(f, "A", "k=v", "1"), 0);
-    EXPECT_EQ(put(f, "A\rB", "k", "1"), 0);
-    EXPECT_EQ(put(f, "", "k", "1"), 0);
-    EXPECT_EQ(put(f, "A", "", "1"), 0);
-    EXPECT_EQ(put(f, nullptr, "k", "1"), 0);
+    const char* bad[][3] = {
+        {"A", "x", "1\n[Injected]\ny=2"}, {"A", "k=v", "1"}, {"A\rB", "k", "1"}, {"", "k", "1"}, {"A", "", "1"},
+        {nullptr, "k", "1"}};
+    for (const auto& b : bad) EXPECT_EQ(put(f, b[0], b[1], b[2]), 0) << (b[0] ? b[0] : "null") << " " << b[1];
     EXPECT_EQ(CFileAccess::WritePrivateProfileStringSA("A", "k", "1", nullptr), 0);
     EXPECT_EQ(put(f, nullptr, nullptr, nullptr), 1);  // the flush request
     EXPECT_FALSE(std::filesystem::exists(f));
+    // Unreadable or unwritable files fail quietly.
+    const std::string folder = dir.file("folder.ini");
+    std::filesystem::create_directory(folder);
+    EXPECT_EQ(get(folder, "A", "x", "d"), "d");
+    EXPECT_EQ(put(folder, "A", "x", "1"), 0);
+    EXPECT_EQ(put(dir.file("no/such/dir.ini"), "A", "x", "1"), 0);
 }
 
 TEST(Profile, ListsSectionAndKeyNames) {
@@ -202,27 +205,6 @@ TEST(Profile, WriteFollowsASymbolicLinkAndKeepsPermissions) {
     struct stat st;
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-}
-
-TEST(Profile, UnreadableOrUnwritableFilesFailQuietly) {
-    TempDir dir;
-    const std::string folder = dir.file("folder.ini");
-    std::filesystem::create_directory(folder);
-    EXPECT_EQ(get(folder, "A", "x", "d"), "d");
-    EXPECT_EQ(put(folder, "A", "x", "1"), 0);
-    EXPECT_EQ(put(dir.file("no/such/dir.ini"), "A", "x", "1"), 0);
-}
-
-TEST(Profile, DeleteFile) {
-    TempDir dir;
-    const std::string f = dir.file("gone.ini");
-    EXPECT_EQ(put(f, "A", "x", "1"), 1);
-    EXPECT_EQ(get(f, "A", "x"), "1");
-    EXPECT_EQ(CFileAccess::DeleteFileS(f.c_str()), 1);
-    EXPECT_FALSE(std::filesystem::exists(f));
-    EXPECT_EQ(get(f, "A", "x", "d"), "d");
-    EXPECT_EQ(CFileAccess::DeleteFileS(f.c_str()), 0);
-    EXPECT_EQ(CFileAccess::DeleteFileS(nullptr), 0);
 }
 
 bool refuse_rename(const char*, const char*) { return false; }

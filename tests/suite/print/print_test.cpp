@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/gdi/device_context.hpp"
@@ -81,20 +83,19 @@ TEST(Print, ReportSendsPageAndPaintRequests) {
     ASSERT_EQ(PrnReport(w, &s, 2, 256), 1);
     EXPECT_EQ(head(path), "%PDF-");
     ASSERT_EQ(seen.pages.size(), 2u);
-    EXPECT_EQ(seen.pages[1].nPage, 2);
-    EXPECT_EQ(seen.pages[0].nPages, 2);
-    EXPECT_EQ(seen.pages[0].nWidth, static_cast<int>((s.dPageWidthIn - 1.0) * 600));
-    EXPECT_EQ(seen.pages[0].nHeight, static_cast<int>((s.dPageHeightIn - 1.0) * 600));
+    const int width = static_cast<int>((s.dPageWidthIn - 1.0) * 600);
+    const int height = static_cast<int>((s.dPageHeightIn - 1.0) * 600);
+    for (int i = 0; i < 2; ++i) {
+        const PrnPage& p = seen.pages[static_cast<std::size_t>(i)];
+        EXPECT_EQ(std::tuple(p.nPage, p.nPages, p.nWidth, p.nHeight), std::tuple(i + 1, 2, width, height));
+    }
     const std::vector<std::uint32_t> want{kPrnPageRequest, kPrnPaintRequest, kPrnPageDone,
                                           kPrnPageRequest, kPrnPaintRequest, kPrnPageDone};
     EXPECT_EQ(seen.msgs, want);
     // The paint request gets its rectangle at the origin, moved to the place.
-    EXPECT_EQ(seen.paintRect.left, 0);
-    EXPECT_EQ(seen.paintRect.top, 0);
-    EXPECT_EQ(seen.paintRect.right, 1000);
-    EXPECT_EQ(seen.paintRect.bottom, 700);
-    EXPECT_EQ(seen.paintOrigin.x, 300 + 100);
-    EXPECT_EQ(seen.paintOrigin.y, 300 + 200);
+    const CalRect& r = seen.paintRect;
+    EXPECT_EQ(std::tuple(r.left, r.top, r.right, r.bottom), std::tuple(0, 0, 1000, 700));
+    EXPECT_EQ(std::pair(seen.paintOrigin.x, seen.paintOrigin.y), std::pair(300 + 100, 300 + 200));
 
     seen.answer = 0;
     EXPECT_EQ(PrnReport(w, &s, 1, 256), 0);  // a page that failed fails the print

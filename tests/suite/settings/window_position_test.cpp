@@ -2,12 +2,13 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
+#include "support/temp_files.hpp"
 #include "platform/win/window.hpp"
 #include "suite/settings/settings.hpp"
 #include "suite/settings/window_position.hpp"
 #include "support/scoped_env.hpp"
-#include "support/temp_files.hpp"
 
 using namespace masscal::platform;
 
@@ -20,9 +21,7 @@ using masscal::testing::TempDir;
 
 constexpr CalRect kSentinel{-7, -7, -7, -7};
 
-bool same(const CalRect& a, const CalRect& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
+auto corners(const CalRect& r) { return std::tuple(r.left, r.top, r.right, r.bottom); }
 
 class WindowPosition : public ::testing::Test {
 protected:
@@ -52,7 +51,7 @@ TEST_F(WindowPosition, StoredAsOneValueAndReadBack) {
         EXPECT_EQ(stored("Calibration"), c.text);
         CalRect r = kSentinel;
         ASSERT_EQ(GetIniWindPos("Windows", "Calibration", 0, &r), 1);
-        EXPECT_TRUE(same(r, c.placement.rcNormal));
+        EXPECT_EQ(corners(r), corners(c.placement.rcNormal));
     }
     EXPECT_EQ(slurp(file_), "[Windows]\nCalibration=1,-1920,-40,-100,1040\n");
 }
@@ -63,19 +62,19 @@ TEST_F(WindowPosition, AWindowsPlacementRoundTrips) {
     WindowPlacement p{};
     ASSERT_EQ(ObtainWindPos(wnd, &p), 1);
     EXPECT_EQ(p.showCmd, 1);
-    EXPECT_TRUE(same(p.rcNormal, CalRect{30, 40, 530, 440}));
+    EXPECT_EQ(corners(p.rcNormal), corners(CalRect{30, 40, 530, 440}));
     ASSERT_NE(SetIniWindPos("Windows", "Report", &p, 0), 0);
 
     // Minimised, it keeps the rectangle it will be restored to.
     ShowWindow(wnd, kSwMinimize);
     ASSERT_EQ(ObtainWindPos(wnd, &p), 1);
     EXPECT_EQ(p.showCmd, 2);
-    EXPECT_TRUE(same(p.rcNormal, CalRect{30, 40, 530, 440}));
+    EXPECT_EQ(corners(p.rcNormal), corners(CalRect{30, 40, 530, 440}));
     DestroyWindow(wnd);
 
     CalRect r = kSentinel;
     ASSERT_EQ(GetIniWindPos("Windows", "Report", 0, &r), 1);
-    EXPECT_TRUE(same(r, CalRect{30, 40, 530, 440}));
+    EXPECT_EQ(corners(r), corners(CalRect{30, 40, 530, 440}));
 
     p = WindowPlacement{5, kSentinel};
     EXPECT_EQ(ObtainWindPos(wnd, &p), 0) << "a destroyed window";
@@ -84,6 +83,11 @@ TEST_F(WindowPosition, AWindowsPlacementRoundTrips) {
 }
 
 TEST_F(WindowPosition, WhatIsNotAPlacementIsNotUsed) {
+    CalRect r = kSentinel;
+    EXPECT_EQ(GetIniWindPos("Windows", "Calibration", 0, &r), 0);  // no file
+    spit(file_, "[Windows]\nOther=1,10,20,310,420\n[Elsewhere]\nCalibration=1,10,20,310,420\n");
+    EXPECT_EQ(GetIniWindPos("Windows", "Calibration", 0, &r), 0);
+    EXPECT_EQ(corners(r), corners(kSentinel));
     const char* texts[] = {
         "",                  // empty
         "1,10,20,310",       // too few numbers
@@ -101,28 +105,18 @@ TEST_F(WindowPosition, WhatIsNotAPlacementIsNotUsed) {
         spit(file_, std::string("[Windows]\nCalibration=") + text + "\n");
         CalRect r = kSentinel;
         EXPECT_EQ(GetIniWindPos("Windows", "Calibration", 0, &r), 0);
-        EXPECT_TRUE(same(r, kSentinel)) << "the caller's rectangle is its fallback";
+        EXPECT_EQ(corners(r), corners(kSentinel)) << "the caller's rectangle is its fallback";
     }
-}
-
-TEST_F(WindowPosition, NothingStoredLeavesTheRectangle) {
-    CalRect r = kSentinel;
-    EXPECT_EQ(GetIniWindPos("Windows", "Calibration", 0, &r), 0);  // no file
-    spit(file_, "[Windows]\nOther=1,10,20,310,420\n[Elsewhere]\nCalibration=1,10,20,310,420\n");
-    EXPECT_EQ(GetIniWindPos("Windows", "Calibration", 0, &r), 0);
-    EXPECT_TRUE(same(r, kSentinel));
 }
 
 TEST_F(WindowPosition, NullArgumentsAreRefused) {
     WindowPlacement p{1, {1, 2, 3, 4}};
     CalRect r = kSentinel;
-    EXPECT_EQ(SetIniWindPos(nullptr, "k", &p, 0), 0);
-    EXPECT_EQ(SetIniWindPos("s", nullptr, &p, 0), 0);
-    EXPECT_EQ(SetIniWindPos("s", "k", nullptr, 0), 0);
-    EXPECT_EQ(GetIniWindPos(nullptr, "k", 0, &r), 0);
-    EXPECT_EQ(GetIniWindPos("s", nullptr, 0, &r), 0);
-    EXPECT_EQ(GetIniWindPos("s", "k", 0, nullptr), 0);
-    EXPECT_EQ(ObtainWindPos(nullptr, nullptr), 0);
+    const int answers[] = {SetIniWindPos(nullptr, "k", &p, 0), SetIniWindPos("s", nullptr, &p, 0),
+                           SetIniWindPos("s", "k", nullptr, 0), GetIniWindPos(nullptr, "k", 0, &r),
+                           GetIniWindPos("s", nullptr, 0, &r),  GetIniWindPos("s", "k", 0, nullptr),
+                           ObtainWindPos(nullptr, nullptr)};
+    for (int a : answers) EXPECT_EQ(a, 0);
     EXPECT_TRUE(slurp(file_).empty());
 }
 

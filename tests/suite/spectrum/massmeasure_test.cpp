@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 #include "suite/datamanager/memory_store.hpp"
 #include "suite/datamanager/records.hpp"
@@ -15,6 +15,11 @@ namespace {
 
 namespace dm = masscal::dm;
 namespace mm = masscal::mm;
+
+auto as_tuple(const mm::Settings& s) {
+    return std::tuple{s.minIntensity, s.signalToNoise, s.topFraction,      s.minPoints,
+                      s.widthScale,   s.relativeThreshold, s.minDip, s.weightAboveLevel};
+}
 
 dm::Spectrum centroid(const testfiles::MzmlSpectrum& p, const mm::Settings& s = {}) {
     std::vector<float> m(p.mz.begin(), p.mz.end()), in(p.intensity.begin(), p.intensity.end());
@@ -106,12 +111,9 @@ TEST(MassMeasure, BroadNoisyPeaksAreCentredByTheirShape) {
 
 TEST(MassMeasure, BlockSettingsAndTheirDefaults) {
     unsigned char block[mm::kBlockSize] = {};
-    mm::Settings d = mm::settings_from_block(block);
-    EXPECT_FLOAT_EQ(d.signalToNoise, 5.0f);
-    EXPECT_FLOAT_EQ(d.topFraction, 0.8f);
-    EXPECT_EQ(d.minPoints, 1);
-    EXPECT_FLOAT_EQ(d.widthScale, 1.0f);
-    EXPECT_FLOAT_EQ(d.minIntensity, 0.0f);
+    const mm::Settings defaults;
+    EXPECT_EQ(as_tuple(mm::settings_from_block(block)), as_tuple(defaults));
+    EXPECT_EQ(as_tuple(mm::settings_from_block(nullptr)), as_tuple(defaults));
 
     dm::set_field<float>(block, mm::kMinIntensity, 550.0f);
     dm::set_field<float>(block, mm::kTopFraction, 0.5f);
@@ -119,10 +121,8 @@ TEST(MassMeasure, BlockSettingsAndTheirDefaults) {
     dm::set_field<std::int32_t>(block, mm::kMinPoints, 4);
     dm::set_field<float>(block, mm::kSignalToNoise, -1.0f);
     mm::Settings s = mm::settings_from_block(block);
-    EXPECT_FLOAT_EQ(s.minIntensity, 550.0f);
-    EXPECT_FLOAT_EQ(s.topFraction, 0.5f);
-    EXPECT_EQ(s.minPoints, 4);
-    EXPECT_LT(s.signalToNoise, 0.0f);
+    EXPECT_EQ(as_tuple(s), as_tuple({.minIntensity = 550, .signalToNoise = -1, .topFraction = 0.5f, .minPoints = 4,
+                                     .widthScale = 0.5f}));
 
     auto p = testfiles::profile_spectrum(100, 102, 0.01, {{100.5, 500, 0.05}, {101.5, 600, 0.05}});
     dm::Spectrum c = centroid(p, s);
@@ -133,7 +133,6 @@ TEST(MassMeasure, BlockSettingsAndTheirDefaults) {
 
     dm::set_field<float>(block, mm::kTopFraction, 7.0f);  // out of range: default
     EXPECT_FLOAT_EQ(mm::settings_from_block(block).topFraction, 0.8f);
-    EXPECT_FLOAT_EQ(mm::settings_from_block(nullptr).topFraction, 0.8f);
 }
 
 TEST(MassMeasure, TooShortOrFlatSpectraGiveNoPeaks) {
@@ -159,9 +158,11 @@ TEST(MassMeasure, SpectrumCallKeepsTheResultInTheDataManager) {
     const auto* id = static_cast<const unsigned char*>(dm::DmLockID(h));
     const auto number = dm::get_field<std::uint16_t>(id, dm::kIdSingle);
     EXPECT_NE(number, 0);
-    EXPECT_EQ(dm::get_field<std::uint32_t>(id, dm::kIdPeakCount), 1u);
-    EXPECT_EQ(dm::get_field<std::uint32_t>(id, dm::kIdContinuum), 0u);
-    EXPECT_EQ(dm::get_field<float>(id + dm::kIdHeader, dm::kHdrMassLow), 150.0f);  // the source's header
+    // One centroid, and the source's header.
+    EXPECT_EQ(std::tuple(dm::get_field<std::uint32_t>(id, dm::kIdPeakCount),
+                         dm::get_field<std::uint32_t>(id, dm::kIdContinuum),
+                         dm::get_field<float>(id + dm::kIdHeader, dm::kHdrMassLow)),
+              std::tuple(1u, 0u, 150.0f));
     dm::DmReleaseHandle(h, 0);
     EXPECT_EQ(dm::dm_stored_spectrum_count(), before + 1);
     dm::dm_release_spectrum(number);
@@ -183,38 +184,33 @@ TEST(MassMeasure, AgreesWithThePeersPickedPeaks) {
     ASSERT_TRUE(dm::dm_read_scan(testfiles::ref_to(ex / "peakpicker_tutorial_2_picked.mzML"), 1, 1, picked, d))
         << dm::dm_last_error();
     for (float dip : {1.0f, -1.0f}) {
-    mm::Settings settings;
-    settings.minDip = dip;
-    dm::Spectrum ours = mm::centroid_profile(profile.mass.data(), profile.intensity.data(), profile.mass.size(), settings);
-    ASSERT_FALSE(ours.mass.empty());
+        mm::Settings settings;
+        settings.minDip = dip;
+        const dm::Spectrum ours =
+            mm::centroid_profile(profile.mass.data(), profile.intensity.data(), profile.mass.size(), settings);
+        ASSERT_FALSE(ours.mass.empty());
 
-    const float base = *std::max_element(picked.intensity.begin(), picked.intensity.end());
-    std::vector<double> ppm;
-    int considered = 0;
-    for (std::size_t i = 0; i < picked.mass.size(); ++i) {
-        if (picked.intensity[i] <= 0.05f * base) continue;
-        ++considered;
-        const double m = picked.mass[i];
-        auto it = std::lower_bound(ours.mass.begin(), ours.mass.end(), static_cast<float>(m));
-        double best = 1e9;
-        if (it != ours.mass.end()) best = std::fabs(*it - m);
-        if (it != ours.mass.begin()) best = std::min(best, std::fabs(*(it - 1) - m));
-        const double e = best / m * 1e6;
-        if (e <= 20.0) ppm.push_back(e);  // found: within 20 ppm
-    }
-    ASSERT_GT(considered, 0);
-    std::sort(ppm.begin(), ppm.end());
-    const double median = ppm.empty() ? 1e9 : ppm[ppm.size() / 2];
-    const double largest = ppm.empty() ? 1e9 : ppm.back();
-    std::printf("dip %s: peer peaks above 5%% of base: %d, found: %zu, median %.4f ppm, largest %.4f ppm; "
-                "peaks: ours %zu, peer %zu\n",
-                dip > 0 ? "1 noise unit (default)" : "off", considered, ppm.size(), median, largest,
-                ours.mass.size(), picked.mass.size());
-    EXPECT_GE(static_cast<double>(ppm.size()), 0.95 * considered);
-    if (dip < 0) {
-        EXPECT_EQ(static_cast<int>(ppm.size()), considered);
-    }
-    EXPECT_LT(median, 1.0);
+        const float base = *std::max_element(picked.intensity.begin(), picked.intensity.end());
+        std::vector<double> ppm;
+        int considered = 0;
+        for (std::size_t i = 0; i < picked.mass.size(); ++i) {
+            if (picked.intensity[i] <= 0.05f * base) continue;
+            ++considered;
+            const double m = picked.mass[i];
+            auto it = std::lower_bound(ours.mass.begin(), ours.mass.end(), static_cast<float>(m));
+            double best = 1e9;
+            if (it != ours.mass.end()) best = std::fabs(*it - m);
+            if (it != ours.mass.begin()) best = std::min(best, std::fabs(*(it - 1) - m));
+            const double e = best / m * 1e6;
+            if (e <= 20.0) ppm.push_back(e);  // found: within 20 ppm
+        }
+        ASSERT_GT(considered, 0);
+        std::sort(ppm.begin(), ppm.end());
+        const double median = ppm.empty() ? 1e9 : ppm[ppm.size() / 2];
+        // Every peer peak above 5 % of the base is found when every local
+        // maximum counts, nearly all with the default dip.
+        EXPECT_GE(static_cast<double>(ppm.size()), (dip < 0 ? 1.0 : 0.95) * considered) << "dip " << dip;
+        EXPECT_LT(median, 1.0) << "dip " << dip;
     }
 }
 

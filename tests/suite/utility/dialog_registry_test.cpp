@@ -28,47 +28,37 @@ TEST_F(DialogRegistry, SlotsStartEmptyAndKeepTheirWindows) {
     SetGlobalDialogWnd(0, a);
     SetGlobalDialogWnd(kDialogSlots - 1, b);
     SetGlobalDialogWnd(7, a);
-    EXPECT_EQ(GetGlobalDialogWnd(0), a);
-    EXPECT_EQ(GetGlobalDialogWnd(7), a);
-    EXPECT_EQ(GetGlobalDialogWnd(kDialogSlots - 1), b);
-    EXPECT_EQ(GetGlobalDialogWnd(1), nullptr);
+    for (int slot = 0; slot < kDialogSlots; ++slot) {
+        const CalWnd want = slot == 0 || slot == 7 ? a : slot == kDialogSlots - 1 ? b : nullptr;
+        EXPECT_EQ(GetGlobalDialogWnd(slot), want) << slot;
+    }
 
     SetGlobalDialogWnd(7, b);  // replaced
     EXPECT_EQ(GetGlobalDialogWnd(7), b);
     SetGlobalDialogWnd(0, nullptr);  // emptied
     EXPECT_EQ(GetGlobalDialogWnd(0), nullptr);
+    // Slots out of range hold nothing and touch no other slot.
+    for (int slot : {-1, kDialogSlots, kDialogSlots + 1, -1000, 1 << 30}) {
+        SetGlobalDialogWnd(slot, b);
+        EXPECT_EQ(GetGlobalDialogWnd(slot), nullptr) << slot;
+    }
+    for (int slot = 0; slot < kDialogSlots; ++slot)
+        EXPECT_EQ(GetGlobalDialogWnd(slot), slot == 7 || slot == kDialogSlots - 1 ? b : nullptr) << slot;
     DestroyWindow(a);
     DestroyWindow(b);
 }
 
-TEST_F(DialogRegistry, ADestroyedWindowReadsAsEmpty) {
-    CalWnd a = new_window();
-    SetGlobalDialogWnd(3, a);
-    DestroyWindow(a);
-    EXPECT_EQ(GetGlobalDialogWnd(3), nullptr);
-    EXPECT_EQ(GetGlobalDialogWnd(3), nullptr);
-}
-
-TEST_F(DialogRegistry, ANewWindowIsNotTakenForADestroyedOne) {
+TEST_F(DialogRegistry, ADestroyedWindowReadsAsEmptyNotAsANewOne) {
     // Windows made after the registered one was destroyed, some of which
     // may be allocated where it was.
     CalWnd a = new_window();
     SetGlobalDialogWnd(5, a);
     DestroyWindow(a);
+    EXPECT_EQ(GetGlobalDialogWnd(5), nullptr);
     std::vector<CalWnd> later;
     for (int i = 0; i < 8; ++i) later.push_back(new_window());
     EXPECT_EQ(GetGlobalDialogWnd(5), nullptr);
     for (CalWnd w : later) DestroyWindow(w);
-}
-
-TEST_F(DialogRegistry, SlotsOutOfRangeHoldNothing) {
-    CalWnd a = new_window();
-    for (int slot : {-1, kDialogSlots, kDialogSlots + 1, -1000, 1 << 30}) {
-        SetGlobalDialogWnd(slot, a);
-        EXPECT_EQ(GetGlobalDialogWnd(slot), nullptr) << slot;
-    }
-    for (int slot = 0; slot < kDialogSlots; ++slot) EXPECT_EQ(GetGlobalDialogWnd(slot), nullptr) << slot;
-    DestroyWindow(a);
 }
 
 TEST_F(DialogRegistry, ThreadsUseTheirOwnSlots) {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/c_locale.hpp"
 #include "suite/settings/settings.hpp"
@@ -12,6 +12,7 @@
 #include "suite/utility/global_files.hpp"
 #include "suite/utility/normal_file.hpp"
 #include "support/recording_ui.hpp"
+#include "support/scoped_env.hpp"
 #include "support/temp_files.hpp"
 
 namespace {
@@ -26,6 +27,12 @@ RawFileRef make_ref(const char* dir, const char* name, const char* ext) {
     std::strcpy(r.szName, name);
     std::strcpy(r.szExtension, ext);
     return r;
+}
+
+// The path fields and the selectors of a reference, for one comparison.
+std::string fields(const RawFileRef& r) {
+    return std::string(r.szDirectory) + "|" + r.szName + "|" + r.szExtension + "|" + std::to_string(r.nFunction) +
+           "|" + std::to_string(r.nIndex);
 }
 
 std::string path_of(const RawFileRef& r, int size = 260) {
@@ -75,10 +82,8 @@ TEST(FileRefPath, SplitsAPathAndJoinsItBack) {
         r.nFunction = 7;
         ASSERT_EQ(ConvertPathToQBFile(&r, c.path), 1) << c.path;
         EXPECT_EQ(r.wKind, CAL_FILEREF_KIND_PLAIN);
-        EXPECT_STREQ(r.szDirectory, c.dir);
-        EXPECT_STREQ(r.szName, c.name);
-        EXPECT_STREQ(r.szExtension, c.ext);
-        EXPECT_EQ(r.nFunction, 7);  // the selectors are not the path's
+        // The selectors are not the path's.
+        EXPECT_EQ(fields(r), std::string(c.dir) + "|" + c.name + "|" + c.ext + "|7|0");
         if (c.name[0]) {
             EXPECT_EQ(path_of(r), c.path);
         }
@@ -92,17 +97,14 @@ class GlobalFiles : public ::testing::Test {
 protected:
     TempDir dir;
     std::string file = dir.file("settings.ini");
-    void SetUp() override { setenv("MASSCAL_SETTINGS", file.c_str(), 1); }
-    void TearDown() override { unsetenv("MASSCAL_SETTINGS"); }
+    masscal::testing::ScopedEnv settings{"MASSCAL_SETTINGS", file.c_str()};
 };
 
 TEST_F(GlobalFiles, UnregisteredNamesGiveTheDefault) {
     RawFileRef ref = make_ref("c:\\korvelix\\cal", "", "CAL");
     ref.nFunction = 3;
     EXPECT_EQ(GetGlobalFile("SystemList", "SavedCalibration", &ref, &ref), 0);
-    EXPECT_STREQ(ref.szDirectory, "c:\\korvelix\\cal");
-    EXPECT_STREQ(ref.szName, "");
-    EXPECT_EQ(ref.nFunction, 3);
+    EXPECT_EQ(fields(ref), "c:\\korvelix\\cal||CAL|3|0");
 }
 
 TEST_F(GlobalFiles, RegisteredFilesLiveInTheListsSection) {
@@ -113,10 +115,7 @@ TEST_F(GlobalFiles, RegisteredFilesLiveInTheListsSection) {
     def.nIndex = 4;
     RawFileRef out{};
     EXPECT_EQ(GetGlobalFile("systemlist", "savedppcalibration", &def, &out), 1);
-    EXPECT_STREQ(out.szDirectory, "/var/lib/masscal/scl/");
-    EXPECT_STREQ(out.szName, "run7");
-    EXPECT_STREQ(out.szExtension, "scl");
-    EXPECT_EQ(out.nIndex, 4);
+    EXPECT_EQ(fields(out), "/var/lib/masscal/scl/|run7|scl|0|4");
     EXPECT_STREQ(def.szName, "");  // the default itself is not changed
 }
 
@@ -180,11 +179,9 @@ TEST(NormalFile, TheRequestRecordGoesThroughTheUiAndBack) {
 
     EXPECT_EQ(GenGetNormalFile(nullptr, owner, &req), 0);  // nothing scripted: cancelled
     ASSERT_EQ(ui.file_dialogs.size(), 1u);
-    EXPECT_EQ(ui.file_dialogs[0].directory, "/ref/");
-    EXPECT_EQ(ui.file_dialogs[0].name, "air");
-    EXPECT_EQ(ui.file_dialogs[0].extension, "ref");
-    EXPECT_EQ(ui.file_dialogs[0].function, 1.0);
-    EXPECT_EQ(ui.file_dialogs[0].selector, 2.0);
+    const auto& asked = ui.file_dialogs[0];
+    EXPECT_EQ(asked.directory + "|" + asked.name + "|" + asked.extension, "/ref/|air|ref");
+    EXPECT_EQ(std::make_pair(asked.function, asked.selector), std::make_pair(1.0, 2.0));
     EXPECT_EQ(ui.file_dialog_owners[0], owner);
     EXPECT_STREQ(req.szName, "air");
 
@@ -196,18 +193,16 @@ TEST(NormalFile, TheRequestRecordGoesThroughTheUiAndBack) {
     choice.selector = 6.75;
     ui.file_answers.push_back(choice);
     EXPECT_EQ(GenGetNormalFile(nullptr, owner, &req), 1);
-    EXPECT_STREQ(req.szDirectory, "/other/");
-    EXPECT_EQ(std::strlen(req.szName), 255u);
-    EXPECT_STREQ(req.szExtension, "REF");
-    EXPECT_EQ(req.dFunction, 5.0);
-    EXPECT_EQ(req.dSelector, 6.75);
+    EXPECT_EQ(std::string(req.szDirectory) + "|" + req.szName + "|" + req.szExtension,
+              "/other/|" + std::string(255, 'n') + "|REF");
+    EXPECT_EQ(std::make_pair(req.dFunction, req.dSelector), std::make_pair(5.0, 6.75));
     for (unsigned char b : req.reserved0) EXPECT_EQ(b, 0);
+    EXPECT_EQ(GenGetNormalFile(nullptr, owner, nullptr), 0);
 }
 
 TEST(NormalFile, WithoutAProviderTheDialogIsCancelled) {
     NormalFileRequest req{};
     EXPECT_EQ(GenGetNormalFile(nullptr, nullptr, &req), 0);
-    EXPECT_EQ(GenGetNormalFile(nullptr, nullptr, nullptr), 0);
 }
 
 }  // namespace
