@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "calfile/tof_text_path.hpp"
+#include "calfile/tof_text.hpp"
 #include "suite/utility/file_ref_path.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -9,7 +9,7 @@
 
 #include <unistd.h>
 
-#include "calfile/tof_text_format.hpp"
+#include "calfile/tof_text.hpp"
 #include "masscal/tofcal.h"
 
 namespace {

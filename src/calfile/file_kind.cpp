@@ -3,7 +3,7 @@
 #include <cctype>
 #include <string>
 
-#include "calfile/tof_text_format.hpp"
+#include "calfile/tof_text.hpp"
 #include "suite/fileaccess/file_identity.hpp"
 #include "suite/fileaccess/ini_document.hpp"  // trim
 #include "suite/fileaccess/profile_engine.hpp"

@@ -1,10 +1,12 @@
 // The calibration file functions with the file given as a file reference.
 #include <cerrno>
+#include <cstdio>
 
 #include "masscal/calfile.hpp"
 #include "masscal/tofcal.h"
 #include "suite/fileaccess/profile.hpp"
 #include "suite/utility/file_ref_path.hpp"
+#include "suite/utility/global_files.hpp"
 
 namespace {
 
@@ -82,4 +84,14 @@ extern "C" MASSCAL_API int32_t WriteModeDependantTofCalibrationQB(const RawFileR
     const RefPath path(ref);
     if (!pType || path.empty()) return 0;
     return CCalFile::WriteModeDependantTofParameters(path, tof, *pType);
+}
+
+// The default time-of-flight calibration file of a system.
+extern "C" MASSCAL_API int32_t GetTofCalFile(const char* pszKey, RawFileRef* ref) {
+    std::snprintf(ref->szExtension, sizeof ref->szExtension, "CAL");
+    std::snprintf(ref->szDirectory, sizeof ref->szDirectory, "c:\\korvelix\\cal");
+    GetGlobalFile("SystemList", pszKey, ref, ref);
+    if (ref->szExtension[0] == '\0') std::snprintf(ref->szExtension, sizeof ref->szExtension, "CAL");
+    if (ref->szName[0] == '\0') std::snprintf(ref->szName, sizeof ref->szName, "DEFAULT");
+    return 1;
 }

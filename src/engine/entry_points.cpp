@@ -17,7 +17,7 @@
 #include "suite/covariance/covariances.hpp"
 #include "suite/datamanager/datamanager.hpp"
 #include "suite/datamanager/records.hpp"
-#include "suite/rawfile/root_mass.hpp"
+#include "suite/rawfile/raw_file.hpp"
 
 namespace dm = masscal::dm;
 

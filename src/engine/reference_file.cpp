@@ -13,7 +13,7 @@
 #include "platform/ui.hpp"
 #include "suite/fileaccess/file_checksum.hpp"
 #include "suite/fileaccess/file_io.hpp"
-#include "suite/settings/security_light.hpp"
+#include "suite/settings/settings.hpp"
 #include "suite/utility/normal_file.hpp"
 
 namespace {

@@ -1,6 +1,7 @@
 // Mass and value ranges of the graphs, the calibration curve and the
 // confidence band.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #include "graphs/graph_internal.hpp"
@@ -182,6 +183,25 @@ MASSCAL_API void CalUpdateGraphRanges(CalRecord* pRec, GraphLayout* pLayout) {
     pLayout->fValueHigh[2] = high3;
     for (int g = 0; g < CAL_GRAPH_COUNT; ++g)
         if (pLayout->fValueLow[g] == pLayout->fValueHigh[g]) pLayout->fValueHigh[g] += 0.01f;
+}
+
+}  // extern "C"
+
+namespace masscal::graphs {
+// The unit survives from one window to the next, so it belongs to the
+// process rather than to a window.
+std::atomic<bool> g_amu{true};
+
+bool residual_unit_amu() { return g_amu.load(); }
+
+}  // namespace masscal::graphs
+
+extern "C" {
+
+MASSCAL_API int32_t CalGetResidualUnitAmu(void) { return masscal::graphs::residual_unit_amu() ? 1 : 0; }
+
+MASSCAL_API int32_t CalSetResidualUnitAmu(int32_t bAmu) {
+    return masscal::graphs::g_amu.exchange(bAmu != 0) ? 1 : 0;
 }
 
 }  // extern "C"

@@ -3,6 +3,7 @@
 #include "input/spectrum_input.hpp"
 #include "suite/datamanager/datamanager.hpp"
 #include "suite/datamanager/records.hpp"
+#include "suite/settings/settings.hpp"
 
 namespace dm = masscal::dm;
 
@@ -62,4 +63,25 @@ int32_t CalReadDataParams(RawFileRef* file, _TOFCALIBRATION* tof) {
     if (type == 15 || type == 16 || type == 18 || type == 19)
         tof->fReflectron[0] = dm::get_field<float>(header, dm::kHdrTypeValue);
     return result;
+}
+
+int32_t CalHasPeakDetail(const RawFileRef* ref) {
+    if (!ref) return 0;
+    std::uint16_t word = 0;
+    const int accurate = masscal::dm::DmRawIsAccurateMass(ref, &word);
+    if (accurate) return accurate;
+    if (word == 0) return 0;
+    const unsigned low = word & 0xFFu;
+    return (word & 0x700u) == 0 && (low == 0 || low >= 6) ? 1 : 0;
+}
+
+int32_t CalGetInstrumentType() {
+    const bool opened = IsIniLoaded() == 0;
+    if (opened && !InitIni(0)) return 0;
+    char name[81] = {};
+    GetIniString("Acquisition", "Instrument", "", name, 81);
+    if (opened) FreeIni(0, 0);
+    if (std::strcmp(name, "TALVEX2") == 0) return 1;
+    if (std::strcmp(name, "TALVEXPRIME") == 0) return 2;
+    return 0;
 }

@@ -27,6 +27,10 @@ struct WindowState {
     int new_counter = 1;          // "SCL<n>" of the next New; never reset
 };
 
-WindowState& state();
+// The one window state of the process (the window lives on the UI thread).
+inline WindowState& state() {
+    static WindowState s;
+    return s;
+}
 
 }  // namespace masscal::window

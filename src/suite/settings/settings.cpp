@@ -1,6 +1,7 @@
 #include "suite/settings/settings.hpp"
 
 #include <pwd.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,4 +148,12 @@ int FreeIni(int, int save) {
         s.path.clear();
     }
     return result;
+}
+
+int UsesSecurityLight() {
+    char text[16];
+    GetIniString("FileAccess", "ChecksumTest", "", text, sizeof text);
+    for (const char* on : {"1", "TRUE", "YES", "ON"})
+        if (strcasecmp(text, on) == 0) return 1;
+    return 0;
 }

@@ -32,3 +32,8 @@ int FreeIni(int flags, int save);
 // The settings file's location as the environment gives it now; empty when
 // none can be found.
 std::string SettingsFilePath();
+
+// Whether files must pass the checksum test before they are used: the
+// settings' switch ChecksumTest in section FileAccess ("1", "TRUE", "YES" or
+// "ON", in any case, switches it on). Off by default.
+int UsesSecurityLight();

@@ -5,7 +5,6 @@
 #include <string>
 #include <utility>
 
-#include "suite/settings/security_light.hpp"
 #include "suite/settings/settings.hpp"
 #include "support/scoped_env.hpp"
 #include "support/temp_files.hpp"

@@ -1,9 +1,11 @@
-#include "suite/rawfile/cali_coeffs_text.hpp"
+#include "suite/rawfile/raw_file.hpp"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "masscal/polynomial.hpp"
+#include "suite/datamanager/records.hpp"
 
 int RawFormatCaliCoeffs(const RawCalibCoEffs* rec, char* text, std::size_t size) {
     if (size == 0) return 0;
@@ -22,4 +24,9 @@ int RawParseCaliCoeffs(RawCalibCoEffs* rec, const char* text) {
     const RawCalibCoEffs* shared = poly;
     std::memcpy(rec, shared, sizeof *rec);
     return 1;
+}
+
+int RawIsRootMassCalibration(const void* functionInfo) {
+    if (!functionInfo) return 0;
+    return masscal::dm::get_field<std::uint32_t>(functionInfo, masscal::dm::kInfoRootMass) != 0 ? 1 : 0;
 }
