@@ -2,10 +2,13 @@
 // the writers of a whole calibration.
 #include <cstddef>
 
-#include "calfile/packed_fields.hpp"
+#include "suite/utility/packed_fields.hpp"
 #include "calfile/profile_keys.hpp"
 #include "masscal/calfile.hpp"
 #include "suite/fileaccess/profile.hpp"
+
+using masscal::suite::load_field;
+using masscal::suite::store_field;
 
 using namespace masscal::calfile;
 

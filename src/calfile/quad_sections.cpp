@@ -3,11 +3,14 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "calfile/packed_fields.hpp"
+#include "suite/utility/packed_fields.hpp"
 #include "calfile/profile_keys.hpp"
 #include "masscal/calfile.hpp"
 #include "suite/fileaccess/profile.hpp"
 #include "platform/c_locale.hpp"
+
+using masscal::suite::load_field;
+using masscal::suite::store_field;
 
 using masscal::platform::c_atof;
 using namespace masscal::calfile;

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "calfile/file_kind.hpp"
-#include "calfile/packed_fields.hpp"
+#include "suite/utility/packed_fields.hpp"
 #include "calfile/profile_keys.hpp"
 #include "calfile/text_readers.hpp"
 #include "calfile/tof_text.hpp"
@@ -15,6 +15,9 @@
 #include "masscal/tofcal.h"
 #include "platform/c_locale.hpp"
 #include "suite/fileaccess/profile.hpp"
+
+using masscal::suite::load_field;
+using masscal::suite::store_field;
 
 using namespace masscal::calfile;
 using masscal::platform::c_atof;

@@ -41,9 +41,7 @@ double horner(const RawCalibCoEffs& p, double x) {
 // The air reference is read when its function word, taken as a 32-bit value
 // together with the next word, is non-zero.
 bool air_reference_wanted(const RawFileRef& air) {
-    std::uint32_t v;
-    std::memcpy(&v, reinterpret_cast<const unsigned char*>(&air) + offsetof(RawFileRef, wFunction), sizeof v);
-    return v != 0;
+    return masscal::suite::load_field<std::uint32_t>(&air, offsetof(RawFileRef, wFunction)) != 0;
 }
 
 void show_if_owner(CalWnd owner, int32_t code, CalRecord* rec) {
@@ -249,7 +247,7 @@ int32_t CalRunCalibration(CalWnd owner, CalRecord* rec, int32_t bRematch) {
         unsigned char info[dm::kFunctionInfoSize] = {};
         unsigned char header[dm::kHeaderSize] = {};
         if (!masscal::input::read_function_header(rec->DataFile, info, header)) return 0;
-        singlePoint = dm::get_field<std::uint16_t>(info, dm::kInfoModeWord) == 1 ? 1 : 0;
+        singlePoint = dm::load_field<std::uint16_t>(info, dm::kInfoModeWord) == 1 ? 1 : 0;
     }
     params.bSinglePoint = singlePoint;
 

@@ -11,9 +11,9 @@ bool masscal::input::read_function_header(const RawFileRef& ref, unsigned char* 
     if (!dm::DmRawGetFunctionInfo(&ref, info)) return false;
     unsigned char id[dm::kIdentifierSize];
     dm::DmRawFileToID(&ref, id);
-    dm::set_field<std::uint16_t>(id, dm::kIdRequestType, 2);
-    dm::set_field<std::uint32_t>(id, dm::kIdSelector, 0);
-    dm::set_field<std::int32_t>(id, dm::kIdFunction, ref.nFunction);
+    dm::store_field<std::uint16_t>(id, dm::kIdRequestType, 2);
+    dm::store_field<std::uint32_t>(id, dm::kIdSelector, 0);
+    dm::store_field<std::int32_t>(id, dm::kIdFunction, ref.nFunction);
     dm::DmHandle h = dm::DmGetHandle(0, static_cast<int>(dm::kIdentifierSize), id, 2, 4, 0);
     if (!h) return false;
     std::memcpy(header, static_cast<const unsigned char*>(dm::DmLockID(h)) + dm::kIdHeader, dm::kHeaderSize);
@@ -25,8 +25,8 @@ bool masscal::input::read_function_header(const RawFileRef& ref, unsigned char* 
 namespace {
 
 int segment_of(const unsigned char* info, const unsigned char* header) {
-    if (dm::get_field<std::uint16_t>(info, dm::kInfoModeWord) == 0) return 1;
-    return static_cast<int>(dm::get_field<std::uint32_t>(header, dm::kHdrSegment));
+    if (dm::load_field<std::uint16_t>(info, dm::kInfoModeWord) == 0) return 1;
+    return static_cast<int>(dm::load_field<std::uint32_t>(header, dm::kHdrSegment));
 }
 
 }  // namespace
@@ -43,25 +43,25 @@ int32_t CalReadDataParams(RawFileRef* file, _TOFCALIBRATION* tof) {
         copy.nFunction = k;
         if (!masscal::input::read_function_header(copy, info, header)) return -1;
         const int s = segment_of(info, header);
-        if (dm::get_field<std::uint32_t>(header, dm::kHdrHasReflectron) != 0 && s >= 1 && s <= CAL_MAX_SEGMENTS)
-            tof->fReflectron[s - 1] = static_cast<float>(dm::get_field<std::uint16_t>(header, dm::kHdrReflectron));
+        if (dm::load_field<std::uint32_t>(header, dm::kHdrHasReflectron) != 0 && s >= 1 && s <= CAL_MAX_SEGMENTS)
+            tof->fReflectron[s - 1] = static_cast<float>(dm::load_field<std::uint16_t>(header, dm::kHdrReflectron));
     }
 
     // The last function read is the data's own.
-    tof->fLowMass = dm::get_field<float>(header, dm::kHdrMassLow);
-    tof->fHighMass = dm::get_field<float>(header, dm::kHdrMassHigh);
-    tof->nInstrumentMode = dm::get_field<std::uint16_t>(info, dm::kInfoInstrumentMode);
-    tof->fSamplingRate = static_cast<float>(dm::get_field<std::uint16_t>(info, dm::kInfoSamplingRate));
-    tof->fPrecursorMass = dm::get_field<float>(info, dm::kInfoPrecursorMass);
-    tof->fFocusVoltage = dm::get_field<float>(info, dm::kInfoFocusVoltage);
-    tof->fSourceVoltage = dm::get_field<float>(info, dm::kInfoSourceVoltage);
-    tof->fExtractionVoltage = dm::get_field<float>(info, dm::kInfoExtractionVoltage);
-    const std::uint16_t word = dm::get_field<std::uint16_t>(info, dm::kInfoTypeWord);
+    tof->fLowMass = dm::load_field<float>(header, dm::kHdrMassLow);
+    tof->fHighMass = dm::load_field<float>(header, dm::kHdrMassHigh);
+    tof->nInstrumentMode = dm::load_field<std::uint16_t>(info, dm::kInfoInstrumentMode);
+    tof->fSamplingRate = static_cast<float>(dm::load_field<std::uint16_t>(info, dm::kInfoSamplingRate));
+    tof->fPrecursorMass = dm::load_field<float>(info, dm::kInfoPrecursorMass);
+    tof->fFocusVoltage = dm::load_field<float>(info, dm::kInfoFocusVoltage);
+    tof->fSourceVoltage = dm::load_field<float>(info, dm::kInfoSourceVoltage);
+    tof->fExtractionVoltage = dm::load_field<float>(info, dm::kInfoExtractionVoltage);
+    const std::uint16_t word = dm::load_field<std::uint16_t>(info, dm::kInfoTypeWord);
     tof->nIonisationMode = (word >> 5) & 0x1F;
-    tof->bPSDCalibration = dm::get_field<std::uint16_t>(info, dm::kInfoModeWord) == 1 ? 1 : 0;
+    tof->bPSDCalibration = dm::load_field<std::uint16_t>(info, dm::kInfoModeWord) == 1 ? 1 : 0;
     const int type = word & 0x1F;
     if (type == 15 || type == 16 || type == 18 || type == 19)
-        tof->fReflectron[0] = dm::get_field<float>(header, dm::kHdrTypeValue);
+        tof->fReflectron[0] = dm::load_field<float>(header, dm::kHdrTypeValue);
     return result;
 }
 

@@ -30,9 +30,9 @@ struct Holdings {
 
 void make_identifier(const RawFileRef& ref, unsigned char* id, std::uint32_t function) {
     dm::DmRawFileToID(&ref, id);
-    dm::set_field<std::uint16_t>(id, dm::kIdRequestType, 2);
-    dm::set_field<std::uint32_t>(id, dm::kIdSelector, 0);
-    dm::set_field<std::uint32_t>(id, dm::kIdFunction, function);
+    dm::store_field<std::uint16_t>(id, dm::kIdRequestType, 2);
+    dm::store_field<std::uint32_t>(id, dm::kIdSelector, 0);
+    dm::store_field<std::uint32_t>(id, dm::kIdFunction, function);
 }
 
 void combine_block(std::int32_t* block, int first, int scans) {
@@ -73,16 +73,16 @@ int32_t CalGetRawData(CalWnd owner, CalRecord* rec) {
         combine_block(block, rec->nFirstScan == 0 ? 1 : rec->nFirstScan, static_cast<int>(scans));
         if (CalGetInstrumentType() == 1) CombineGetIniFile("SpectrumCombine", block);
         unsigned char request[cb::kRequestSize] = {};
-        dm::set_field<std::int32_t>(request, cb::kReqFirstScan, block[cb::kFirstScan]);
-        dm::set_field<std::int32_t>(request, cb::kReqScanCount, block[cb::kScanCount]);
-        dm::set_field<std::int32_t>(request, cb::kReqOne, 1);
+        dm::store_field<std::int32_t>(request, cb::kReqFirstScan, block[cb::kFirstScan]);
+        dm::store_field<std::int32_t>(request, cb::kReqScanCount, block[cb::kScanCount]);
+        dm::store_field<std::int32_t>(request, cb::kReqOne, 1);
         std::memcpy(request + cb::kReqSettings, &block[cb::kMode], 11 * 4);
-        dm::set_field<std::int32_t>(request, cb::kReqZero, 0);
+        dm::store_field<std::int32_t>(request, cb::kReqZero, 0);
         held.function = CombineExt(owner, 0, 0, &work, 0, request, owner ? 1 : 0);
         if (!held.function) return CAL_ERR_FILE_ACCESS;
         const void* locked = dm::DmLockID(held.function);
-        work.wSingle = dm::get_field<std::uint16_t>(locked, dm::kIdSingle);
-        continuum = dm::get_field<std::uint32_t>(locked, dm::kIdContinuum) != 0;
+        work.wSingle = dm::load_field<std::uint16_t>(locked, dm::kIdSingle);
+        continuum = dm::load_field<std::uint32_t>(locked, dm::kIdContinuum) != 0;
         dm::DmUnlockID(held.function);
         held.made.push_back(work.wSingle);
         work.nFunction = 1;
@@ -94,14 +94,14 @@ int32_t CalGetRawData(CalWnd owner, CalRecord* rec) {
         make_identifier(work, id, work.wSingle ? 1u : static_cast<std::uint32_t>(work.nFunction));
         held.function = dm::DmGetHandle(0, static_cast<int>(dm::kIdentifierSize), id, 2, 4, 0);
         if (!held.function) return CAL_ERR_FILE_ACCESS;
-        continuum = dm::get_field<std::uint32_t>(dm::DmLockID(held.function), dm::kIdContinuum) != 0;
+        continuum = dm::load_field<std::uint32_t>(dm::DmLockID(held.function), dm::kIdContinuum) != 0;
         dm::DmUnlockID(held.function);
     }
 
     if (continuum) {
         dm::DmHandle peaks = MassMeasureSpectrum(owner, &work, rec->MassMeasure, 0, 0);
         if (!peaks) return CAL_ERR_FILE_ACCESS;
-        work.wSingle = dm::get_field<std::uint16_t>(dm::DmLockID(peaks), dm::kIdSingle);
+        work.wSingle = dm::load_field<std::uint16_t>(dm::DmLockID(peaks), dm::kIdSingle);
         dm::DmUnlockID(peaks);
         held.made.push_back(work.wSingle);
         work.nFunction = 1;
@@ -112,9 +112,9 @@ int32_t CalGetRawData(CalWnd owner, CalRecord* rec) {
     }
 
     const unsigned char* locked = static_cast<const unsigned char*>(dm::DmLockID(held.function));
-    const auto n = static_cast<int>(dm::get_field<std::uint32_t>(locked, dm::kIdPeakCount));
-    const float massLow = dm::get_field<float>(locked + dm::kIdHeader, dm::kHdrMassLow);
-    const float massHigh = dm::get_field<float>(locked + dm::kIdHeader, dm::kHdrMassHigh);
+    const auto n = static_cast<int>(dm::load_field<std::uint32_t>(locked, dm::kIdPeakCount));
+    const float massLow = dm::load_field<float>(locked + dm::kIdHeader, dm::kHdrMassLow);
+    const float massHigh = dm::load_field<float>(locked + dm::kIdHeader, dm::kHdrMassHigh);
     dm::DmUnlockID(held.function);
 
     if (!allocate_peaks(rec->DataPeaks, n)) return CAL_ERR_NO_MEMORY;

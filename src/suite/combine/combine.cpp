@@ -12,8 +12,8 @@ namespace masscal::combine {
 Settings settings_from_request(const void* request) {
     Settings s;
     if (!request) return s;
-    auto word = [request](int setting) { return dm::get_field<std::int32_t>(request, kReqSettings + 4 * (setting - 2)); };
-    auto real = [request](int setting) { return dm::get_field<float>(request, kReqSettings + 4 * (setting - 2)); };
+    auto word = [request](int setting) { return dm::load_field<std::int32_t>(request, kReqSettings + 4 * (setting - 2)); };
+    auto real = [request](int setting) { return dm::load_field<float>(request, kReqSettings + 4 * (setting - 2)); };
     s.mean = word(kMode) == 2;
     s.minScans = std::max(0, word(kMinScans));
     s.mergeCentroids = word(kMergeCentroids) != 0;
@@ -192,8 +192,8 @@ masscal::dm::DmHandle CombineExt(CalWnd, int, int, const RawFileRef* ref, int, c
     const int function = ref->nFunction == 0 ? 1 : ref->nFunction;
     dm::FunctionDescription desc;
     if (!dm::dm_describe(*ref, function, desc)) return nullptr;
-    int first = dm::get_field<std::int32_t>(request, combine::kReqFirstScan);
-    const int count = dm::get_field<std::int32_t>(request, combine::kReqScanCount);
+    int first = dm::load_field<std::int32_t>(request, combine::kReqFirstScan);
+    const int count = dm::load_field<std::int32_t>(request, combine::kReqScanCount);
     if (first < 1) first = 1;
     const long long last = std::min<long long>(static_cast<long long>(first) + std::max(count, 1) - 1, desc.scanCount);
     std::vector<dm::Spectrum> scans;

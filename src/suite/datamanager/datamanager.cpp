@@ -206,24 +206,24 @@ struct Resolved {
 };
 
 bool resolve_identifier(const void* id, Resolved& r) {
-    if (!id || get_field<std::uint32_t>(id, kIdMagic) != kIdMagicValue)
+    if (!id || load_field<std::uint32_t>(id, kIdMagic) != kIdMagicValue)
         return fail("the data identifier was not made by DmRawFileToID");
-    const auto source = get_field<std::uint32_t>(id, kIdSource);
+    const auto source = load_field<std::uint32_t>(id, kIdSource);
     if (source == kSourceMemory) {
-        const auto number = get_field<std::uint32_t>(id, kIdMemoryNumber);
+        const auto number = load_field<std::uint32_t>(id, kIdMemoryNumber);
         if (number > 0xFFFF || !find_stored(static_cast<std::uint16_t>(number), r.stored))
             return fail("in-memory spectrum " + std::to_string(number) + " no longer exists");
         r.memory = true;
         return true;
     }
     std::string path;
-    if (source != kSourceFile || !path_of_key(get_field<std::uint32_t>(id, kIdPathKey), path))
+    if (source != kSourceFile || !path_of_key(load_field<std::uint32_t>(id, kIdPathKey), path))
         return fail("the data identifier names no file");
     r.file = open_file(path);
     if (!r.file) return false;
-    const auto f = get_field<std::int32_t>(id, get_field<std::uint32_t>(id, kIdSingleFile) ? kIdRefFunction : kIdFunction);
+    const auto f = load_field<std::int32_t>(id, load_field<std::uint32_t>(id, kIdSingleFile) ? kIdRefFunction : kIdFunction);
     r.function = function_of(f);
-    r.scan = static_cast<int>(get_field<std::uint32_t>(id, kIdScan));
+    r.scan = static_cast<int>(load_field<std::uint32_t>(id, kIdScan));
     if (r.scan == 0) r.scan = 1;
     return true;
 }
@@ -252,22 +252,22 @@ bool resolved_spectrum(const Resolved& r, const std::string& path, std::shared_p
 void fill_header(unsigned char* id, const FunctionDescription& d, const Spectrum& s, bool memory, std::uint16_t number) {
     std::memset(id + kIdHeader, 0, kHeaderSize);
     unsigned char* h = id + kIdHeader;
-    set_field<float>(h, kHdrMassLow, d.massLow);
-    set_field<float>(h, kHdrMassHigh, d.massHigh);
-    set_field<std::uint32_t>(h, kHdrSegment, static_cast<std::uint32_t>(d.segment));
-    set_field<std::uint32_t>(h, kHdrHasReflectron, d.reflectron ? 1u : 0u);
-    set_field<std::uint16_t>(h, kHdrReflectron, d.reflectron.value_or(0));
-    set_field<std::uint32_t>(h, kHdrTypeValue, d.typeValue);
-    set_field<std::uint32_t>(id, kIdPeakCount, static_cast<std::uint32_t>(s.mass.size()));
-    set_field<std::uint32_t>(id, kIdContinuum, s.continuum ? 1u : 0u);
-    set_field<std::uint16_t>(id, kIdSingle, memory ? number : 0);
+    store_field<float>(h, kHdrMassLow, d.massLow);
+    store_field<float>(h, kHdrMassHigh, d.massHigh);
+    store_field<std::uint32_t>(h, kHdrSegment, static_cast<std::uint32_t>(d.segment));
+    store_field<std::uint32_t>(h, kHdrHasReflectron, d.reflectron ? 1u : 0u);
+    store_field<std::uint16_t>(h, kHdrReflectron, d.reflectron.value_or(0));
+    store_field<std::uint32_t>(h, kHdrTypeValue, d.typeValue);
+    store_field<std::uint32_t>(id, kIdPeakCount, static_cast<std::uint32_t>(s.mass.size()));
+    store_field<std::uint32_t>(id, kIdContinuum, s.continuum ? 1u : 0u);
+    store_field<std::uint16_t>(id, kIdSingle, memory ? number : 0);
 }
 
 std::string identifier_name(const void* id) {
     std::string path;
-    if (get_field<std::uint32_t>(id, kIdSource) == kSourceMemory)
-        return "in-memory spectrum " + std::to_string(get_field<std::uint32_t>(id, kIdMemoryNumber));
-    path_of_key(get_field<std::uint32_t>(id, kIdPathKey), path);
+    if (load_field<std::uint32_t>(id, kIdSource) == kSourceMemory)
+        return "in-memory spectrum " + std::to_string(load_field<std::uint32_t>(id, kIdMemoryNumber));
+    path_of_key(load_field<std::uint32_t>(id, kIdPathKey), path);
     return path;
 }
 
@@ -288,7 +288,7 @@ DmHandle make_handle(void* identifier, int idSize, bool spectrumHandle, bool fla
     }
     auto* h = new DmObject;
     std::memcpy(h->id, identifier, kIdentifierSize);
-    const auto number = static_cast<std::uint16_t>(get_field<std::uint32_t>(identifier, kIdMemoryNumber));
+    const auto number = static_cast<std::uint16_t>(load_field<std::uint32_t>(identifier, kIdMemoryNumber));
     fill_header(h->id, d, *s, r.memory, number);
     std::memcpy(identifier, h->id, kIdentifierSize);
     h->spectrum = std::move(s);
@@ -346,20 +346,20 @@ void dm_clear_file_cache() {
 int DmRawFileToID(const RawFileRef* ref, void* identifier) {
     if (!ref || !identifier) return fail("no data file reference");
     std::memset(identifier, 0, kIdentifierSize);
-    set_field<std::uint32_t>(identifier, kIdMagic, kIdMagicValue);
+    store_field<std::uint32_t>(identifier, kIdMagic, kIdMagicValue);
     StoredSpectrum st;
     if (stored_for(*ref, st)) {
-        set_field<std::uint32_t>(identifier, kIdSource, kSourceMemory);
-        set_field<std::uint32_t>(identifier, kIdMemoryNumber, ref->wSingle);
+        store_field<std::uint32_t>(identifier, kIdSource, kSourceMemory);
+        store_field<std::uint32_t>(identifier, kIdMemoryNumber, ref->wSingle);
     } else {
-        set_field<std::uint32_t>(identifier, kIdSource, kSourceFile);
-        set_field<std::uint32_t>(identifier, kIdPathKey, path_key(reference_path(*ref)));
-        set_field<std::uint32_t>(identifier, kIdSingleFile, ref->wSingle ? 1u : 0u);
+        store_field<std::uint32_t>(identifier, kIdSource, kSourceFile);
+        store_field<std::uint32_t>(identifier, kIdPathKey, path_key(reference_path(*ref)));
+        store_field<std::uint32_t>(identifier, kIdSingleFile, ref->wSingle ? 1u : 0u);
     }
-    set_field<std::uint32_t>(identifier, kIdScan, static_cast<std::uint32_t>(ref->nIndex > 0 ? ref->nIndex : 1));
-    set_field<std::int32_t>(identifier, kIdRefFunction, ref->nFunction);
-    set_field<std::int32_t>(identifier, kIdFunction, ref->nFunction);
-    set_field<std::uint16_t>(identifier, kIdRequestType, 2);
+    store_field<std::uint32_t>(identifier, kIdScan, static_cast<std::uint32_t>(ref->nIndex > 0 ? ref->nIndex : 1));
+    store_field<std::int32_t>(identifier, kIdRefFunction, ref->nFunction);
+    store_field<std::int32_t>(identifier, kIdFunction, ref->nFunction);
+    store_field<std::uint16_t>(identifier, kIdRequestType, 2);
     return 1;
 }
 
@@ -440,19 +440,19 @@ int DmRawGetFunctionInfo(const RawFileRef* ref, void* buffer) {
     if (!ref_description(ref, function_of(ref ? ref->nFunction : 1), d)) return 0;
     std::memset(buffer, 0, kFunctionInfoSize);
     const auto word = static_cast<std::uint16_t>((d.functionType & 0x1F) | ((d.ionisationMode & 0x1F) << 5));
-    set_field<std::uint16_t>(buffer, kInfoTypeWord, word);
-    set_field<std::uint16_t>(buffer, kInfoModeWord, d.modeWord);
-    set_field<std::uint16_t>(buffer, kInfoInstrumentMode, d.instrumentMode);
-    set_field<std::uint16_t>(buffer, kInfoSamplingRate, d.samplingRate);
-    set_field<float>(buffer, kInfoPrecursorMass, d.precursorMass);
-    set_field<float>(buffer, kInfoFocusVoltage, d.focusVoltage);
-    set_field<float>(buffer, kInfoSourceVoltage, d.sourceVoltage);
-    set_field<float>(buffer, kInfoExtractionVoltage, d.extractionVoltage);
-    set_field<std::uint32_t>(buffer, kInfoRootMass, d.rootMass ? 1u : 0u);
-    set_field<std::uint32_t>(buffer, kInfoTimeOfFlight, d.timeOfFlight ? 1u : 0u);
-    set_field<std::uint32_t>(buffer, kInfoExternal, d.external ? 1u : 0u);
-    set_field<std::uint32_t>(buffer, kInfoAccurateMass, d.accurateMass ? 1u : 0u);
-    set_field<std::uint32_t>(buffer, kInfoScanCount, static_cast<std::uint32_t>(d.scanCount));
+    store_field<std::uint16_t>(buffer, kInfoTypeWord, word);
+    store_field<std::uint16_t>(buffer, kInfoModeWord, d.modeWord);
+    store_field<std::uint16_t>(buffer, kInfoInstrumentMode, d.instrumentMode);
+    store_field<std::uint16_t>(buffer, kInfoSamplingRate, d.samplingRate);
+    store_field<float>(buffer, kInfoPrecursorMass, d.precursorMass);
+    store_field<float>(buffer, kInfoFocusVoltage, d.focusVoltage);
+    store_field<float>(buffer, kInfoSourceVoltage, d.sourceVoltage);
+    store_field<float>(buffer, kInfoExtractionVoltage, d.extractionVoltage);
+    store_field<std::uint32_t>(buffer, kInfoRootMass, d.rootMass ? 1u : 0u);
+    store_field<std::uint32_t>(buffer, kInfoTimeOfFlight, d.timeOfFlight ? 1u : 0u);
+    store_field<std::uint32_t>(buffer, kInfoExternal, d.external ? 1u : 0u);
+    store_field<std::uint32_t>(buffer, kInfoAccurateMass, d.accurateMass ? 1u : 0u);
+    store_field<std::uint32_t>(buffer, kInfoScanCount, static_cast<std::uint32_t>(d.scanCount));
     return 1;
 }
 
@@ -575,11 +575,11 @@ int dm_stored_spectrum_count() {
 
 DmHandle dm_stored_handle(std::uint16_t number) {
     unsigned char id[kIdentifierSize] = {};
-    set_field<std::uint32_t>(id, kIdMagic, kIdMagicValue);
-    set_field<std::uint32_t>(id, kIdSource, kSourceMemory);
-    set_field<std::uint32_t>(id, kIdMemoryNumber, number);
-    set_field<std::uint32_t>(id, kIdFunction, 1);
-    set_field<std::uint16_t>(id, kIdRequestType, 2);
+    store_field<std::uint32_t>(id, kIdMagic, kIdMagicValue);
+    store_field<std::uint32_t>(id, kIdSource, kSourceMemory);
+    store_field<std::uint32_t>(id, kIdMemoryNumber, number);
+    store_field<std::uint32_t>(id, kIdFunction, 1);
+    store_field<std::uint16_t>(id, kIdRequestType, 2);
     return make_handle(id, static_cast<int>(kIdentifierSize), false, false);
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "suite/utility/packed_fields.hpp"
+
 namespace masscal::dm {
 
 // Data identifier (544 bytes).
@@ -63,17 +65,7 @@ enum Channel : int { kChannelMass = 0, kChannelIntensity = 1, kChannelFlags = 2,
 constexpr int kChannelCount = 5;
 constexpr int kChannelSizes[kChannelCount] = {4, 4, 1, 4, 4};
 
-// Unaligned reads and writes of record fields.
-template <class T>
-inline T get_field(const void* record, std::size_t offset) {
-    T v;
-    std::memcpy(&v, static_cast<const unsigned char*>(record) + offset, sizeof v);
-    return v;
-}
-
-template <class T>
-inline void set_field(void* record, std::size_t offset, T v) {
-    std::memcpy(static_cast<unsigned char*>(record) + offset, &v, sizeof v);
-}
+using suite::load_field;
+using suite::store_field;
 
 }  // namespace masscal::dm

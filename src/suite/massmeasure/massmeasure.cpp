@@ -12,14 +12,14 @@ namespace masscal::mm {
 Settings settings_from_block(const void* block) {
     Settings s;
     if (!block) return s;
-    auto f = [block](std::size_t at) { return dm::get_field<float>(block, at); };
+    auto f = [block](std::size_t at) { return dm::load_field<float>(block, at); };
     const float minIntensity = f(kMinIntensity);
     if (std::isfinite(minIntensity) && minIntensity > 0) s.minIntensity = minIntensity;
     const float snr = f(kSignalToNoise);
     if (std::isfinite(snr) && snr != 0) s.signalToNoise = snr;
     const float top = f(kTopFraction);
     if (std::isfinite(top) && top > 0 && top < 1) s.topFraction = top;
-    const auto minPoints = dm::get_field<std::int32_t>(block, kMinPoints);
+    const auto minPoints = dm::load_field<std::int32_t>(block, kMinPoints);
     if (minPoints > 0) s.minPoints = minPoints;
     const float scale = f(kWidthScale);
     if (std::isfinite(scale) && scale > 0) s.widthScale = scale;
@@ -27,7 +27,7 @@ Settings settings_from_block(const void* block) {
     if (std::isfinite(rel) && rel > 0 && rel < 1) s.relativeThreshold = rel;
     const float dip = f(kMinDip);
     if (std::isfinite(dip) && dip != 0) s.minDip = dip;
-    s.weightAboveLevel = dm::get_field<std::int32_t>(block, kWeighting) == 1;
+    s.weightAboveLevel = dm::load_field<std::int32_t>(block, kWeighting) == 1;
     return s;
 }
 

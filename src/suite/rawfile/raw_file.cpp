@@ -28,5 +28,5 @@ int RawParseCaliCoeffs(RawCalibCoEffs* rec, const char* text) {
 
 int RawIsRootMassCalibration(const void* functionInfo) {
     if (!functionInfo) return 0;
-    return masscal::dm::get_field<std::uint32_t>(functionInfo, masscal::dm::kInfoRootMass) != 0 ? 1 : 0;
+    return masscal::dm::load_field<std::uint32_t>(functionInfo, masscal::dm::kInfoRootMass) != 0 ? 1 : 0;
 }

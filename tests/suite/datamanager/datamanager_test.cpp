@@ -14,8 +14,8 @@
 namespace {
 
 namespace dm = masscal::dm;
-using dm::get_field;
-using dm::set_field;
+using dm::load_field;
+using dm::store_field;
 
 class DataManager : public ::testing::Test {
 protected:
@@ -39,21 +39,21 @@ protected:
 // Identifier of function (296) with the request fields set as callers do.
 void make_id(const RawFileRef& ref, unsigned char* id, int function) {
     ASSERT_TRUE(dm::DmRawFileToID(&ref, id));
-    set_field<std::uint16_t>(id, dm::kIdRequestType, 2);
-    set_field<std::uint32_t>(id, dm::kIdSelector, 0);
-    set_field<std::uint32_t>(id, dm::kIdFunction, static_cast<std::uint32_t>(function));
+    store_field<std::uint16_t>(id, dm::kIdRequestType, 2);
+    store_field<std::uint32_t>(id, dm::kIdSelector, 0);
+    store_field<std::uint32_t>(id, dm::kIdFunction, static_cast<std::uint32_t>(function));
 }
 
 // The identifier's fields a backend fills, as one text.
 std::string fields_of(const unsigned char* id) {
     const unsigned char* hdr = id + dm::kIdHeader;
     std::ostringstream o;
-    o << "peaks " << get_field<std::uint32_t>(id, dm::kIdPeakCount) << " continuum "
-      << get_field<std::uint32_t>(id, dm::kIdContinuum) << " single " << get_field<std::uint16_t>(id, dm::kIdSingle)
-      << " range " << get_field<float>(hdr, dm::kHdrMassLow) << "-" << get_field<float>(hdr, dm::kHdrMassHigh)
-      << " segment " << get_field<std::uint32_t>(hdr, dm::kHdrSegment) << " reflectron "
-      << (get_field<std::uint32_t>(hdr, dm::kHdrHasReflectron) != 0) << ":"
-      << get_field<std::uint16_t>(hdr, dm::kHdrReflectron) << " type " << get_field<float>(hdr, dm::kHdrTypeValue);
+    o << "peaks " << load_field<std::uint32_t>(id, dm::kIdPeakCount) << " continuum "
+      << load_field<std::uint32_t>(id, dm::kIdContinuum) << " single " << load_field<std::uint16_t>(id, dm::kIdSingle)
+      << " range " << load_field<float>(hdr, dm::kHdrMassLow) << "-" << load_field<float>(hdr, dm::kHdrMassHigh)
+      << " segment " << load_field<std::uint32_t>(hdr, dm::kHdrSegment) << " reflectron "
+      << (load_field<std::uint32_t>(hdr, dm::kHdrHasReflectron) != 0) << ":"
+      << load_field<std::uint16_t>(hdr, dm::kHdrReflectron) << " type " << load_field<float>(hdr, dm::kHdrTypeValue);
     return o.str();
 }
 
@@ -104,9 +104,9 @@ TEST_F(DataManager, FunctionHandleFillsTheHeaderAtItsOffsets) {
     h = dm::DmGetHandle(0, 544, id, 2, 4, 0);
     ASSERT_NE(h, nullptr);
     const unsigned char* second = static_cast<const unsigned char*>(dm::DmLockID(h));
-    EXPECT_EQ(get_field<std::uint32_t>(second, dm::kIdContinuum), 1u);
-    EXPECT_EQ(get_field<std::uint32_t>(second, dm::kIdPeakCount), 1u);  // scan 1 of function 2
-    EXPECT_EQ(get_field<std::uint32_t>(second + dm::kIdHeader, dm::kHdrHasReflectron), 0u);
+    EXPECT_EQ(load_field<std::uint32_t>(second, dm::kIdContinuum), 1u);
+    EXPECT_EQ(load_field<std::uint32_t>(second, dm::kIdPeakCount), 1u);  // scan 1 of function 2
+    EXPECT_EQ(load_field<std::uint32_t>(second + dm::kIdHeader, dm::kHdrHasReflectron), 0u);
     dm::DmReleaseHandle(h, 0);
 
     RawFileRef scan2 = ref;
@@ -114,7 +114,7 @@ TEST_F(DataManager, FunctionHandleFillsTheHeaderAtItsOffsets) {
     make_id(scan2, id, 2);
     h = dm::DmGetHandle(0, 544, id, 2, 4, 0);
     ASSERT_NE(h, nullptr);
-    EXPECT_EQ(get_field<std::uint32_t>(dm::DmLockID(h), dm::kIdPeakCount), 2u);
+    EXPECT_EQ(load_field<std::uint32_t>(dm::DmLockID(h), dm::kIdPeakCount), 2u);
     dm::DmReleaseHandle(h, 0);
 }
 
@@ -163,14 +163,14 @@ TEST_F(DataManager, FunctionInformationAndTheYesNoQuestions) {
     RawFileRef ref = testfiles::ref_to(write("two.txt", kTwoFunctions));
     unsigned char info[dm::kFunctionInfoSize];
     ASSERT_TRUE(dm::DmRawGetFunctionInfo(&ref, info));
-    const auto words = std::vector<unsigned>{get_field<std::uint16_t>(info, dm::kInfoTypeWord),
-                                             get_field<std::uint16_t>(info, dm::kInfoModeWord),
-                                             get_field<std::uint16_t>(info, dm::kInfoInstrumentMode),
-                                             get_field<std::uint16_t>(info, dm::kInfoSamplingRate)};
+    const auto words = std::vector<unsigned>{load_field<std::uint16_t>(info, dm::kInfoTypeWord),
+                                             load_field<std::uint16_t>(info, dm::kInfoModeWord),
+                                             load_field<std::uint16_t>(info, dm::kInfoInstrumentMode),
+                                             load_field<std::uint16_t>(info, dm::kInfoSamplingRate)};
     EXPECT_EQ(words, (std::vector<unsigned>{18 | (3 << 5), 1, 5, 250}));
     const auto values = std::vector<float>{
-        get_field<float>(info, dm::kInfoPrecursorMass), get_field<float>(info, dm::kInfoFocusVoltage),
-        get_field<float>(info, dm::kInfoSourceVoltage), get_field<float>(info, dm::kInfoExtractionVoltage)};
+        load_field<float>(info, dm::kInfoPrecursorMass), load_field<float>(info, dm::kInfoFocusVoltage),
+        load_field<float>(info, dm::kInfoSourceVoltage), load_field<float>(info, dm::kInfoExtractionVoltage)};
     EXPECT_EQ(values, (std::vector<float>{500.5f, 1.25f, 2.5f, 3.75f}));
 
     // Functions 1, 2 and 3 (no such function).
@@ -243,8 +243,8 @@ TEST_F(DataManager, StoredSpectraAreReachedThroughTheSingleWord) {
     ASSERT_NE(n, 0);
     dm::DmHandle h = dm::dm_stored_handle(n);
     ASSERT_NE(h, nullptr);
-    EXPECT_EQ(get_field<std::uint16_t>(dm::DmLockID(h), dm::kIdSingle), n);
-    EXPECT_EQ(get_field<std::uint32_t>(dm::DmLockID(h), dm::kIdPeakCount), 3u);
+    EXPECT_EQ(load_field<std::uint16_t>(dm::DmLockID(h), dm::kIdSingle), n);
+    EXPECT_EQ(load_field<std::uint32_t>(dm::DmLockID(h), dm::kIdPeakCount), 3u);
     dm::DmReleaseHandle(h, 0);
 
     ref.wSingle = n;
@@ -264,7 +264,7 @@ TEST_F(DataManager, StoredSpectraAreReachedThroughTheSingleWord) {
     make_id(ref, id, 1);
     h = dm::DmGetHandle(0, 544, id, 2, 4, 0);
     ASSERT_NE(h, nullptr);
-    EXPECT_EQ(get_field<std::uint32_t>(dm::DmLockID(h), dm::kIdPeakCount), 1u);
+    EXPECT_EQ(load_field<std::uint32_t>(dm::DmLockID(h), dm::kIdPeakCount), 1u);
     dm::DmReleaseHandle(h, 0);
 }
 

@@ -31,12 +31,12 @@ TEST(DataManagerRegistry, ChoosesByExtensionIgnoringCase) {
 
 TEST(DataManagerRecords, FieldsAreReadAtTheirOffsetsUnaligned) {
     unsigned char id[kIdentifierSize] = {};
-    set_field<std::uint16_t>(id, kIdRequestType, 2);
-    set_field<std::uint32_t>(id, kIdFunction, 7);
-    set_field<float>(id, kIdHeader + kHdrMassHigh, 1234.5f);
+    store_field<std::uint16_t>(id, kIdRequestType, 2);
+    store_field<std::uint32_t>(id, kIdFunction, 7);
+    store_field<float>(id, kIdHeader + kHdrMassHigh, 1234.5f);
     EXPECT_EQ(id[262], 2);
     EXPECT_EQ(id[296], 7);
-    EXPECT_EQ(get_field<float>(id, kIdHeader + kHdrMassHigh), 1234.5f);
+    EXPECT_EQ(load_field<float>(id, kIdHeader + kHdrMassHigh), 1234.5f);
     static_assert(kHeaderSize == 236);
     static_assert(kIdHeader + kHdrTypeValue + 4 <= kIdHeaderEnd);
 }

@@ -33,9 +33,9 @@ std::vector<unsigned char> request(int first, int count, std::vector<std::int32_
     std::memcpy(&block[cb::kGridTolerance], &one, 4);
     for (std::size_t i = 0; i + 1 < settings.size(); i += 2) block[settings[i]] = settings[i + 1];
     std::vector<unsigned char> r(cb::kRequestSize, 0);
-    dm::set_field<std::int32_t>(r.data(), cb::kReqFirstScan, first);
-    dm::set_field<std::int32_t>(r.data(), cb::kReqScanCount, count);
-    dm::set_field<std::int32_t>(r.data(), cb::kReqOne, 1);
+    dm::store_field<std::int32_t>(r.data(), cb::kReqFirstScan, first);
+    dm::store_field<std::int32_t>(r.data(), cb::kReqScanCount, count);
+    dm::store_field<std::int32_t>(r.data(), cb::kReqOne, 1);
     std::memcpy(r.data() + cb::kReqSettings, &block[2], 44);
     return r;
 }
@@ -128,13 +128,13 @@ TEST(Combine, ScanRangeOfARealCentroidedRun) {
     dm::DmHandle h = CombineExt(nullptr, 0, 0, &ref, 0, r.data(), 0);
     ASSERT_NE(h, nullptr) << dm::dm_last_error();
     const auto* id = static_cast<const unsigned char*>(dm::DmLockID(h));
-    const auto n = dm::get_field<std::uint32_t>(id, dm::kIdPeakCount);
+    const auto n = dm::load_field<std::uint32_t>(id, dm::kIdPeakCount);
     // One centroid per ion: the centroids of an ion wander about 20 ppm from
     // scan to scan here, twice the default tolerance.
     EXPECT_GT(n, 0u);
     EXPECT_LE(n, largest * 3 / 2) << "scans hold " << total << " peaks, at most " << largest << " in one";
-    EXPECT_EQ(dm::get_field<std::uint32_t>(id, dm::kIdContinuum), 0u);
-    const auto number = dm::get_field<std::uint16_t>(id, dm::kIdSingle);
+    EXPECT_EQ(dm::load_field<std::uint32_t>(id, dm::kIdContinuum), 0u);
+    const auto number = dm::load_field<std::uint16_t>(id, dm::kIdSingle);
     ASSERT_NE(number, 0);
     dm::DmReleaseHandle(h, 0);
 
@@ -158,7 +158,7 @@ TEST(Combine, ScanRangeOfARealCentroidedRun) {
     r = request(110, 10);
     h = CombineExt(nullptr, 0, 0, &ref, 0, r.data(), 0);
     ASSERT_NE(h, nullptr);
-    dm::dm_release_spectrum(dm::get_field<std::uint16_t>(dm::DmLockID(h), dm::kIdSingle));
+    dm::dm_release_spectrum(dm::load_field<std::uint16_t>(dm::DmLockID(h), dm::kIdSingle));
     dm::DmReleaseHandle(h, 0);
     r = request(113, 2);
     EXPECT_EQ(CombineExt(nullptr, 0, 0, &ref, 0, r.data(), 0), nullptr);

@@ -115,11 +115,11 @@ TEST(MassMeasure, BlockSettingsAndTheirDefaults) {
     EXPECT_EQ(as_tuple(mm::settings_from_block(block)), as_tuple(defaults));
     EXPECT_EQ(as_tuple(mm::settings_from_block(nullptr)), as_tuple(defaults));
 
-    dm::set_field<float>(block, mm::kMinIntensity, 550.0f);
-    dm::set_field<float>(block, mm::kTopFraction, 0.5f);
-    dm::set_field<float>(block, mm::kWidthScale, 0.5f);
-    dm::set_field<std::int32_t>(block, mm::kMinPoints, 4);
-    dm::set_field<float>(block, mm::kSignalToNoise, -1.0f);
+    dm::store_field<float>(block, mm::kMinIntensity, 550.0f);
+    dm::store_field<float>(block, mm::kTopFraction, 0.5f);
+    dm::store_field<float>(block, mm::kWidthScale, 0.5f);
+    dm::store_field<std::int32_t>(block, mm::kMinPoints, 4);
+    dm::store_field<float>(block, mm::kSignalToNoise, -1.0f);
     mm::Settings s = mm::settings_from_block(block);
     EXPECT_EQ(as_tuple(s), as_tuple({.minIntensity = 550, .signalToNoise = -1, .topFraction = 0.5f, .minPoints = 4,
                                      .widthScale = 0.5f}));
@@ -131,7 +131,7 @@ TEST(MassMeasure, BlockSettingsAndTheirDefaults) {
     unscaled.widthScale = 1.0f;
     EXPECT_FLOAT_EQ(c.width[0], 0.5f * centroid(p, unscaled).width[0]);
 
-    dm::set_field<float>(block, mm::kTopFraction, 7.0f);  // out of range: default
+    dm::store_field<float>(block, mm::kTopFraction, 7.0f);  // out of range: default
     EXPECT_FLOAT_EQ(mm::settings_from_block(block).topFraction, 0.8f);
 }
 
@@ -156,12 +156,12 @@ TEST(MassMeasure, SpectrumCallKeepsTheResultInTheDataManager) {
     dm::DmHandle h = MassMeasureSpectrum(nullptr, &ref, block, 0, 0);
     ASSERT_NE(h, nullptr) << dm::dm_last_error();
     const auto* id = static_cast<const unsigned char*>(dm::DmLockID(h));
-    const auto number = dm::get_field<std::uint16_t>(id, dm::kIdSingle);
+    const auto number = dm::load_field<std::uint16_t>(id, dm::kIdSingle);
     EXPECT_NE(number, 0);
     // One centroid, and the source's header.
-    EXPECT_EQ(std::tuple(dm::get_field<std::uint32_t>(id, dm::kIdPeakCount),
-                         dm::get_field<std::uint32_t>(id, dm::kIdContinuum),
-                         dm::get_field<float>(id + dm::kIdHeader, dm::kHdrMassLow)),
+    EXPECT_EQ(std::tuple(dm::load_field<std::uint32_t>(id, dm::kIdPeakCount),
+                         dm::load_field<std::uint32_t>(id, dm::kIdContinuum),
+                         dm::load_field<float>(id + dm::kIdHeader, dm::kHdrMassLow)),
               std::tuple(1u, 0u, 150.0f));
     dm::DmReleaseHandle(h, 0);
     EXPECT_EQ(dm::dm_stored_spectrum_count(), before + 1);

@@ -1,12 +1,12 @@
-// RawCalibInfo has 2-byte packing, so pointers to its members may be
-// misaligned for their types. Its members are worked on in aligned copies,
-// loaded and stored byte for byte.
+// Records shared byte for byte are packed, so pointers to their members may
+// be misaligned for their types. Their fields are worked on in aligned
+// copies, loaded and stored byte for byte.
 #pragma once
 
 #include <cstddef>
 #include <cstring>
 
-namespace masscal::calfile {
+namespace masscal::suite {
 
 template <typename T>
 T load_field(const void* record, std::size_t offset) {
@@ -20,4 +20,4 @@ void store_field(void* record, std::size_t offset, const T& value) {
     std::memcpy(static_cast<char*>(record) + offset, &value, sizeof value);
 }
 
-}  // namespace masscal::calfile
+}  // namespace masscal::suite
