@@ -8,7 +8,7 @@
 #include <memory>
 #include <random>
 
-#include "../tests/suite/datamanager/test_files.hpp"
+#include "../tests/support/test_files.hpp"
 #include "core/arrays.hpp"
 #include "masscal/calib.h"
 #include "suite/datamanager/datamanager.hpp"

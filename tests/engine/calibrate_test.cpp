@@ -17,7 +17,7 @@
 #include "engine/driver.hpp"
 #include "core/arrays.hpp"
 #include "masscal/calib.h"
-#include "suite/datamanager/test_files.hpp"
+#include "support/test_files.hpp"
 #include "support/recording_ui.hpp"
 #include "support/scoped_env.hpp"
 

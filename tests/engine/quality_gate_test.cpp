@@ -4,7 +4,7 @@
 #include <cmath>
 #include <functional>
 
-#include "../fitting/fit_test_support.hpp"
+#include "support/fit_test_support.hpp"
 #include "engine/driver.hpp"
 #include "masscal/quality.h"
 

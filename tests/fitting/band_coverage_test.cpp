@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/driver.hpp"
-#include "fit_test_support.hpp"
+#include "support/fit_test_support.hpp"
 #include "suite/covariance/covariances.hpp"
 
 namespace {

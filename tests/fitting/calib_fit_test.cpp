@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/arrays.hpp"
-#include "fit_test_support.hpp"
+#include "support/fit_test_support.hpp"
 #include "fitting/calib_fit.hpp"
 #include "fitting/fit_weights.hpp"
 #include "fitting/restrained_fit.hpp"

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "fit_test_support.hpp"
+#include "support/fit_test_support.hpp"
 #include "fitting/peak_match.hpp"
 #include "platform/memory.hpp"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "fit_test_support.hpp"
+#include "support/fit_test_support.hpp"
 #include "fitting/brent.hpp"
 #include "fitting/calib_fit.hpp"
 #include "fitting/legendre.hpp"

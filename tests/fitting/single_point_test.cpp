@@ -4,7 +4,7 @@
 #include <tuple>
 #include <utility>
 
-#include "fit_test_support.hpp"
+#include "support/fit_test_support.hpp"
 #include "fitting/single_point.hpp"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "masscal/calib.h"
-#include "suite/datamanager/test_files.hpp"
+#include "support/test_files.hpp"
 
 namespace {
 

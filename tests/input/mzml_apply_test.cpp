@@ -14,7 +14,7 @@
 #include "masscal/input.h"
 #include "mzml/mzml_backend.hpp"
 #include "suite/datamanager/mzml_docs.hpp"
-#include "suite/datamanager/test_files.hpp"
+#include "support/test_files.hpp"
 #include "suite/fileaccess/file_identity.hpp"
 
 namespace {

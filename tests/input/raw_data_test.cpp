@@ -14,7 +14,7 @@
 #include "platform/memory.hpp"
 #include "suite/datamanager/datamanager.hpp"
 #include "suite/datamanager/memory_store.hpp"
-#include "suite/datamanager/test_files.hpp"
+#include "support/test_files.hpp"
 #include "suite/settings/settings.hpp"
 #include "support/scoped_env.hpp"
 

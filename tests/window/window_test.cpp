@@ -6,7 +6,7 @@
 #include <set>
 #include <tuple>
 
-#include "../suite/datamanager/test_files.hpp"
+#include "support/test_files.hpp"
 #include "masscal/calibrate.h"
 #include "masscal/params.h"
 #include "masscal/quality.h"

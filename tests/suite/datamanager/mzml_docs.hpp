@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "mzml/binary_array.hpp"
-#include "suite/datamanager/test_files.hpp"
+#include "support/test_files.hpp"
 #include "suite/utility/sha1.hpp"
 
 namespace mzdocs {

@@ -5,7 +5,7 @@
 #include "mzml/binary_array.hpp"
 #include "mzml/mzml_backend.hpp"
 #include "description_text.hpp"
-#include "suite/datamanager/test_files.hpp"
+#include "support/test_files.hpp"
 
 namespace {
 

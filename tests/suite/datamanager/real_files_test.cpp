@@ -6,7 +6,7 @@
 
 #include "suite/datamanager/datamanager.hpp"
 #include "suite/datamanager/memory_store.hpp"
-#include "suite/datamanager/test_files.hpp"
+#include "support/test_files.hpp"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "suite/combine/combine.hpp"
 #include "suite/datamanager/memory_store.hpp"
 #include "suite/datamanager/records.hpp"
-#include "suite/datamanager/test_files.hpp"
+#include "support/test_files.hpp"
 
 namespace {
 

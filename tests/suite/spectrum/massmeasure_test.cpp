@@ -8,7 +8,7 @@
 
 #include "suite/datamanager/memory_store.hpp"
 #include "suite/datamanager/records.hpp"
-#include "suite/datamanager/test_files.hpp"
+#include "support/test_files.hpp"
 #include "suite/massmeasure/massmeasure.hpp"
 
 namespace {
