@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -61,14 +62,12 @@ TEST(PageHeader, LinesWithAndWithoutSubtitle) {
     ctime_r(&t, when);
     when[std::strcspn(when, "\n")] = '\0';
     EXPECT_EQ(at(when).first, 16 * cw);
-    int rules0 = 0, rules5 = 0;
-    for (const auto& r : log) {
-        if (r.text != "_") continue;
-        rules0 += r.y == 0;
-        rules5 += r.y == 5 * lh;
-    }
-    EXPECT_EQ(rules0, cpl);
-    EXPECT_EQ(rules5, cpl);
+    // Rules of one character a cell above and below the header.
+    std::vector<int> rules;
+    for (const auto& r : log)
+        if (r.text == "_") rules.push_back(r.y);
+    EXPECT_EQ(rules.size(), 2u * cpl);
+    EXPECT_EQ(std::count(rules.begin(), rules.end(), 5 * lh), cpl);
 
     log.clear();
     std::strcpy(rec.szDataName, "Run 7");
@@ -161,6 +160,16 @@ TEST(PageRequest, GraphsStartRightBelowTheHeader) {
         ASSERT_TRUE(matches);
         EXPECT_GE(matches->y, margin + lines * lh);
     }
+}
+
+// A page whose margins leave no room still counts as one page.
+TEST(PageCount, APageWithoutRoomIsOnePage) {
+    RecordPtr rec = make_synthetic_calibration();
+    PrnSetup setup;
+    ASSERT_TRUE(PrnPrintGCV(&setup));
+    EXPECT_GT(masscal::report::report_page_count(nullptr, setup, rec.get(), nullptr), 1);
+    setup.dPageHeightIn = 2 * setup.dMarginIn;
+    EXPECT_EQ(masscal::report::report_page_count(nullptr, setup, rec.get(), nullptr), 1);
 }
 
 TEST(PrintReport, ResidualGraphOfAVerification) {
