@@ -265,11 +265,11 @@ TEST(Axes, MarkersAndLines) {
     AxsPlotData(f.dc.get(), f.axes, &sq);
     const int px = AxsXToPixel(f.axes, 5), py = AxsYToPixel(f.axes, 0);
     std::string column, row;
-    for (int k = -3; k <= 3; ++k) {
+    for (int k = -4; k <= 4; ++k) {
         column += f.dc->pixel(px, py + k) == kWhite ? '.' : '#';
         row += f.dc->pixel(px + k, py) == kWhite ? '.' : '#';
     }
-    EXPECT_EQ(column + " " + row, ".#####. .#####.");
+    EXPECT_EQ(column + " " + row, "..#####.. ..#####..");
 
     // An evenly spaced line.
     const float band[] = {0.9f, 0.9f, 0.9f};
