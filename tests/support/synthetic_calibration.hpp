@@ -65,8 +65,7 @@ inline double uncertainty(double m) { return 0.0012 + 1.6e-6 * m; }
 
 // Solves the n x n system a x = b in place (Gauss-Jordan with partial
 // pivoting); inv becomes the inverse of a.
-inline void solve(std::vector<double> a, int size, std::vector<double>& b, std::vector<double>& inv) {
-    const std::size_t n = static_cast<std::size_t>(size);
+inline void solve(std::vector<double> a, std::size_t n, std::vector<double>& b, std::vector<double>& inv) {
     inv.assign(n * n, 0.0);
     for (std::size_t i = 0; i < n; ++i) inv[i * n + i] = 1.0;
     for (std::size_t c = 0; c < n; ++c) {
@@ -141,11 +140,11 @@ inline RecordPtr make_synthetic_calibration(const SyntheticOptions& opt = {}) {
     CalAllocPeakList(&rec->SparePeaks, n, 0);
     auto f = [](CalArray& a) { return static_cast<float*>(a.pData); };
     auto* dflags = static_cast<std::uint8_t*>(rec->DataPeaks.Flags.pData);
-    for (int i = 0; i < n; ++i) {
-        f(rec->DataPeaks.Mass)[i] = static_cast<float>(peaks[static_cast<std::size_t>(i)].mass);
-        f(rec->DataPeaks.Intensity)[i] = static_cast<float>(peaks[static_cast<std::size_t>(i)].intensity);
-        f(rec->DataPeaks.Width)[i] = peaks[static_cast<std::size_t>(i)].width;
-        dflags[i] = peaks[static_cast<std::size_t>(i)].flags;
+    for (std::size_t i = 0; i < peaks.size(); ++i) {
+        f(rec->DataPeaks.Mass)[i] = static_cast<float>(peaks[i].mass);
+        f(rec->DataPeaks.Intensity)[i] = static_cast<float>(peaks[i].intensity);
+        f(rec->DataPeaks.Width)[i] = peaks[i].width;
+        dflags[i] = peaks[i].flags;
     }
     rec->DataPeaks.nCount = n;
     rec->DataPeaks.bDetail = opt.detail ? 1 : 0;
@@ -158,8 +157,7 @@ inline RecordPtr make_synthetic_calibration(const SyntheticOptions& opt = {}) {
     // Matches: every reference peak's measured peak that is not flagged.
     std::vector<double> mm, err, w;
     int k = 0;
-    for (int i = 0; i < n; ++i) {
-        const Peak& p = peaks[static_cast<std::size_t>(i)];
+    for (const Peak& p : peaks) {
         if (p.ref < 0 || (p.flags & (2 | 16))) continue;
         const double r = refs[static_cast<std::size_t>(p.ref)];
         f(rec->MatchPeaks.Mass)[k] = static_cast<float>(p.mass);
@@ -177,35 +175,34 @@ inline RecordPtr make_synthetic_calibration(const SyntheticOptions& opt = {}) {
     rec->MatchPeaks.bDetail = opt.detail ? 1 : 0;
 
     // Weighted least squares on masses in thousands.
-    const int np = opt.order + 1;
-    std::vector<double> ata(static_cast<std::size_t>(np * np), 0.0), atb(static_cast<std::size_t>(np), 0.0);
-    for (int i = 0; i < k; ++i) {
-        const double t = mm[static_cast<std::size_t>(i)] / 1000.0;
-        for (int a = 0; a < np; ++a) {
-            atb[static_cast<std::size_t>(a)] += w[static_cast<std::size_t>(i)] * std::pow(t, a) * err[static_cast<std::size_t>(i)];
-            for (int b = 0; b < np; ++b)
-                ata[static_cast<std::size_t>(a * np + b)] += w[static_cast<std::size_t>(i)] * std::pow(t, a + b);
+    const std::size_t np = static_cast<std::size_t>(opt.order) + 1, nk = mm.size();
+    std::vector<double> ata(np * np, 0.0), atb(np, 0.0);
+    for (std::size_t i = 0; i < nk; ++i) {
+        const double t = mm[i] / 1000.0;
+        for (std::size_t a = 0; a < np; ++a) {
+            atb[a] += w[i] * std::pow(t, a) * err[i];
+            for (std::size_t b = 0; b < np; ++b) ata[a * np + b] += w[i] * std::pow(t, a + b);
         }
     }
     std::vector<double> coef = atb, inv;
     detail::solve(ata, np, coef, inv);
     double chi2 = 0.0;
-    for (int i = 0; i < k; ++i) {
-        const double t = mm[static_cast<std::size_t>(i)] / 1000.0;
+    for (std::size_t i = 0; i < nk; ++i) {
         double fit = 0.0;
-        for (int a = np - 1; a >= 0; --a) fit = fit * t + coef[static_cast<std::size_t>(a)];
-        const double r = err[static_cast<std::size_t>(i)] - fit;
+        for (std::size_t a = np; a-- > 0;) fit = fit * (mm[i] / 1000.0) + coef[a];
+        const double r = err[i] - fit;
         f(rec->Residuals)[i] = static_cast<float>(r);
-        chi2 += w[static_cast<std::size_t>(i)] * r * r;
+        chi2 += w[i] * r * r;
     }
-    const double scale = k > np ? chi2 / (k - np) : 1.0;
+    const double scale = nk > np ? chi2 / static_cast<double>(nk - np) : 1.0;
     RawCalibCoEffs& e = rec->ErrorFunc;
     e.nOrder = opt.order;
     e.nType = 0;
     e.dStdDev = std::sqrt(scale);
-    for (int a = 0; a < np; ++a) {
-        e.dCoeffs[a] = coef[static_cast<std::size_t>(a)] / std::pow(1000.0, a);
-        for (int b = 0; b <= a; ++b) e.dCovar[CovarIndex(a, b)] = scale * inv[static_cast<std::size_t>(a * np + b)];
+    for (std::size_t a = 0; a < np; ++a) {
+        e.dCoeffs[a] = coef[a] / std::pow(1000.0, a);
+        for (std::size_t b = 0; b <= a; ++b)
+            e.dCovar[CovarIndex(static_cast<int>(a), static_cast<int>(b))] = scale * inv[a * np + b];
     }
     DivideCovariancesByPowers(e.dCovar, 1000.0);
     rec->MassFunc = e;
@@ -213,11 +210,11 @@ inline RecordPtr make_synthetic_calibration(const SyntheticOptions& opt = {}) {
 
     // Statistics as the driver leaves them.
     double sa = 0, s2 = 0, sp = 0;
-    for (int i = 0; i < k; ++i) {
+    for (std::size_t i = 0; i < nk; ++i) {
         const double r = f(rec->Residuals)[i];
         sa += std::fabs(r);
         s2 += r * r;
-        sp += std::pow(r / mm[static_cast<std::size_t>(i)], 2) * 1e12;
+        sp += std::pow(r / mm[i], 2) * 1e12;
     }
     rec->dMeanResidual = k ? sa / k : 0;
     rec->dRmsResidual = k ? std::sqrt(s2 / k) : 0;

@@ -50,8 +50,6 @@ TEST_F(Window, TitlesOfTheVariants) {
     EXPECT_EQ(title(), "Calibration - [DEFAULT.CAL]");
 }
 
-TEST_F(Window, ClassesAreRegistered) { EXPECT_EQ(CalWindowClassesRegistered(), 1); }
-
 TEST_F(Window, SecondCallBringsUpTheOpenWindow) {
     open(Kind::quadrupole);
     ShowWindow(wnd_, kSwMinimize);
@@ -83,6 +81,7 @@ TEST_F(Window, CloseProtocol) {
         {"verify exit", Kind::quadrupole, true, kExit, {}, 0, false},
         {"verify close box", Kind::tof, true, 0, {}, 0, false},
         {"accept by menu", Kind::tof2, false, kAccept, {}, 1, false},
+        {"the next window asks again", Kind::tof2, false, 0, {CAL_IDNO}, 0, true},
         {"reject by menu", Kind::tof2, false, kReject, {}, 0, false},
     };
     for (const CloseCase& c : cases) {
@@ -123,22 +122,6 @@ TEST_F(Window, ButtonsAnswerWithoutAsking) {
     EXPECT_EQ(finished_[0].accepted, 1);
     EXPECT_EQ(finished_[1].accepted, 0);
     EXPECT_TRUE(ui_.calls.empty());
-}
-
-// A window after an accepted one asks again when closed.
-TEST_F(Window, MenuAnswerDoesNotCarryIntoTheNextWindow) {
-    open(Kind::tof2);
-    CalWindowCommand(wnd_, kAccept);
-    pump();
-    close();
-    open(Kind::tof2);
-    finished_.clear();
-    ui_.answers = {CAL_IDNO};
-    CalWindowCloseBox(wnd_);
-    pump();
-    ASSERT_EQ(ui_.calls.size(), 1u);
-    ASSERT_EQ(finished_.size(), 1u);
-    EXPECT_EQ(finished_[0].accepted, 0);
 }
 
 TEST_F(Window, DialogClosedMakesTheErrorFunctionTheMassFunction) {
@@ -292,10 +275,22 @@ MatchedPeak strong_match(const CalRecord& rec) {
     return {best, m[best], rm[k], in[best], ri[k]};
 }
 
-TEST_F(Window, RightClicksPairAndUnpairInATofWindow) {
+// A time-of-flight window pairs with the reference clicked first; a
+// quadrupole window needs no pending pick.
+TEST_F(Window, RightClicksPairAndUnpair) {
+    open(Kind::quadrupole);
+    masscal::window::state().pending = {-1.0f, 0.0f};
+    MatchedPeak p = strong_match(*rec_);
+    int before = rec_->MatchPeaks.nCount;
+    right_click(at(CAL_GRAPH_SPECTRUM, p.data, p.intensity * 0.5f));
+    EXPECT_EQ(rec_->MatchPeaks.nCount, before - 1);
+    right_click(at(CAL_GRAPH_SPECTRUM, p.data, p.intensity * 0.5f));
+    EXPECT_EQ(rec_->MatchPeaks.nCount, before);
+    close();
+
     open(Kind::tof);
-    const MatchedPeak p = strong_match(*rec_);
-    const int before = rec_->MatchPeaks.nCount;
+    p = strong_match(*rec_);
+    before = rec_->MatchPeaks.nCount;
     right_click(at(CAL_GRAPH_REFERENCE, p.ref, p.refIntensity * 0.5f));
     EXPECT_FLOAT_EQ(masscal::window::state().pending.mass, p.ref);
     EXPECT_EQ(rec_->MatchPeaks.nCount, before);
@@ -331,19 +326,6 @@ TEST_F(Window, FlaggedPeakCannotBeSelected) {
                               "select.  This peak has been automatically excluded from the calibration and cannot be "
                               "selected.",
                               "Calibration", CAL_MB_ICONINFORMATION}));
-    EXPECT_EQ(rec_->MatchPeaks.nCount, before);
-}
-
-// In a quadrupole window a spectrum click unpairs (and pairs) with no click
-// on a reference first.
-TEST_F(Window, QuadrupoleClickNeedsNoPendingPick) {
-    open(Kind::quadrupole);
-    masscal::window::state().pending = {-1.0f, 0.0f};
-    const MatchedPeak p = strong_match(*rec_);
-    const int before = rec_->MatchPeaks.nCount;
-    right_click(at(CAL_GRAPH_SPECTRUM, p.data, p.intensity * 0.5f));
-    EXPECT_EQ(rec_->MatchPeaks.nCount, before - 1);
-    right_click(at(CAL_GRAPH_SPECTRUM, p.data, p.intensity * 0.5f));
     EXPECT_EQ(rec_->MatchPeaks.nCount, before);
 }
 

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <tuple>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/win/controls.hpp"
@@ -13,7 +10,6 @@
 #include "platform/win/input.hpp"
 #include "platform/win/menu.hpp"
 #include "platform/win/message_queue.hpp"
-#include "platform/win/snapshot.hpp"
 #include "platform/win/window_class.hpp"
 #include "support/recording_ui.hpp"
 
@@ -127,30 +123,6 @@ TEST_F(Dialogs, CloseBecomesCancel) {
     DestroyWindow(dlg);
 }
 
-TEST_F(Dialogs, ComboBoxListsAndSelects) {
-    const auto dir = std::filesystem::path(::testing::TempDir()) / ("masscal-combo-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir / "sub.ref");
-    for (const char* name : {"nai.ref", "AIR.REF", "csi.ref", "notes.txt"}) std::ofstream(dir / name) << "x";
-    CalWnd dlg = CreateDialogIndirectParam(kDialog, nullptr, test_proc, 0);
-    CalWnd combo = GetDlgItem(dlg, 30);
-    const std::string pattern = dir.string() + "/*.ref";
-    // Directories and other extensions are left out; case does not matter.
-    EXPECT_EQ(SendMessage(combo, kCbDir, 0, reinterpret_cast<std::intptr_t>(pattern.c_str())), 2);
-    char name[64];
-    SendMessage(combo, kCbGetLbText, 0, reinterpret_cast<std::intptr_t>(name));
-    EXPECT_STREQ(name, "AIR.REF");
-    EXPECT_EQ(SendMessage(combo, kCbSelectString, static_cast<std::uintptr_t>(-1), reinterpret_cast<std::intptr_t>("NAI")), 2);
-    EXPECT_EQ(SendMessage(combo, kCbGetCurSel, 0, 0), 2);
-    EXPECT_EQ(SendMessage(combo, kCbSelectString, static_cast<std::uintptr_t>(-1), reinterpret_cast<std::intptr_t>("zz")), kCbErr);
-    const std::string none = dir.string() + "/*.cal";
-    EXPECT_EQ(SendMessage(combo, kCbDir, 0, reinterpret_cast<std::intptr_t>(none.c_str())), kCbErr);
-    const std::string missing = dir.string() + "/nowhere/*.ref";
-    EXPECT_EQ(SendMessage(combo, kCbDir, 0, reinterpret_cast<std::intptr_t>(missing.c_str())), kCbErr);
-    EXPECT_EQ(SendMessage(combo, kCbGetCount, 0, 0), 3);
-    DestroyWindow(dlg);
-    std::filesystem::remove_all(dir);
-}
-
 std::intptr_t menu_window_proc(CalWnd wnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
     return DefDlgProc(wnd, msg, wParam, lParam);
 }
@@ -160,12 +132,8 @@ constexpr MenuItemTemplate kView[] = {{201, "&Zoom", 0}};
 constexpr MenuPopupTemplate kPopups[] = {{"&File", kFile, 3, false}, {"&View", kView, 1, true}};
 constexpr MenuTemplate kMenu{"TestMenu", kPopups, 2};
 
-std::intptr_t greying_proc(CalWnd dlg, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
-    if (msg == kMsgInitMenuPopup && lParam == 1) EnableMenuItem(GetMenu(dlg), 201, kMfGrayed);
-    return test_proc(dlg, msg, wParam, lParam);
-}
-
-TEST_F(Dialogs, MenusPerWindowWithPopupInitialisation) {
+// The popup initialisation before a choice is checked by the calibration window tests.
+TEST_F(Dialogs, MenusPerWindow) {
     WindowClass cls;
     cls.name = "MenuTestClass";
     cls.proc = menu_window_proc;
@@ -174,7 +142,7 @@ TEST_F(Dialogs, MenusPerWindowWithPopupInitialisation) {
     EXPECT_FALSE(RegisterWindowClass(cls));
     DialogTemplate t = kDialog;
     t.class_name = "menutestclass";
-    CalWnd a = CreateDialogIndirectParam(t, nullptr, greying_proc, 0);
+    CalWnd a = CreateDialogIndirectParam(t, nullptr, test_proc, 0);
     CalWnd b = CreateDialogIndirectParam(t, nullptr, test_proc, 0);
     ASSERT_NE(GetMenu(a), nullptr);
     EXPECT_NE(GetMenu(a), GetMenu(b));
@@ -185,16 +153,6 @@ TEST_F(Dialogs, MenusPerWindowWithPopupInitialisation) {
     EXPECT_TRUE(ModifyMenu(GetMenu(b), 102, 0, 102, "&Quit"));
     EXPECT_EQ(GetMenuString(GetMenu(b), 102), "&Quit");
     EXPECT_EQ(EnableMenuItem(GetMenu(b), 999, 0), kMenuNoItem);
-    // The popup's initialisation greys the item before the choice is made.
-    seen.messages.clear();
-    seen.commands.clear();
-    EXPECT_FALSE(ChooseMenuItem(a, 201));
-    EXPECT_EQ(seen.messages.front(), kMsgInitMenuPopup);
-    EXPECT_TRUE(seen.commands.empty());
-    const auto png = std::filesystem::path(::testing::TempDir()) / ("masscal-menu-" + std::to_string(::getpid()) + ".png");
-    EXPECT_TRUE(WriteWindowPng(b, png.c_str()));
-    EXPECT_GT(std::filesystem::file_size(png), 1000u);
-    std::filesystem::remove(png);
     DestroyWindow(a);
     DestroyWindow(b);
     EXPECT_TRUE(UnregisterWindowClass("MenuTestClass"));
@@ -268,22 +226,6 @@ TEST(Windows, CaptureRoutesMouseInTheCapturersCoordinates) {
     DestroyWindow(a);
     DestroyWindow(b);
     g_log = nullptr;
-}
-
-TEST(Windows, ShowStatesAndPlacement) {
-    CalWnd w = CreateOwnedWindow(nullptr, CalRect{0, 0, 10, 10}, "w", nullptr, nullptr);
-    ShowWindow(w, kSwMinimize);
-    EXPECT_TRUE(IsIconic(w));
-    OpenIcon(w);
-    EXPECT_FALSE(IsIconic(w));
-    EXPECT_TRUE(SetWindowPos(w, kHwndTopMost, 30, 40, 300, 200, kSwpShowWindow));
-    CalRect r{};
-    GetWindowRect(w, &r);
-    EXPECT_EQ(std::make_tuple(r.left, r.top, r.right, r.bottom), std::make_tuple(30, 40, 330, 240));
-    EXPECT_TRUE(IsTopMost(w));
-    SetWindowText(w, "title");
-    EXPECT_EQ(GetWindowTextLength(w), 5);
-    DestroyWindow(w);
 }
 
 }  // namespace
