@@ -3,6 +3,7 @@
 // library may change.
 #include <sys/stat.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,8 +16,11 @@
 #include "suite/fileaccess/file_lock.hpp"
 #include "suite/fileaccess/profile.hpp"
 #include "suite/fileaccess/profile_engine.hpp"
+#include "suite/utility/packed_fields.hpp"
 
 using masscal::calfile::CalFileKind;
+using masscal::suite::load_field;
+using masscal::suite::store_field;
 
 struct CalFileLock {
     explicit CalFileLock(const char* file) : lock(file) {}
@@ -79,14 +83,13 @@ extern "C" MASSCAL_API int32_t CalWriteFunctionCalibration(const char* file, int
     std::memset(info.get(), 0, sizeof *info);
     CCalFile::ReadCalibrationFunctions(file, info.get());
     // The functions sit at a 2-byte offset in the file record: copied, never bound.
-    char* base = reinterpret_cast<char*>(info.get());
-    char* f = base + offsetof(RawCalibInfo, Functions) + sizeof(tagRAWCALIBFUNC) * (function - 1);
-    const int32_t one = 1;
-    std::memcpy(f + offsetof(tagRAWCALIBFUNC, nSegments), &one, sizeof one);
-    std::memcpy(f + offsetof(tagRAWCALIBFUNC, Segments), coeffs, sizeof(RawCalibCoEffs));
-    int32_t count;
-    std::memcpy(&count, base + offsetof(RawCalibInfo, nFunctions), sizeof count);
-    if (count < function) std::memcpy(base + offsetof(RawCalibInfo, nFunctions), &function, sizeof function);
+    const std::size_t at = offsetof(RawCalibInfo, Functions) + sizeof(tagRAWCALIBFUNC) * (function - 1);
+    auto entry = load_field<tagRAWCALIBFUNC>(info.get(), at);
+    entry.nSegments = 1;
+    entry.Segments[0] = *coeffs;
+    store_field(info.get(), at, entry);
+    if (load_field<int32_t>(info.get(), offsetof(RawCalibInfo, nFunctions)) < function)
+        store_field<int32_t>(info.get(), offsetof(RawCalibInfo, nFunctions), function);
     CCalFile::WriteCalibrationFunctions(file, info.get());
     if (!batch.Commit()) return refuse(why, size, write_failure());
     return done(why, size);
