@@ -6,9 +6,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "formats/text_number.hpp"
@@ -290,8 +292,19 @@ void Rewriter::rewrite_index(pugi::xml_node root, pugi::xml_node mzml) {
         (checksum && checksumTag.begin < std::max({mzmlAt, listTag.begin, offsetTag.begin})))
         fail("the index is not in its place after the mzML element");
 
-    // Array edits all lie inside mzML, before everything changed here.
-    const std::vector<Edit> arrays = edits_;
+    // Array edits all lie inside mzML, before everything changed here. A
+    // position moves by the size changes of the edits that end at or before
+    // it: prefix sums over the edits in order of their ends.
+    std::vector<std::pair<std::size_t, std::size_t>> shifts;  // end, sum of changes up to it (mod 2^64)
+    shifts.reserve(edits_.size());
+    for (const Edit& e : edits_) shifts.emplace_back(e.end, e.text.size() - (e.end - e.begin));
+    std::sort(shifts.begin(), shifts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t k = 1; k < shifts.size(); ++k) shifts[k].second += shifts[k - 1].second;
+    const auto moved = [&shifts](std::size_t at) {
+        const auto past = std::upper_bound(shifts.begin(), shifts.end(), at,
+                                           [](std::size_t v, const auto& e) { return v < e.first; });
+        return past == shifts.begin() ? at : at + std::prev(past)->second;
+    };
     if (list) {
         for (pugi::xml_node index : list.children("index")) {
             const std::string_view kind = index.attribute("name").value();
@@ -302,16 +315,11 @@ void Rewriter::rewrite_index(pugi::xml_node root, pugi::xml_node mzml) {
                 const std::string_view ref = off.attribute("idRef").value();
                 auto it = at.find(ref);
                 if (it == at.end()) fail("the index names " + std::string(kind) + " '" + std::string(ref) + "', which is not there");
-                std::size_t p = it->second;
-                for (const Edit& e : arrays)
-                    if (e.end <= it->second) p = p + e.text.size() - (e.end - e.begin);
-                replace_content(start_tag(off), "offset", std::to_string(p), "");
+                replace_content(start_tag(off), "offset", std::to_string(moved(it->second)), "");
             }
         }
         if (listOffset) {
-            std::size_t p = listTag.begin;
-            for (const Edit& e : arrays) p = p + e.text.size() - (e.end - e.begin);
-            replace_content(offsetTag, "indexListOffset", std::to_string(p), "");
+            replace_content(offsetTag, "indexListOffset", std::to_string(moved(listTag.begin)), "");
         }
     }
     if (checksum) {
