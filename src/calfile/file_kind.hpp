@@ -24,4 +24,8 @@ CalFileKind cal_file_kind_of_text(std::string_view text);
 // further lines of the format.
 bool looks_like_tof_text(std::string_view text);
 
+// Writes the current VERSION stamp into file (the class keeps its stamp to
+// its own writers; the library's other writers stamp through this).
+void stamp_version(const char* file);
+
 }  // namespace masscal::calfile

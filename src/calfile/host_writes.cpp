@@ -55,11 +55,6 @@ std::string not_regular(const char* file) {
     return S_ISDIR(st.st_mode) ? "is a directory" : "is not a regular file";
 }
 
-// The stamp is protected in the class: only its writers set it.
-struct VersionStamp : CCalFile {
-    using CCalFile::SetVersion;
-};
-
 }  // namespace
 
 extern "C" MASSCAL_API int32_t CalWriteFunctionCalibration(const char* file, int32_t function,
@@ -78,7 +73,7 @@ extern "C" MASSCAL_API int32_t CalWriteFunctionCalibration(const char* file, int
         default: break;
     }
     CProfileWriteBatch batch(file);
-    if (CCalFile::GetVersion(file) < 1) VersionStamp::SetVersion(file);
+    if (CCalFile::GetVersion(file) < 1) masscal::calfile::stamp_version(file);
     auto info = std::make_unique<RawCalibInfo>();
     std::memset(info.get(), 0, sizeof *info);
     CCalFile::ReadCalibrationFunctions(file, info.get());

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "calfile/file_kind.hpp"
 #include "calfile/profile_keys.hpp"
 #include "masscal/calfile.hpp"
 
@@ -19,7 +20,11 @@ const char kFluidics[] = "Fluidics";
 
 int CCalFile::GetVersion(const char* file) { return read_int(file, kVersionSection, kVersionKey); }
 
-void CCalFile::SetVersion(const char* file) { write_text(file, kVersionSection, kVersionKey, kCurrentVersion); }
+void masscal::calfile::stamp_version(const char* file) {
+    write_text(file, kVersionSection, kVersionKey, kCurrentVersion);
+}
+
+void CCalFile::SetVersion(const char* file) { stamp_version(file); }
 
 void CCalFile::WriteTimeStamps(const char* file, RawCalibInfo* info) {
     write_field(file, kDateTime, "Time", info->szTime, sizeof info->szTime);

@@ -103,11 +103,6 @@ void read_shared_keys(const char* file, const char* section, Shape* s, const tag
 
 // ---- The full record
 
-// SetVersion is for the class's own writers.
-struct CCalFileStamp : CCalFile {
-    static void Stamp(const char* file) { SetVersion(file); }
-};
-
 void write_record(const char* file, _TOFCALIBRATION* tof, const tagHASCALTYPE* type) {
     char section[kSectionSize];
     tof_section_name(section, sizeof section, type);
@@ -159,7 +154,7 @@ bool prepare_for_write(const char* file) {
 int write_tof(const char* file, _TOFCALIBRATION* tof, const tagHASCALTYPE* type) {
     CProfileWriteBatch batch(file);
     if (!prepare_for_write(file)) return 0;
-    CCalFileStamp::Stamp(file);
+    stamp_version(file);
     write_record(file, tof, type);
     return batch.Commit();
 }

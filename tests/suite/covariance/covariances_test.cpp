@@ -9,29 +9,9 @@
 #include "masscal/records.h"
 #include "suite/covariance/cal_covar.hpp"
 #include "suite/covariance/covariances.hpp"
+#include "support/fit_test_support.hpp"
 
 namespace {
-
-// Deterministic normal deviates (splitmix64 and Box-Muller), the same on
-// every platform.
-class Normal {
-public:
-    explicit Normal(std::uint64_t seed) : state_(seed) {}
-    double operator()() {
-        const double u1 = (static_cast<double>(next() >> 11) + 1.0) * 0x1.0p-53;
-        const double u2 = static_cast<double>(next() >> 11) * 0x1.0p-53;
-        return std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
-    }
-
-private:
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    std::uint64_t state_;
-};
 
 Eigen::MatrixXd unpacked(const double* packed, int n) {
     Eigen::MatrixXd c(n, n);
@@ -194,7 +174,7 @@ struct Coverage {
 TEST(Covariances, BandCoversTheTrueCurveNinetyFivePercentOfTheTime) {
     const double truth[4] = {0.01, 0.02, -0.005, 0.001};  // in x = mass / 1000
     const int ncoef = 4, npoints = 30, nmass = 20;
-    Normal noise(20240611);
+    fittest::Normal noise(20240611);
     Coverage cov;
     for (int set = 0; set < 1500; ++set) {
         std::vector<double> x, y, sigma;
