@@ -13,13 +13,10 @@
 
 #include "core/calib_eval.hpp"
 #include "masscal/input.h"
-#include "mzml/gzip_text.hpp"
 #include "mzml/mzml_rewrite.hpp"
 #include "suite/datamanager/datamanager.hpp"
-#include "suite/fileaccess/file_identity.hpp"
 
 namespace dm = masscal::dm;
-namespace sfs = masscal::suite::fs;
 
 namespace {
 
@@ -27,9 +24,6 @@ int32_t refuse(std::string why) {
     dm::dm_set_error(std::move(why));
     return -1;
 }
-
-// strerror's text for a saved error number.
-std::string reason(int err) { return err ? std::strerror(err) : "it cannot be written"; }
 
 int32_t apply(const RawCalibCoEffs* massFunc, const char* in, const char* out, const dm::SpectrumFilter& wanted) {
     if (!massFunc) return refuse("no mass function to apply");
@@ -44,38 +38,16 @@ int32_t apply(const RawCalibCoEffs* massFunc, const char* in, const char* out, c
     if (::stat(outPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         return refuse("cannot write " + outPath + ": " + std::strerror(S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
 
-    std::string text;
-    sfs::FileIdentity id;
-    errno = 0;
-    if (!sfs::read_file(inPath, std::numeric_limits<std::size_t>::max(), &text, &id))
-        return refuse(inPath + ": cannot be read: " + reason(errno));
-    if (!id.exists) return refuse(inPath + ": cannot be read: " + std::strerror(ENOENT));
-
-    std::string why;
-    if (dm::is_gzip(text)) {
-        std::string plain;
-        if (!dm::gunzip_text(text, plain, why)) return refuse(inPath + ": " + why);
-        text.swap(plain);
-    }
     RawCalibCoEffs f;
     std::memcpy(&f, massFunc, sizeof f);
-    std::string copy;
+    const dm::ArrayMapping map = [&f](std::size_t, std::vector<double>& mz) {
+        for (double& v : mz) v = masscal::core::eval_coeffs(&f, v);
+    };
+    std::string why;
     std::size_t rewritten = 0;
-    if (!dm::rewrite_mzml(text, [&f](double x) { return masscal::core::eval_coeffs(&f, x); }, copy, rewritten, why, wanted))
-        return refuse(inPath + ": " + why);
+    if (!dm::rewrite_mzml_file(inPath, outPath, map, rewritten, why, wanted)) return refuse(why);
     if (rewritten > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()))
         return refuse(inPath + ": too many spectra");
-    text.clear();
-    text.shrink_to_fit();
-    // A name ending in .gz asks for a compressed copy.
-    if (outPath.size() > 3 && outPath.compare(outPath.size() - 3, 3, ".gz") == 0) {
-        std::string packed;
-        if (!dm::gzip_text(copy, packed, why)) return refuse("cannot write " + outPath + ": " + why);
-        copy.swap(packed);
-    }
-
-    errno = 0;
-    if (!sfs::replace_file(outPath, copy, nullptr)) return refuse("cannot write " + outPath + ": " + reason(errno));
     dm::dm_clear_error();
     return static_cast<int32_t>(rewritten);
 }

@@ -3,6 +3,8 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <cerrno>
+#include <limits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +18,8 @@
 #include "formats/text_number.hpp"
 #include "mzml/binary_array.hpp"
 #include "mzml/mzml_terms.hpp"
+#include "mzml/gzip_text.hpp"
+#include "suite/fileaccess/file_identity.hpp"
 #include "suite/utility/sha1.hpp"
 
 namespace masscal::dm {
@@ -56,7 +60,7 @@ struct Edit {
 
 class Rewriter {
 public:
-    Rewriter(std::string_view text, const MassMapping& map, const SpectrumFilter& wanted)
+    Rewriter(std::string_view text, const ArrayMapping& map, const SpectrumFilter& wanted)
         : text_(text), map_(map), wanted_(wanted) {}
     std::string run(std::size_t& rewritten);
 
@@ -71,12 +75,12 @@ private:
 
     pugi::xml_node find_cv(pugi::xml_node node, const char* accession) const;
     bool has_cv(pugi::xml_node node, const char* accession) const { return static_cast<bool>(find_cv(node, accession)); }
-    bool rewrite_spectrum(pugi::xml_node spectrum);
+    bool rewrite_spectrum(pugi::xml_node spectrum, std::size_t ordinal);
     void rewrite_index(pugi::xml_node root, pugi::xml_node mzml);
     std::size_t moved(std::size_t pos) const;
 
     std::string_view text_;
-    const MassMapping& map_;
+    const ArrayMapping& map_;
     const SpectrumFilter& wanted_;
     pugi::xml_document doc_;
     std::unique_ptr<char[]> buffer_;
@@ -164,7 +168,7 @@ pugi::xml_node Rewriter::find_cv(pugi::xml_node node, const char* accession) con
     return find_cv_param(node, groups_, accession);
 }
 
-bool Rewriter::rewrite_spectrum(pugi::xml_node sp) {
+bool Rewriter::rewrite_spectrum(pugi::xml_node sp, std::size_t ordinal) {
     const std::string where = std::string("spectrum '") + sp.attribute("id").value() + "': ";
     pugi::xml_node mz;
     for (pugi::xml_node a : sp.child("binaryDataArrayList").children("binaryDataArray")) {
@@ -228,11 +232,12 @@ bool Rewriter::rewrite_spectrum(pugi::xml_node sp) {
     if (!decode_number_array(text_.substr(dataBegin, dataEnd - dataBegin), zlib, type,
                              static_cast<std::size_t>(length), values, why))
         fail(where + "m/z array does not decode: " + why);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const double y = map_(values[i]);
-        if (!std::isfinite(y)) fail(where + "m/z value " + std::to_string(i + 1) + " does not map to a finite number");
-        values[i] = y;
-    }
+    const std::size_t count = values.size();
+    map_(ordinal, values);
+    if (values.size() != count) fail(where + "the m/z array changed its length");
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (!std::isfinite(values[i]))
+            fail(where + "m/z value " + std::to_string(i + 1) + " does not map to a finite number");
     std::string encoded;
     if (!encode_double_array(values, zlib, encoded, why)) fail(where + "m/z array: " + why);
 
@@ -351,8 +356,8 @@ std::string Rewriter::run(std::size_t& rewritten) {
     for (pugi::xml_node sp : run.child("spectrumList").children("spectrum")) {
         spectrumAt_.emplace(sp.attribute("id").value(), start_tag(sp).begin);
         const bool wanted = !wanted_ || wanted_(ordinal);
+        if (wanted && rewrite_spectrum(sp, ordinal)) ++rewritten;
         ++ordinal;
-        if (wanted && rewrite_spectrum(sp)) ++rewritten;
     }
     if (root) {
         for (pugi::xml_node ch : run.child("chromatogramList").children("chromatogram"))
@@ -389,6 +394,14 @@ std::string Rewriter::run(std::size_t& rewritten) {
 
 bool rewrite_mzml(std::string_view text, const MassMapping& map, std::string& out, std::size_t& rewritten,
                   std::string& error, const SpectrumFilter& wanted) {
+    const ArrayMapping each = [&map](std::size_t, std::vector<double>& mz) {
+        for (double& v : mz) v = map(v);
+    };
+    return rewrite_mzml(text, each, out, rewritten, error, wanted);
+}
+
+bool rewrite_mzml(std::string_view text, const ArrayMapping& map, std::string& out, std::size_t& rewritten,
+                  std::string& error, const SpectrumFilter& wanted) {
     rewritten = 0;
     try {
         Rewriter r(text, map, wanted);
@@ -397,6 +410,63 @@ bool rewrite_mzml(std::string_view text, const MassMapping& map, std::string& ou
     } catch (const Failure& f) {
         error = f.text;
         return false;
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+        return false;
+    }
+}
+
+namespace {
+// strerror's text for a saved error number.
+std::string reason(int err) { return err ? std::strerror(err) : "it cannot be written"; }
+}  // namespace
+
+bool rewrite_mzml_file(const std::string& in, const std::string& out, const ArrayMapping& map,
+                       std::size_t& rewritten, std::string& error, const SpectrumFilter& wanted) {
+    namespace sfs = masscal::suite::fs;
+    rewritten = 0;
+    try {
+        std::string text;
+        sfs::FileIdentity id;
+        errno = 0;
+        if (!sfs::read_file(in, std::numeric_limits<std::size_t>::max(), &text, &id)) {
+            error = in + ": cannot be read: " + reason(errno);
+            return false;
+        }
+        if (!id.exists) {
+            error = in + ": cannot be read: " + std::strerror(ENOENT);
+            return false;
+        }
+        std::string why;
+        if (is_gzip(text)) {
+            std::string plain;
+            if (!gunzip_text(text, plain, why)) {
+                error = in + ": " + why;
+                return false;
+            }
+            text.swap(plain);
+        }
+        std::string copy;
+        if (!rewrite_mzml(text, map, copy, rewritten, why, wanted)) {
+            error = in + ": " + why;
+            return false;
+        }
+        text.clear();
+        text.shrink_to_fit();
+        if (out.size() > 3 && out.compare(out.size() - 3, 3, ".gz") == 0) {
+            std::string packed;
+            if (!gzip_text(copy, packed, why)) {
+                error = "cannot write " + out + ": " + why;
+                return false;
+            }
+            copy.swap(packed);
+        }
+        errno = 0;
+        if (!sfs::replace_file(out, copy, nullptr)) {
+            error = "cannot write " + out + ": " + reason(errno);
+            return false;
+        }
+        return true;
     } catch (const std::bad_alloc&) {
         error = "out of memory";
         return false;

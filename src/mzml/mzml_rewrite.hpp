@@ -8,10 +8,14 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace masscal::dm {
 
 using MassMapping = std::function<double(double)>;
+// Maps the m/z values of the spectrum at a position of the spectrum list
+// (from 0) in place; the values come in the file's order.
+using ArrayMapping = std::function<void(std::size_t spectrum, std::vector<double>& mz)>;
 // Whether the spectrum at a position of the spectrum list (from 0) is to be
 // rewritten; the others are copied as they are.
 using SpectrumFilter = std::function<bool(std::size_t)>;
@@ -24,5 +28,13 @@ using SpectrumFilter = std::function<bool(std::size_t)>;
 // a finite number, or the index cannot be recomputed.
 bool rewrite_mzml(std::string_view text, const MassMapping& map, std::string& out, std::size_t& rewritten,
                   std::string& error, const SpectrumFilter& wanted = {});
+bool rewrite_mzml(std::string_view text, const ArrayMapping& map, std::string& out, std::size_t& rewritten,
+                  std::string& error, const SpectrumFilter& wanted = {});
+
+// The same from the file in (plain or gzip) to the file out, which is
+// replaced atomically and only when the whole copy succeeded; a name ending
+// in ".gz" asks for a gzip copy. error is a whole line naming the file.
+bool rewrite_mzml_file(const std::string& in, const std::string& out, const ArrayMapping& map,
+                       std::size_t& rewritten, std::string& error, const SpectrumFilter& wanted = {});
 
 }  // namespace masscal::dm
