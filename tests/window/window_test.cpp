@@ -17,6 +17,7 @@
 #include "suite/print/print.hpp"
 #include "suite/utility/file_ref_path.hpp"
 #include "suite/utility/global_files.hpp"
+#include "support/bundled_example.hpp"
 #include "support/pdf_pages.hpp"
 #include "window_fixture.hpp"
 
@@ -438,36 +439,12 @@ TEST_F(Window, ParametersDialogRefitsOnOkOnly) {
     EXPECT_EQ(rec_->ErrorFunc.nOrder, 1);
 }
 
-// A record calibrated from a bundled example as the program does it: the
-// settings' defaults, a 50 ppm tolerance on accurate-mass data.
-masscal::testing::RecordPtr bundled_example(const char* data, int order, CalWnd owner) {
-    const char* tests = std::getenv("MASSCAL_TEST_DATA");
-    namespace fs = std::filesystem;
-    const fs::path root = tests ? fs::path(tests).parent_path().parent_path()
-                                : fs::path(__FILE__).parent_path().parent_path().parent_path();
-    masscal::testing::RecordPtr r(new CalRecord{});
-    CalParamsGetIniFile("Calibration", &r->Params);
-    if (order >= 0) {
-        r->Params.PolyOrder = order;
-        r->Params.AutoPolyOrder = 0;
-    }
-    r->DataFile = testfiles::ref_to(root / "examples" / data);
-    r->RefFile = testfiles::ref_to(root / "examples/nai.ref");
-    CalSetRefName(r.get(), "nai");
-    std::snprintf(r->szDataName, sizeof r->szDataName, "%s", data);
-    r->nFirstScan = r->nLastScan = 1;
-    r->hOwnerWnd = owner;
-    EXPECT_EQ(Calibrate(nullptr, r.get()), 1);
-    if (CalIsAccurateMass(&r->DataFile) && CalApplyTolerancePpm(r.get(), 50.0)) CalRecalibrate(nullptr, r.get(), 1);
-    return r;
-}
-
 TEST_F(Window, PicturesOfTheWindows) {
     // The documentation's pictures when MASSCAL_DOC_IMAGES names a folder.
     const char* docs = std::getenv("MASSCAL_DOC_IMAGES");
     for (const auto& [data, order, name] : {std::tuple{"nai_quad.txt", 1, "window.png"},
                                             std::tuple{"nai_tof.txt", -1, "window-tof.png"}}) {
-        auto rec = bundled_example(data, order, owner_);
+        auto rec = masscal::testing::bundled_example(data, order, owner_);
         // The time-of-flight window, with its saved calibration loaded.
         rec->bExternalFunction = rec->bTofCalibLoaded = rec->bTofFunction;
         open(std::move(rec));
