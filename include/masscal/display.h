@@ -21,9 +21,11 @@
 
 MASSCAL_BEGIN_C
 
-/* Opens the display named by the environment (DISPLAY, WAYLAND_DISPLAY):
- * 1 when open (also when it was already), 0 when there is none; the windows
- * then stay headless. Open it before making windows. */
+/* Opens the display named by the environment: an X11 display (DISPLAY)
+ * first, as only there windows can be put back where they were, else the
+ * desktop's own (WAYLAND_DISPLAY). 1 when open (also when it was already),
+ * 0 when there is none; the windows then stay headless. Open it before
+ * making windows. */
 MASSCAL_API int32_t CalOpenDisplay(void);
 /* Runs the main loop (posted messages, painting, input) until
  * CalQuitMessageLoop is called, typically by the finished callback of the

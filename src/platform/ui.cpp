@@ -61,7 +61,7 @@ std::string FileDialogRequest::path() const {
 }
 
 void FileDialogRequest::set_path(const std::string& p) {
-    const auto slash = p.find_last_of('/');
+    const auto slash = p.find_last_of("/\\");
     const std::string file = slash == std::string::npos ? p : p.substr(slash + 1);
     directory = slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
     const auto dot = file.rfind('.');

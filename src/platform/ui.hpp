@@ -26,8 +26,9 @@ struct FileDialogRequest {
     // directory + name + "." + extension ('/' between the first two when
     // the directory does not end in a separator).
     std::string path() const;
-    // Takes a full path apart into directory (with its trailing '/'), name
-    // and extension.
+    // Takes a full path apart at its last '/' or '\' into directory (with
+    // that separator) and file, and the file at its last '.' into name and
+    // extension (a leading dot belongs to the name).
     void set_path(const std::string& path);
 };
 

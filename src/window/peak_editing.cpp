@@ -6,9 +6,9 @@
 
 #include "axes/axes.hpp"
 #include "core/arrays.hpp"
-#include "platform/gdi/device_context.hpp"
 #include "engine/driver.hpp"
 #include "platform/gdi/cursor.hpp"
+#include "platform/gdi/device_context.hpp"
 #include "platform/memory.hpp"
 #include "platform/ui.hpp"
 #include "platform/win/input.hpp"
@@ -124,7 +124,21 @@ void refit(CalWnd dlg, CalRecord* rec, GraphLayout* layout) {
     InvalidateRect(dlg, nullptr, true);
 }
 
-// A dashed line across the plot at mass, with a word at its top.
+// Where the spectrum shows data peak m: at its calibrated mass while the
+// display is calibrated.
+float shown_mass(const CalRecord* rec, float m) {
+    const CalPeakList& d = rec->DataPeaks;
+    const float* raw = allocated_data<const float>(d.Mass);
+    const float* cal = allocated_data<const float>(d.CalMass);
+    if (!rec->Params.CalibrateDisplay || !raw || !cal || d.nCount < 1) return m;
+    int best = 0;
+    for (int i = 1; i < d.nCount; ++i)
+        if (std::fabs(raw[i] - m) < std::fabs(raw[best] - m)) best = i;
+    return cal[best];
+}
+
+// A dashed line across the plot at mass, with a word beside it a third of
+// the way down, clear of the peak labels along the top.
 void mark(CalDC dc, AxsHandle axes, float mass, Colour colour, const char* word) {
     CalRect plot{};
     if (!axes || !AxsGetArea(axes, 0, &plot, 0)) return;
@@ -136,8 +150,7 @@ void mark(CalDC dc, AxsHandle axes, float mass, Colour colour, const char* word)
     dc->set_text_colour(colour);
     const TextSize t = dc->text_extent(word);
     const int tx = x + 3 + t.cx <= plot.right ? x + 3 : x - 3 - t.cx;
-    dc->fill_rect(CalRect{tx - 1, plot.top, tx + t.cx + 1, plot.top + t.cy}, system_window_colour());
-    dc->text_out(tx, plot.top, word);
+    dc->text_out(tx, plot.top + (plot.bottom - plot.top) / 3, word);
 }
 
 void remove_pair(CalRecord* rec, int k) { shift_pairs(rec, k, true); }
@@ -370,7 +383,7 @@ void paint_marks(CalWnd area, const CalRecord* rec, const GraphLayout* layout) {
     dc->select_font(GetGlobalResources(dc).hTextFont);
     if (pending) mark(dc, layout->hAxes[CAL_GRAPH_REFERENCE], st.pending.mass, rgb(0, 80, 220), "next pair");
     if (st.last_edit.mass >= 0)
-        mark(dc, layout->hAxes[CAL_GRAPH_SPECTRUM], st.last_edit.mass, rgb(220, 100, 0),
+        mark(dc, layout->hAxes[CAL_GRAPH_SPECTRUM], shown_mass(rec, st.last_edit.mass), rgb(220, 100, 0),
              st.last_edit.paired ? "paired (Edit > Undo)" : "unpaired (Edit > Undo)");
     ReleaseDC(area, dc);
 }

@@ -630,6 +630,8 @@ bool display_open() { return g_open; }
 bool open_display() {
     if (g_tried) return g_open;
     g_tried = true;
+    // X11 first: only there does a window go where it was last closed.
+    gdk_set_allowed_backends("x11,*");
     if (!gtk_init_check(nullptr, nullptr)) return false;
     GtkCssProvider* css = gtk_css_provider_new();
     gtk_css_provider_load_from_data(css, kCss, -1, nullptr);

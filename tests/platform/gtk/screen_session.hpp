@@ -200,10 +200,12 @@ protected:
     std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
     // The window on a bundled example, the time-of-flight window for
-    // time-of-flight data, as the program opens it.
-    void open(const char* data, int order) {
+    // time-of-flight data, as the program opens it; with a mode, the second
+    // time-of-flight window.
+    void open(const char* data, int order, int tofMode = 0) {
         rec_ = bundled_example(data, order, owner_);
         if (rec_->bTofFunction) rec_->bExternalFunction = rec_->bTofCalibLoaded = 1;
+        rec_->bTof2 = tofMode;
         ASSERT_EQ(CalDisplayCalibration(owner_, rec_.get()), 1);
         wnd_ = CalGetCalibrationWindow();
         ASSERT_NE(wnd_, nullptr);

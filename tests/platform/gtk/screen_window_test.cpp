@@ -164,6 +164,7 @@ TEST_F(Screen, EditingTheTimeOfFlightExample) {
         Shot s(area());
         EXPECT_GT(s.count_column(xm, spectrum.top, spectrum.bottom, masscal::testing::is_red), 3);
         EXPECT_EQ(stick_columns(s, spectrum, masscal::testing::is_red), inView);
+        save_doc_image(Shot(window()), "window-screen-pairing.png");
     }
 
     // A mis-click: the data peak paired with the next reference peak. The
@@ -354,6 +355,22 @@ TEST_F(Screen, QuadrupoleWindowButtonsSizeAndPlace) {
     EXPECT_EQ(std::make_pair(x, y), std::make_pair(210, 150));
     EXPECT_EQ(gtk_widget_get_allocated_width(area()), 720);
     EXPECT_EQ(gtk_widget_get_allocated_height(area()), client.bottom - client.top);
+}
+
+// The third variant ends from its own menu, without a question.
+TEST_F(Screen, SecondTimeOfFlightWindowAcceptsFromItsMenu) {
+    open("nai_tof.txt", -1, 6);
+    EXPECT_EQ(masscal::testing::title_of(window()), "Calibration - [DEFAULT.CAL]");
+    ASSERT_NE(menu_item("Reject Calibration"), nullptr);
+    {
+        Shot s(area());
+        const GraphLayout& layout = masscal::window::state().layout;
+        EXPECT_EQ(stick_columns(s, plot(CAL_GRAPH_SPECTRUM), masscal::testing::is_red),
+                  pairs_between(*rec_, layout.fMassLow, layout.fMassHigh));
+    }
+    choose("Accept Calibration");
+    ASSERT_EQ(finished_.size(), 1u);
+    EXPECT_EQ(finished_[0].accepted, 1);
 }
 
 struct BoxCase {
