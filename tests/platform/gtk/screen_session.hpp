@@ -249,29 +249,29 @@ protected:
         wait_for([&] { return draws_ > before; });
     }
 
+    // Where the graph area's origin lies in the client area.
+    CalPoint area_offset() const {
+        CalRect rc{}, dlg{};
+        platform::GetWindowRect(platform::GetDlgItem(wnd_, 300), &rc);
+        platform::GetWindowRect(wnd_, &dlg);
+        return CalPoint{rc.left - dlg.left, rc.top - dlg.top};
+    }
     // Client coordinates of a mass and a value on graph g.
     CalPoint at(int graph, float mass, float value) const {
         AxsHandle axes = window::state().layout.hAxes[graph];
-        CalRect rc{}, dlg{};
-        platform::GetWindowRect(platform::GetDlgItem(wnd_, 300), &rc);
-        platform::GetWindowRect(wnd_, &dlg);
-        return CalPoint{AxsXToPixel(axes, mass) + rc.left - dlg.left, AxsYToPixel(axes, value) + rc.top - dlg.top};
+        const CalPoint o = area_offset();
+        return CalPoint{AxsXToPixel(axes, mass) + o.x, AxsYToPixel(axes, value) + o.y};
     }
     // The mass at client x on graph g.
     float mass_at(int graph, int x) const {
-        CalRect rc{}, dlg{};
-        platform::GetWindowRect(platform::GetDlgItem(wnd_, 300), &rc);
-        platform::GetWindowRect(wnd_, &dlg);
-        return AxsGetValue(window::state().layout.hAxes[graph], 0, x - (rc.left - dlg.left), 0, 1);
+        return AxsGetValue(window::state().layout.hAxes[graph], 0, x - area_offset().x, 0, 1);
     }
     // The plot area of graph g in client coordinates.
     CalRect plot(int graph) const {
-        CalRect p{}, rc{}, dlg{};
+        CalRect p{};
         AxsGetArea(window::state().layout.hAxes[graph], 0, &p, 0);
-        platform::GetWindowRect(platform::GetDlgItem(wnd_, 300), &rc);
-        platform::GetWindowRect(wnd_, &dlg);
-        const int dx = rc.left - dlg.left, dy = rc.top - dlg.top;
-        return CalRect{p.left + dx, p.top + dy, p.right + dx, p.bottom + dy};
+        const CalPoint o = area_offset();
+        return CalRect{p.left + o.x, p.top + o.y, p.right + o.x, p.bottom + o.y};
     }
 
     // The pointer on the client area, as the X server would deliver it.
