@@ -124,6 +124,7 @@ public:
                                                    GTK_RESPONSE_CANCEL, request.save ? "_Save" : "_Open",
                                                    GTK_RESPONSE_ACCEPT, nullptr);
         auto* chooser = GTK_FILE_CHOOSER(d);
+        gtk_window_set_default_size(GTK_WINDOW(d), 760, 520);
         gtk_dialog_set_default_response(GTK_DIALOG(d), GTK_RESPONSE_ACCEPT);
         add_filters(chooser, request.filter);
         std::error_code ec;
