@@ -55,6 +55,28 @@ bool read_all(int fd, void* data, std::size_t size, std::uint64_t at) {
     return true;
 }
 
+// Orders a band's records by mass, keeping the order of equal masses: a
+// radix sort on the float's bits turned into an unsigned key of the same
+// order, three passes of 11 bits. Equal to a stable sort on mass for every
+// number but NaN, whose place no comparison defines.
+template <class R>
+void sort_by_mass(std::vector<R>& records, std::vector<R>& spare) {
+    const auto key = [](float m) {
+        if (m == 0) m = 0;  // -0 equals 0
+        std::uint32_t bits;
+        std::memcpy(&bits, &m, sizeof bits);
+        return bits & 0x80000000u ? ~bits : bits | 0x80000000u;
+    };
+    spare.resize(records.size());
+    for (int shift = 0; shift < 32; shift += 11) {
+        std::size_t counts[2049] = {};
+        for (const R& r : records) ++counts[((key(r.mass) >> shift) & 2047) + 1];
+        for (std::size_t d = 1; d < 2049; ++d) counts[d] += counts[d - 1];
+        for (const R& r : records) spare[counts[(key(r.mass) >> shift) & 2047]++] = r;
+        records.swap(spare);
+    }
+}
+
 }  // namespace
 
 CentroidStream::CentroidStream(double low, double high, const Settings& settings)
@@ -130,7 +152,7 @@ bool CentroidStream::finish(dm::Spectrum& out, std::string& why) {
     std::vector<std::size_t> order(chunks_.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) { return chunks_[a].band < chunks_[b].band; });
-    std::vector<Record> band;
+    std::vector<Record> band, spare;
     std::size_t next = 0;
     for (std::size_t b = 0; b < kBands; ++b) {
         band.clear();
@@ -145,7 +167,7 @@ bool CentroidStream::finish(dm::Spectrum& out, std::string& why) {
         }
         band.insert(band.end(), bands_[b].begin(), bands_[b].end());
         std::vector<Record>().swap(bands_[b]);
-        std::stable_sort(band.begin(), band.end(), [](const Record& x, const Record& y) { return x.mass < y.mass; });
+        sort_by_mass(band, spare);
         for (const Record& p : band) {
             if (count > 0) {
                 const double tol = s.toleranceInAmu ? s.tolerance : centre * s.tolerance * 1e-6;

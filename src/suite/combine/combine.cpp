@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numeric>
 
+#include <deque>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -186,6 +188,11 @@ dm::Spectrum combine_spectra(const std::vector<dm::Spectrum>& scans, bool contin
 
 }  // namespace masscal::combine
 
+namespace {
+// Scans being decoded ahead of the one combined.
+constexpr std::size_t kReadAhead = 3;
+}  // namespace
+
 masscal::dm::DmHandle CombineExt(CalWnd, int, int, const RawFileRef* ref, int, const void* request, std::uint16_t) {
     using namespace masscal;
     if (!ref || !request) return nullptr;
@@ -201,10 +208,31 @@ masscal::dm::DmHandle CombineExt(CalWnd, int, int, const RawFileRef* ref, int, c
     const combine::Settings settings = combine::settings_from_request(request);
     std::unique_ptr<combine::CentroidStream> stream;
     std::string why;
-    for (long long k = first; k <= last; ++k) {
+    // Scans are decoded ahead on other threads; decoding is most of the work.
+    struct Read {
         dm::Spectrum s;
+        bool ok = false;
+        std::string error;
+    };
+    const auto read = [ref, function](long long k) {
+        Read r;
         dm::FunctionDescription d;
-        if (!dm::dm_read_scan(*ref, function, static_cast<int>(k), s, d)) return nullptr;
+        r.ok = dm::dm_read_scan(*ref, function, static_cast<int>(k), r.s, d);
+        if (!r.ok) r.error = dm::dm_last_error();
+        return r;
+    };
+    std::deque<std::future<Read>> ahead;
+    long long queued = first + 1;
+    for (long long k = first; k <= last; ++k) {
+        while (k > first && queued <= last && ahead.size() < kReadAhead)
+            ahead.push_back(std::async(std::launch::async, read, queued++));
+        Read r = k == first ? read(k) : ahead.front().get();
+        if (k > first) ahead.pop_front();
+        if (!r.ok) {
+            dm::dm_set_error(r.error);
+            return nullptr;
+        }
+        dm::Spectrum& s = r.s;
         if (k == first) {
             continuum = s.continuum;
             // Many centroid scans are combined without holding them all.
