@@ -230,12 +230,9 @@ bool ListWalker::read_element(std::uint64_t begin, ListElement& out, bool whole,
         pos = contentEnd;
     }
     out.end = pos;
-    if (whole) {
-        std::string text;
-        if (!window_.source().read(begin, static_cast<std::size_t>(pos - begin), text) || text.size() != pos - begin)
-            return ends_inside();
-        out.text = std::move(text);
-    }
+    if (whole && (!window_.source().read(begin, static_cast<std::size_t>(pos - begin), out.text) ||
+                  out.text.size() != pos - begin))
+        return ends_inside();
     return true;
 }
 
