@@ -8,7 +8,7 @@ The run repeats a cycle of one MS1 scan and four MS2 scans, one scan every 0.2 s
 floats and intensities 32-bit, both zlib-compressed, as instruments write them. Every MS1 scan holds the
 reference masses (the .ref file) among its background peaks, shifted by a drift that goes linearly from A
 to B ppm over the run (default 2 to 8) plus 0.3 ppm of noise. The defaults (12,000 spectra, 28,000 peaks
-per MS1 scan) give about 1.1 GB; --spectra 1700 --ms1-peaks 2000 gives a 14 MB run like a real
+per MS1 scan) give about 1.0 GB; --spectra 1700 --ms1-peaks 1200 --ms2-peaks 250 gives a 14 MB run like a real
 Orbitrap file.
 
 Background spectra are drawn once as a pool and reused, so writing is limited by the disk, not Python.
