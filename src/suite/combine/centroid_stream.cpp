@@ -13,8 +13,6 @@ namespace masscal::combine {
 namespace {
 
 constexpr std::size_t kBands = 1024;
-// Records held before the bands are spilled: about 24 MB.
-constexpr std::size_t kHeldLimit = std::size_t{2} << 20;
 // The scatter of the centroids is measured on this many scans at most.
 constexpr std::size_t kScatterScans = 33;
 
@@ -79,8 +77,8 @@ void sort_by_mass(std::vector<R>& records, std::vector<R>& spare) {
 
 }  // namespace
 
-CentroidStream::CentroidStream(double low, double high, const Settings& settings)
-    : settings_(settings), low_(low), width_((high - low) / kBands), bands_(kBands) {
+CentroidStream::CentroidStream(double low, double high, const Settings& settings, std::size_t heldLimit)
+    : settings_(settings), low_(low), width_((high - low) / kBands), bands_(kBands), heldLimit_(heldLimit) {
     if (!(width_ > 0) || !std::isfinite(width_)) width_ = HUGE_VAL;
 }
 
@@ -105,7 +103,7 @@ bool CentroidStream::add(const dm::Spectrum& scan, std::string& why) {
         bands_[band_of(scan.mass[i])].push_back({scan.mass[i], scan.intensity[i], k});
     held_ += scan.mass.size();
     if (first_.size() < kScatterScans) first_.push_back(dm::Spectrum{scan.mass, {}, {}, {}, {}, false});
-    return held_ < kHeldLimit || spill(why);
+    return held_ < heldLimit_ || spill(why);
 }
 
 bool CentroidStream::spill(std::string& why) {

@@ -16,8 +16,11 @@ namespace masscal::combine {
 
 class CentroidStream {
 public:
-    // Masses outside [low, high] go to the outermost bands.
-    CentroidStream(double low, double high, const Settings& settings);
+    static constexpr std::size_t kHeldLimit = std::size_t{2} << 20;  // about 24 MB of peaks
+
+    // Masses outside [low, high] go to the outermost bands. Past heldLimit
+    // peaks held, the bands are spilled.
+    CentroidStream(double low, double high, const Settings& settings, std::size_t heldLimit = kHeldLimit);
     ~CentroidStream();
     CentroidStream(const CentroidStream&) = delete;
     CentroidStream& operator=(const CentroidStream&) = delete;
@@ -47,7 +50,7 @@ private:
     std::vector<std::vector<Record>> bands_;
     std::vector<Chunk> chunks_;
     std::vector<dm::Spectrum> first_;  // the first scans, for the scatter of the centroids
-    std::size_t held_ = 0, scans_ = 0;
+    std::size_t heldLimit_, held_ = 0, scans_ = 0;
     int fd_ = -1;
     std::uint64_t spilled_ = 0;
 };
