@@ -133,6 +133,34 @@ void BM_EncodeZlibArray(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeZlibArray);
 
+// The same through one codec kept from array to array, as a streaming
+// reader and writer use it.
+void BM_CodecDecodeZlibArray(benchmark::State& state) {
+    const std::string text = encoded(true);
+    dm::ArrayCodec codec;
+    std::vector<double> out;
+    std::string error;
+    for (auto _ : state) {
+        if (!codec.decode(text, true, dm::NumberType::Float64, 20000, out, error)) state.SkipWithError(error.c_str());
+        benchmark::DoNotOptimize(out.data());
+    }
+    per_array(state);
+}
+BENCHMARK(BM_CodecDecodeZlibArray);
+
+void BM_CodecEncodeZlibArray(benchmark::State& state) {
+    const std::vector<double> v = mz_array();
+    dm::ArrayCodec codec;
+    std::string out, error;
+    for (auto _ : state) {
+        out.clear();
+        if (!codec.encode_append(v, true, out, error)) state.SkipWithError(error.c_str());
+        benchmark::DoNotOptimize(out.data());
+    }
+    per_array(state);
+}
+BENCHMARK(BM_CodecEncodeZlibArray);
+
 void BM_GunzipText(benchmark::State& state) {
     const std::string text = indexed_run(2000);
     std::string packed, out, why;
