@@ -60,7 +60,7 @@ void arrays(std::string_view rest, unsigned pick) {
     // one number longer or shorter.
     const std::vector<unsigned char> raw(rest.begin(), rest.end());
     const std::string text = dm::base64_encode(raw.data(), raw.size());
-    std::vector<unsigned char> found(1 << 20);
+    std::vector<unsigned char> found(1 << 16);
     uLongf n = static_cast<uLongf>(found.size());
     const bool stream = uncompress(found.data(), &n, raw.data(), static_cast<uLong>(raw.size())) == Z_OK;
     const bool wide = pick & 4;
