@@ -253,7 +253,7 @@ bool ArrayCodec::decode_into(std::string_view base64, bool zlib, NumberType type
         bytes = bytes_.data();
     }
     out.resize(count);
-    convert(bytes, type, count, out.data());
+    if (count) convert(bytes, type, count, out.data());
     return true;
 }
 
