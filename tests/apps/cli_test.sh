@@ -220,6 +220,18 @@ for l in lines[:5]:
     assert l["statistics"] == single["statistics"]
 PY
 check "batch JSON lines match the single-file result" $?
+# Threads share the data manager's caches: different spectra on four threads
+# give exactly the lines one thread gives.
+mkdir "$T/many"
+for i in 0 1 2 3 4 5 6 7 8 9 10 11; do
+    awk -v k="$i" '/^#/ {print; next} {$1 = sprintf("%.5f", $1 * (1 + (k - 5) * 3e-6)); print}' \
+        "$EX/nai_tof.txt" >"$T/many/m$i.txt"
+done
+"$BIN" calibrate --batch --jsonl --jobs 1 "$T"/many/m*.txt "$EX/nai_quad.txt" "$EX/nai.ref" >"$T/one" 2>/dev/null
+"$BIN" calibrate --batch --jsonl --jobs 4 "$T"/many/m*.txt "$EX/nai_quad.txt" "$EX/nai.ref" >"$T/four" 2>/dev/null
+[ "$(grep -c '"status":"ok"' "$T/one")" -eq 13 ] &&
+    [ "$(grep -o '"mass_function":{"coefficients":[^]]*' "$T/one" | sort -u | wc -l)" -eq 13 ] && cmp -s "$T/one" "$T/four"
+check "batch on four threads gives the one-thread results" $?
 "$BIN" calibrate --batch "$T/batch/s1.txt" "$EX/csi.ref" >"$T/out" 2>"$T/err"
 [ $? -eq 1 ] && grep -q "not calibrated" "$T/out"
 check "batch: a calibration that fails gives 1"  $?
