@@ -433,14 +433,16 @@ bool MzmlFile::decode(const SpectrumSlot& slot, Spectrum& out, std::string& erro
         error = where + slot.problem;
         return false;
     }
-    std::string text;
+    // Scans are read on several threads; each keeps its own buffers.
+    thread_local std::string text;
+    thread_local ArrayCodec codec;
     for (const bool isMz : {true, false}) {
         const ArraySlot& a = isMz ? slot.mz : slot.intensity;
         std::string why;
         if (!source_->read(a.begin, static_cast<std::size_t>(a.end - a.begin), text) || text.size() != a.end - a.begin)
             why = "cannot be read";
         else
-            decode_float_array(text, a.zlib, a.type, a.length, isMz ? out.mass : out.intensity, why);
+            codec.decode(text, a.zlib, a.type, a.length, isMz ? out.mass : out.intensity, why);
         if (!why.empty()) {
             error = where + (isMz ? "m/z array: " : "intensity array: ") + why;
             return false;

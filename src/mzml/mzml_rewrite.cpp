@@ -219,9 +219,11 @@ private:
         pugi::xml_document doc;
         std::string id, copy, failure;
         std::vector<double> values;
+        ArrayCodec codec;
         bool rewritten = false;
     };
-    bool rewrite_spectrum(Part& part, pugi::xml_node spectrum, std::size_t ordinal, std::vector<double>& values) const;
+    bool rewrite_spectrum(Part& part, pugi::xml_node spectrum, std::size_t ordinal, std::vector<double>& values,
+                          ArrayCodec& codec) const;
     void rewrite_job(Job& job) const;
     // Edits of the frame's index; returns the edit of the checksum, or -1.
     long rewrite_index(Part& frame, pugi::xml_node root, pugi::xml_node mzml, std::size_t headSize,
@@ -249,7 +251,8 @@ void Rewriter::write(std::string_view bytes) {
     written_ += bytes.size();
 }
 
-bool Rewriter::rewrite_spectrum(Part& part, pugi::xml_node sp, std::size_t ordinal, std::vector<double>& values) const {
+bool Rewriter::rewrite_spectrum(Part& part, pugi::xml_node sp, std::size_t ordinal, std::vector<double>& values,
+                                ArrayCodec& codec) const {
     const std::string where = std::string("spectrum '") + sp.attribute("id").value() + "': ";
     pugi::xml_node mz;
     for (pugi::xml_node a : sp.child("binaryDataArrayList").children("binaryDataArray")) {
@@ -309,7 +312,7 @@ bool Rewriter::rewrite_spectrum(Part& part, pugi::xml_node sp, std::size_t ordin
     const auto [dataBegin, dataEnd] = part.plain_content(binaryTag, "binary", where);
 
     std::string why;
-    if (!decode_number_array(part.text().substr(dataBegin, dataEnd - dataBegin), zlib, type,
+    if (!codec.decode(part.text().substr(dataBegin, dataEnd - dataBegin), zlib, type,
                              static_cast<std::size_t>(length), values, why))
         fail(where + "m/z array does not decode: " + why);
     const std::size_t count = values.size();
@@ -319,7 +322,7 @@ bool Rewriter::rewrite_spectrum(Part& part, pugi::xml_node sp, std::size_t ordin
         if (!std::isfinite(values[i]))
             fail(where + "m/z value " + std::to_string(i + 1) + " does not map to a finite number");
     std::string encoded;
-    if (!encode_double_array(values, zlib, encoded, why)) fail(where + "m/z array: " + why);
+    if (!codec.encode_append(values, zlib, encoded, why)) fail(where + "m/z array: " + why);
 
     const StartTag arrayTag = part.start_tag(mz);
     if (const Attribute* a = arrayTag.find("encodedLength"))
@@ -410,7 +413,7 @@ void Rewriter::rewrite_job(Job& job) const {
         pugi::xml_node sp = job.doc.child("spectrum");
         job.id = sp.attribute("id").value();
         Part part(element.text, &element);
-        if ((!wanted_ || wanted_(job.ordinal)) && rewrite_spectrum(part, sp, job.ordinal, job.values)) {
+        if ((!wanted_ || wanted_(job.ordinal)) && rewrite_spectrum(part, sp, job.ordinal, job.values, job.codec)) {
             part.result(job.copy);
             job.rewritten = true;
         }

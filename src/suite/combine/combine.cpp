@@ -4,10 +4,11 @@
 #include <cmath>
 #include <numeric>
 
-#include <deque>
+#include <algorithm>
 #include <future>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "suite/combine/centroid_stream.hpp"
 #include "suite/datamanager/memory_store.hpp"
@@ -189,8 +190,9 @@ dm::Spectrum combine_spectra(const std::vector<dm::Spectrum>& scans, bool contin
 }  // namespace masscal::combine
 
 namespace {
-// Scans being decoded ahead of the one combined.
-constexpr std::size_t kReadAhead = 3;
+// Scans are decoded in batches on up to this many threads.
+constexpr std::size_t kReadBatch = 16;
+constexpr std::size_t kReadThreads = 4;
 }  // namespace
 
 masscal::dm::DmHandle CombineExt(CalWnd, int, int, const RawFileRef* ref, int, const void* request, std::uint16_t) {
@@ -208,7 +210,7 @@ masscal::dm::DmHandle CombineExt(CalWnd, int, int, const RawFileRef* ref, int, c
     const combine::Settings settings = combine::settings_from_request(request);
     std::unique_ptr<combine::CentroidStream> stream;
     std::string why;
-    // Scans are decoded ahead on other threads; decoding is most of the work.
+    // Scans are decoded in batches on several threads; decoding is most of the work.
     struct Read {
         dm::Spectrum s;
         bool ok = false;
@@ -221,13 +223,25 @@ masscal::dm::DmHandle CombineExt(CalWnd, int, int, const RawFileRef* ref, int, c
         if (!r.ok) r.error = dm::dm_last_error();
         return r;
     };
-    std::deque<std::future<Read>> ahead;
-    long long queued = first + 1;
-    for (long long k = first; k <= last; ++k) {
-        while (k > first && queued <= last && ahead.size() < kReadAhead)
-            ahead.push_back(std::async(std::launch::async, read, queued++));
-        Read r = k == first ? read(k) : ahead.front().get();
-        if (k > first) ahead.pop_front();
+    const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, kReadThreads);
+    std::vector<Read> batch(kReadBatch);
+    for (long long k = first, batchStart = first, batchEnd = first - 1; k <= last; ++k) {
+        if (k > batchEnd) {
+            const std::size_t n = static_cast<std::size_t>(std::min<long long>(kReadBatch, last - k + 1));
+            const auto part = [&, from = k](std::size_t t, std::size_t step) {
+                for (std::size_t i = t; i < n; i += step) batch[i] = read(from + static_cast<long long>(i));
+            };
+            if (threads > 1 && n > 1) {
+                std::vector<std::future<void>> running;
+                for (std::size_t t = 0; t < threads; ++t) running.push_back(std::async(std::launch::async, part, t, threads));
+                for (auto& f : running) f.get();
+            } else {
+                part(0, 1);
+            }
+            batchStart = k;
+            batchEnd = k + static_cast<long long>(n) - 1;
+        }
+        Read& r = batch[static_cast<std::size_t>(k - batchStart)];
         if (!r.ok) {
             dm::dm_set_error(r.error);
             return nullptr;
