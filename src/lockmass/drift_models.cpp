@@ -64,7 +64,7 @@ Model ModelFitter::fit(const std::vector<LockPoint>& points) {
     const int coefficients = model_coefficients(options_.nModel);
     const int need = std::max(coefficients, options_.Limits.nMinMatches);
     if (m.locks < need || m.locks > CAL_MATCH_CAPACITY) {
-        m.why = std::to_string(m.locks) + (m.locks == 1 ? " lock mass" : " lock masses") + " in the window, " +
+        m.why = std::to_string(m.locks) + (m.locks == 1 ? " lock mass" : " lock masses") + " found, " +
                 std::to_string(need) + " needed";
         return m;
     }
