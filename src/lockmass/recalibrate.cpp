@@ -163,20 +163,21 @@ private:
     double key(std::size_t k) const { return timed_ ? entries_[k].rt : static_cast<double>(entries_[k].fileIndex); }
 
     // The window of entry k as a range of byTime_ (time window) or of
-    // sources_ (scan window).
+    // sources_ (scan window). Near the run's ends it shrinks to stay
+    // centred on the spectrum: a one-sided window would lag the drift.
     std::pair<std::size_t, std::size_t> window_of(std::size_t k) const {
         const Entry& e = entries_[k];
         if (o_.nScanWindow <= 0) {
-            const auto lo = std::lower_bound(times_.begin(), times_.end(), e.rt - o_.dRtWindow);
-            const auto hi = std::upper_bound(times_.begin(), times_.end(), e.rt + o_.dRtWindow);
+            const double half = std::max(0.0, std::min({o_.dRtWindow, e.rt - times_.front(), times_.back() - e.rt}));
+            const auto lo = std::lower_bound(times_.begin(), times_.end(), e.rt - half);
+            const auto hi = std::upper_bound(times_.begin(), times_.end(), e.rt + half);
             return {static_cast<std::size_t>(lo - times_.begin()), static_cast<std::size_t>(hi - times_.begin())};
         }
         const auto at = std::lower_bound(sources_.begin(), sources_.end(), k);
         const std::size_t pos = static_cast<std::size_t>(at - sources_.begin());
-        const auto n = static_cast<std::size_t>(o_.nScanWindow);
-        const std::size_t lo = pos > n ? pos - n : 0;
-        const std::size_t hi = std::min(sources_.size(), pos + n + (e.source ? 1 : 0));
-        return {lo, hi};
+        const std::size_t after = sources_.size() - pos - (e.source ? 1 : 0);
+        const std::size_t n = std::min({static_cast<std::size_t>(o_.nScanWindow), pos, after});
+        return {pos - n, pos + n + (e.source ? 1 : 0)};
     }
 
     int window_model(std::size_t k) {
