@@ -1,4 +1,6 @@
 // masscal: calibrate mass spectra against reference files from the command line.
+#include <malloc.h>
+
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
@@ -52,6 +54,9 @@ void add_selection(CLI::App* app, CalOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Spectra come and go one after another; handing each one's memory back
+    // to the system only to ask for it again costs more than the decoding.
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     collect_library_messages();
     CLI::App app{"masscal: mass-scale calibration of mass spectra"};
     app.require_subcommand(1);
