@@ -1,7 +1,5 @@
-#include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -12,16 +10,8 @@
 #include "masscal/input.h"
 #include "masscal/lockmass.h"
 
-namespace fs = std::filesystem;
-
 namespace cli {
 namespace {
-
-std::string lower_extension(const std::string& path) {
-    std::string ext = fs::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 int model_of(const std::string& name) {
     if (name == "offset") return CAL_LOCK_MODEL_OFFSET;

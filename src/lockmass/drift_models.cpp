@@ -119,6 +119,7 @@ Model ModelFitter::fit(const std::vector<LockPoint>& points) {
     }
     m.massFunc = error;
     CalMassFunction(&m.massFunc);
+    m.massFunc.dCoeffs[0] += 0.0;  // no "-0" in its text
     m.good = true;
     return m;
 }

@@ -1,6 +1,7 @@
 // Recalibration over time: a survey of the lock masses in every lock-search
 // spectrum, a model per window, the fallbacks, and the rewritten copy.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 #include <strings.h>
@@ -32,6 +34,8 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // A lock list is a small text file.
 constexpr std::size_t kLockFileLimit = 1 << 20;
+// Decoding the lock spectra is most of a survey's work.
+constexpr unsigned kSurveyThreads = 8;
 
 std::nullptr_t refuse(std::string why) {
     dm::dm_set_error(std::move(why));
@@ -284,6 +288,41 @@ void summarise(CalLockMassRun& run, std::size_t sources) {
     s.dRmsAfterPpm = n ? std::sqrt(after / static_cast<double>(n)) : kNaN;
 }
 
+// The locks found in each source spectrum (found[i] for sources[i]), the
+// spectra decoded on several threads; only a few are held at a time. False
+// with the first failing spectrum's reason.
+bool survey(const dm::RawFile& file, const std::vector<Entry>& entries, const std::vector<std::size_t>& sources,
+            const std::vector<double>& locks, const CalLockMassOptions& o, std::vector<std::vector<LockPeak>>& found,
+            std::string& error) {
+    found.assign(sources.size(), {});
+    std::vector<std::string> errors(sources.size());
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    const auto work = [&] {
+        dm::Spectrum spectrum;
+        for (std::size_t i; !failed && (i = next++) < sources.size();) {
+            const Entry& e = entries[sources[i]];
+            if (!file.readScan(e.function, e.scan, spectrum, errors[i])) {
+                if (errors[i].empty()) errors[i] = "spectrum " + std::to_string(e.fileIndex + 1) + " cannot be read";
+                failed = true;
+                break;
+            }
+            find_locks(spectrum, locks, o.dTolerancePpm, o.dMinIntensity, found[i]);
+        }
+    };
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kSurveyThreads);
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+    for (const std::string& why : errors) {
+        if (why.empty()) continue;
+        error = why;
+        return false;
+    }
+    return true;
+}
+
 CalLockMassRun* recalibrate(const char* in, const char* out, const double* pLocks, int32_t nLocks,
                             const CalLockMassOptions* options) {
     if (!in || !*in) return refuse("no input file");
@@ -347,23 +386,22 @@ CalLockMassRun* recalibrate(const char* in, const char* out, const double* pLock
     if (!chosen) return refuse(run->in + ": no spectrum lies in the chosen retention-time or scan range");
 
     // The survey: each source's lock observations, in file order.
+    std::vector<std::size_t> sourceEntries;
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        if (entries[k].source) sourceEntries.push_back(k);
+    std::vector<std::vector<LockPeak>> found;
+    if (!survey(*file, entries, sourceEntries, run->locks, o, found, error)) return refuse(error);
     std::vector<int> obsLock;
-    {
-        dm::Spectrum spectrum;
-        std::vector<LockPeak> found;
-        for (Entry& e : entries) {
-            e.obsBegin = e.obsEnd = run->observations.size();
-            if (!e.source) continue;
-            if (!file->readScan(e.function, e.scan, spectrum, error)) return refuse(error);
-            find_locks(spectrum, run->locks, o.dTolerancePpm, o.dMinIntensity, found);
-            for (const LockPeak& p : found) {
-                const double lock = run->locks[static_cast<std::size_t>(p.lock)];
-                run->observations.push_back(
-                    {e.fileIndex, e.rt, lock, p.mz, p.intensity, error_ppm(p.mz, lock), kNaN});
-                obsLock.push_back(p.lock);
-            }
-            e.obsEnd = run->observations.size();
+    for (std::size_t i = 0, k = 0; k < entries.size(); ++k) {
+        Entry& e = entries[k];
+        e.obsBegin = e.obsEnd = run->observations.size();
+        if (!e.source) continue;
+        for (const LockPeak& p : found[i++]) {
+            const double lock = run->locks[static_cast<std::size_t>(p.lock)];
+            run->observations.push_back({e.fileIndex, e.rt, lock, p.mz, p.intensity, error_ppm(p.mz, lock), kNaN});
+            obsLock.push_back(p.lock);
         }
+        e.obsEnd = run->observations.size();
     }
 
     ModelFitter fitter(o, run->locks, massLow <= massHigh ? massLow : 0.0f, massLow <= massHigh ? massHigh : 0.0f);

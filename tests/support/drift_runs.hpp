@@ -25,6 +25,7 @@ struct DriftRun {
     double noisePpm = 0.2;   // of each lock peak's position
     std::function<bool(int ms1, int lock)> present = [](int, int) { return true; };
     bool profile = false;    // zero-suppressed profile peaks instead of centroids
+    int background = 24;     // background peaks of an MS1 spectrum
     std::uint64_t seed = 7;
 };
 
@@ -38,11 +39,17 @@ struct DriftRunFile {
     std::vector<std::vector<bool>> lock;
 };
 
-// Background peaks of MS1 spectra and fragments of MS2 spectra, far from
-// the default locks.
-inline std::vector<double> background_mz() {
+// Background peaks of MS1 spectra and, halved and moved, fragments of MS2
+// spectra: evenly spread from m/z 310 to 1205, none within 50 ppm of a lock.
+inline std::vector<double> background_mz(const DriftRun& r) {
     std::vector<double> m;
-    for (int k = 0; k < 24; ++k) m.push_back(310.1234 + 37.31 * k);
+    const double step = 37.31 * 24 / r.background;
+    for (int k = 0; k < r.background; ++k) {
+        const double mz = 310.1234 + step * k;
+        bool clear = true;
+        for (double lock : r.locks) clear = clear && std::fabs(mz - lock) > lock * 50e-6;
+        if (clear) m.push_back(mz);
+    }
     return m;
 }
 
@@ -50,7 +57,7 @@ inline DriftRunFile drift_run(const DriftRun& r) {
     detail::Rng rng{r.seed};
     DriftRunFile out;
     std::vector<testfiles::MzmlSpectrum> spectra;
-    const std::vector<double> background = background_mz();
+    const std::vector<double> background = background_mz(r);
     auto add = [&](int level, double t, double precursor, const std::vector<std::pair<double, double>>& peaks,
                    const std::vector<double>& noise) {
         struct Point {
