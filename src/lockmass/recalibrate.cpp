@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -155,7 +156,7 @@ public:
             const bool changed = r.nSource != CAL_LOCK_UNCHANGED;
             r.nLocksUsed = changed ? used->locks : 0;
             r.nCoeffs = changed ? used->nCoeffs : 0;
-            std::copy(used->coeffs, used->coeffs + 6, r.dCoeffs);
+            if (changed) std::copy(used->coeffs, used->coeffs + 6, r.dCoeffs);
             r.MassFunc = changed ? used->massFunc : identity_mass_function();
             errors_of(e, r);
             run_.rows.push_back(r);
@@ -312,7 +313,11 @@ bool survey(const dm::RawFile& file, const std::vector<Entry>& entries, const st
     };
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kSurveyThreads);
     std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+    try {
+        for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Fewer threads only make it slower.
+    }
     work();
     for (std::thread& t : pool) t.join();
     for (const std::string& why : errors) {
