@@ -53,6 +53,7 @@ struct SpectrumSummary {
     std::int64_t scanNumber = -1;  // the file's own number (from the native id)
     double precursorMz = std::numeric_limits<double>::quiet_NaN();
     std::int64_t fileIndex = -1;   // position in the file's list of spectra, from 0
+    std::string nativeId;          // the spectrum's id in the file; "" when the reader does not give it
 };
 
 // A function as a listing shows it: what groups its spectra, and each of them.
