@@ -85,7 +85,8 @@ public:
     // function is 1-based; false when there is no such function.
     virtual bool describe(int function, FunctionDescription& out) const = 0;
     // scan is 1-based within the function; false with a message in error
-    // when there is no such scan or its data cannot be decoded.
+    // when there is no such scan or its data cannot be decoded. Safe to call
+    // from several threads at once.
     virtual bool readScan(int function, int scan, Spectrum& out, std::string& error) const = 0;
 };
 

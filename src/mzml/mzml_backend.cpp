@@ -164,7 +164,8 @@ Analyzers MzmlFile::analyzers_of(pugi::xml_node config) const {
 
 SpectrumSummary MzmlFile::summary_of(pugi::xml_node sp) const {
     SpectrumSummary s;
-    s.scanNumber = native_number(sp.attribute("id").value());
+    s.nativeId = sp.attribute("id").value();
+    s.scanNumber = native_number(s.nativeId.c_str());
     pugi::xml_node scan = sp.child("scanList").child("scan");
     if (pugi::xml_node t = find_cv(scan, kScanStartTime)) {
         double v = 0;
