@@ -1,7 +1,7 @@
 #!/bin/sh
 # Draws the pictures of docs/images from the bundled examples with the
 # release build (make build first): the graphs, the first two report pages
-# and the two calibration windows.
+# and the two calibration windows, headless and on a (virtual) screen.
 set -eu
 cd "$(dirname "$0")/.."
 B=build/release
@@ -17,3 +17,5 @@ for page in 1 2; do
     pdftoppm -r 80 -png -f "$page" -l "$page" -singlefile "$tmp/report.pdf" "$OUT/report-page$page"
 done
 MASSCAL_DOC_IMAGES="$OUT" "$B/tests/test_window" --gtest_filter='Window.PicturesOfTheWindows' >/dev/null
+MASSCAL_DOC_IMAGES="$PWD/$OUT" MASSCAL_TEST_DATA="$PWD/tests/data" tests/support/with_xvfb.sh \
+    "$B/tests/test_platform_gtk" --gtest_filter='Screen.EditingTheTimeOfFlightExample:Screen.QuadrupoleWindow*' >/dev/null

@@ -177,7 +177,7 @@ CalParams parameters_for(const CalOptions& o) {
     return p;
 }
 
-RunResult run_calibration(const CalOptions& given, const CalParams& params) {
+RunResult run_calibration(const CalOptions& given, const CalParams& params, const Review& review) {
     if (auto why = unreadable(given.data); !why.empty()) return failed(kBadInput, given.data, why);
     if (auto why = unreadable(given.ref); !why.empty()) return failed(kBadInput, given.ref, why);
     CalOptions o = given;
@@ -236,6 +236,7 @@ RunResult run_calibration(const CalOptions& given, const CalParams& params) {
         const int code = refine(o, *rec, r, why);
         if (code != kOk) return failed(code, o.data, why);
     }
+    if (review && !review(*rec)) return failed(kCalFailed, o.data, "calibration rejected");
     r.matches = matches(*rec);
     std::memcpy(&r.errorFunc, &rec->ErrorFunc, sizeof r.errorFunc);
     bool zero = true;
@@ -304,6 +305,19 @@ nlohmann::json to_json(const CalOptions& o, const RunResult& r) {
     j["time_of_flight"] = r.timeOfFlight;
     j["messages"] = r.messages;
     return j;
+}
+
+int print_result(const CalOptions& o, const RunResult& r) {
+    if (r.code != kOk) {
+        std::fprintf(stderr, "masscal: %s\n", r.error.c_str());
+        return r.code;
+    }
+    for (const auto& m : r.messages) std::fprintf(stderr, "masscal: %s\n", m.c_str());
+    if (o.json)
+        std::printf("%s\n", to_json(o, r).dump(2).c_str());
+    else
+        print_table(o, r);
+    return kOk;
 }
 
 void print_table(const CalOptions& o, const RunResult& r) {

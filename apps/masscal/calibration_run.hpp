@@ -2,6 +2,7 @@
 // result is kept, not printed, so a batch can run many on worker threads.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,11 +62,19 @@ struct RunResult {
 // The settings' parameters with the options' overrides (reads the settings file).
 CalParams parameters_for(const CalOptions& o);
 
+// Looks at the calibrated record before the outputs are written and may
+// change it; false rejects the calibration.
+using Review = std::function<bool(CalRecord& rec)>;
+
 // Calibrates (or verifies) o.data against o.ref with params and writes what
-// --out, --report and --png ask for. Thread-safe for separate options.
-RunResult run_calibration(const CalOptions& o, const CalParams& params);
+// --out, --report and --png ask for. Thread-safe for separate options (and
+// without a review).
+RunResult run_calibration(const CalOptions& o, const CalParams& params, const Review& review = {});
 
 nlohmann::json to_json(const CalOptions& o, const RunResult& r);
 void print_table(const CalOptions& o, const RunResult& r);
+// The run's error line, or its messages and its result (JSON or the table);
+// returns its exit code.
+int print_result(const CalOptions& o, const RunResult& r);
 
 }  // namespace cli

@@ -4,9 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "calibration_run.hpp"
 #include "data_selection.hpp"
 
 namespace cli {
+
+// Calibrates as calibrate does, then shows the calibration window until the
+// user accepts (the outputs are written, kOk) or rejects (kCalFailed).
+// kBadInput without a display.
+int run_show(const CalOptions& o);
 
 int run_ref_check(const std::string& path);
 // The functions of a data file: MS level, window, analyser, data kind, spectra.

@@ -19,19 +19,7 @@ using namespace cli;
 
 namespace {
 
-int run_calibrate(const CalOptions& o) {
-    const RunResult r = run_calibration(o, parameters_for(o));
-    if (r.code != kOk) {
-        std::fprintf(stderr, "masscal: %s\n", r.error.c_str());
-        return r.code;
-    }
-    for (const auto& m : r.messages) std::fprintf(stderr, "masscal: %s\n", m.c_str());
-    if (o.json)
-        std::printf("%s\n", to_json(o, r).dump(2).c_str());
-    else
-        print_table(o, r);
-    return kOk;
-}
+int run_calibrate(const CalOptions& o) { return print_result(o, run_calibration(o, parameters_for(o))); }
 
 // The spectra to calibrate: by function, MS level, retention time, the
 // file's scan numbers, or indices within the function.
@@ -49,6 +37,60 @@ void add_selection(CLI::App* app, CalOptions& o) {
         ->check(CLI::PositiveNumber)
         ->excludes(rt)
         ->excludes(scans);
+}
+
+// The options of a calibration run, shared by calibrate and show (where the
+// user judges the calibration, so the quality gate has no options).
+void add_run_options(CLI::App* app, CalOptions& o, bool gate) {
+    app->add_option("--order", o.order, "polynomial order (turns the automatic order off)")->check(CLI::Range(0, 5));
+    auto* win = app->add_option("--window", o.window, "peak window, amu: a match lies within this of the mass "
+                                                      "predicted from its neighbour")
+                    ->check(CLI::NonNegativeNumber);
+    auto* ie = app->add_option("--initial-error", o.initialError,
+                               "initial error, amu: the largest error expected before calibration")
+                   ->check(CLI::NonNegativeNumber);
+    app->add_option("--tolerance-ppm", o.tolerancePpm,
+                    "match within this many ppm (of the highest reference mass); accurate-mass data get 50 "
+                    "unless --window or --initial-error is given")
+        ->check(CLI::PositiveNumber)
+        ->excludes(win)
+        ->excludes(ie);
+    app->add_option("--threshold", o.threshold, "intensity threshold, percent of the most intense peak")
+        ->check(CLI::NonNegativeNumber);
+    auto* iw = app->add_flag("--intensity-weight", o.intensityWeight, "weight the fit by intensity");
+    app->add_flag("--no-intensity-weight", o.noIntensityWeight, "weight every match alike")->excludes(iw);
+    auto* rs = app->add_flag("--restrain", o.restrain,
+                             "fit order 5 restrained by a roughness penalty whose strength follows the scatter "
+                             "(needs peak uncertainties; without them the order is fitted as given)");
+    app->add_flag("--no-restrain", o.noRestrain, "fit the order as given")->excludes(rs);
+    app->add_flag("--root-mass", o.rootMass, "calibrate on square roots of mass (time-of-flight error shapes)");
+    if (gate) {
+        app->add_flag("--no-gate", o.noGate, "accept the calibration whatever its quality");
+        app->add_option("--min-matches", o.minMatches, "quality gate: fewest matches (default: fitted coefficients + 1)")
+            ->check(CLI::PositiveNumber);
+        app->add_option("--max-rms-ppm", o.maxRmsPpm, "quality gate: largest RMS residual, ppm (default 10 for "
+                                                      "accurate-mass data, else 500; 0: none)")
+            ->check(CLI::NonNegativeNumber);
+        app->add_option("--max-outlier-sigmas", o.outlierSigmas,
+                        "quality gate: largest distance of a residual from the median, robust standard deviations "
+                        "(default 6; 0: none)")
+            ->check(CLI::NonNegativeNumber);
+    }
+    app->add_flag("--reject-outliers", o.rejectOutliers, "drop matches beyond --reject-sigmas and refit");
+    app->add_option("--reject-sigmas", o.rejectSigmas, "robust standard deviations for --reject-outliers (default 3.5)")
+        ->check(CLI::PositiveNumber);
+    add_selection(app, o);
+    app->add_option("--deisotope", o.deisotope, "deisotope after removing intensities below THRESHOLD")
+        ->check(CLI::NonNegativeNumber);
+    app->add_option("--out", o.out, "write the calibration into this calibration file");
+    app->add_option("--report", o.report, "write the report (.pdf, .png or .svg)");
+    app->add_option("--title", o.title, "the report's title after \"Calibration Report - \" (default: the data "
+                                        "file's name)")
+        ->check(CLI::Validator([](std::string& t) { return t.size() < 200 ? "" : "at most 199 characters"; }, "TEXT"));
+    app->add_option("--subtitle", o.subtitle, "a line under the report's title (instrument, operator, ...)")
+        ->check(CLI::Validator([](std::string& t) { return t.size() < 280 ? "" : "at most 279 characters"; }, "TEXT"));
+    app->add_option("--png", o.png, "write the graphs (.png or .svg)");
+    app->add_flag("--json", o.json, "print a JSON object instead of the table");
 }
 
 }  // namespace
@@ -71,59 +113,21 @@ int main(int argc, char** argv) {
                     "with --batch: any number of data files, then the reference")
         ->required()
         ->expected(2, -1);
-    cal->add_option("--order", o.order, "polynomial order (turns the automatic order off)")->check(CLI::Range(0, 5));
-    auto* win = cal->add_option("--window", o.window, "peak window, amu: a match lies within this of the mass "
-                                                      "predicted from its neighbour")
-                    ->check(CLI::NonNegativeNumber);
-    auto* ie = cal->add_option("--initial-error", o.initialError,
-                               "initial error, amu: the largest error expected before calibration")
-                   ->check(CLI::NonNegativeNumber);
-    cal->add_option("--tolerance-ppm", o.tolerancePpm,
-                    "match within this many ppm (of the highest reference mass); accurate-mass data get 50 "
-                    "unless --window or --initial-error is given")
-        ->check(CLI::PositiveNumber)
-        ->excludes(win)
-        ->excludes(ie);
-    cal->add_option("--threshold", o.threshold, "intensity threshold, percent of the most intense peak")
-        ->check(CLI::NonNegativeNumber);
-    auto* iw = cal->add_flag("--intensity-weight", o.intensityWeight, "weight the fit by intensity");
-    cal->add_flag("--no-intensity-weight", o.noIntensityWeight, "weight every match alike")->excludes(iw);
-    auto* rs = cal->add_flag("--restrain", o.restrain,
-                             "fit order 5 restrained by a roughness penalty whose strength follows the scatter "
-                             "(needs peak uncertainties; without them the order is fitted as given)");
-    cal->add_flag("--no-restrain", o.noRestrain, "fit the order as given")->excludes(rs);
-    cal->add_flag("--root-mass", o.rootMass, "calibrate on square roots of mass (time-of-flight error shapes)");
-    cal->add_flag("--no-gate", o.noGate, "accept the calibration whatever its quality");
-    cal->add_option("--min-matches", o.minMatches, "quality gate: fewest matches (default: fitted coefficients + 1)")
-        ->check(CLI::PositiveNumber);
-    cal->add_option("--max-rms-ppm", o.maxRmsPpm, "quality gate: largest RMS residual, ppm (default 10 for "
-                                                  "accurate-mass data, else 500; 0: none)")
-        ->check(CLI::NonNegativeNumber);
-    cal->add_option("--max-outlier-sigmas", o.outlierSigmas,
-                    "quality gate: largest distance of a residual from the median, robust standard deviations "
-                    "(default 6; 0: none)")
-        ->check(CLI::NonNegativeNumber);
-    cal->add_flag("--reject-outliers", o.rejectOutliers, "drop matches beyond --reject-sigmas and refit");
-    cal->add_option("--reject-sigmas", o.rejectSigmas, "robust standard deviations for --reject-outliers (default 3.5)")
-        ->check(CLI::PositiveNumber);
-    add_selection(cal, o);
-    cal->add_option("--deisotope", o.deisotope, "deisotope after removing intensities below THRESHOLD")
-        ->check(CLI::NonNegativeNumber);
-    cal->add_option("--out", o.out, "write the calibration into this calibration file");
-    cal->add_option("--report", o.report, "write the report (.pdf, .png or .svg)");
-    cal->add_option("--title", o.title, "the report's title after \"Calibration Report - \" (default: the data "
-                                        "file's name)")
-        ->check(CLI::Validator([](std::string& t) { return t.size() < 200 ? "" : "at most 199 characters"; }, "TEXT"));
-    cal->add_option("--subtitle", o.subtitle, "a line under the report's title (instrument, operator, ...)")
-        ->check(CLI::Validator([](std::string& t) { return t.size() < 280 ? "" : "at most 279 characters"; }, "TEXT"));
-    cal->add_option("--png", o.png, "write the graphs (.png or .svg)");
-    cal->add_flag("--json", o.json, "print a JSON object instead of the table");
+    add_run_options(cal, o, true);
     cal->add_flag("--batch", batchMode, "calibrate every data file against the one reference, on every core");
     cal->add_option("--jobs", batch.jobs, "worker threads for --batch (default: one per core)")
         ->check(CLI::Range(1, 1024));
     cal->add_flag("--jsonl", batch.jsonl, "with --batch: one JSON object per file, one per line");
     cal->add_flag("--no-progress", [&batch](std::int64_t) { batch.progress = false; },
                   "with --batch: no progress bar on a terminal");
+
+    CalOptions so;
+    so.noGate = true;
+    auto* show = app.add_subcommand("show", "calibrate, then open the calibration window: zoom, pair peaks by hand, "
+                                            "change the parameters, print; accepting writes --out (needs a display)");
+    show->add_option("DATA", so.data, "peak list or mzML file")->required();
+    show->add_option("REF", so.ref, "reference file")->required();
+    add_run_options(show, so, false);
 
     CalOptions v;
     v.verify = true;
@@ -257,7 +261,7 @@ int main(int argc, char** argv) {
 
     // The library reads settings leniently; a value the dialog would refuse
     // (or a file that cannot be read) must not calibrate.
-    if (cal->parsed() || ver->parsed())
+    if (cal->parsed() || ver->parsed() || show->parsed())
         if (auto why = settings_problem("Calibration"); !why.empty()) return fail(kBadInput, "", why);
     if (cal->parsed()) {
         o.ref = files.back();
@@ -273,6 +277,7 @@ int main(int argc, char** argv) {
         batch.data = files;
         return run_batch(o, batch);
     }
+    if (show->parsed()) return run_show(so);
     if (ver->parsed()) {
         if (v.calFile.empty() && v.polyText.empty()) return fail(kBadInput, "", "verify needs --cal FILE or --poly TEXT");
         return run_calibrate(v);

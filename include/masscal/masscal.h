@@ -23,6 +23,8 @@
 #include "masscal/report.h"
 #include "masscal/tofcal.h"
 #include "masscal/ui.h"
+#include "masscal/ui_provider.h"
+#include "masscal/display.h"
 #include "masscal/window.h"
 
 #ifdef __cplusplus

@@ -7,6 +7,21 @@
 #include "masscal/calib.h"
 #include "masscal/ui.h"
 
+/* The controls of the dialog "Calibration Parameters", for a host that plays
+ * its user (masscal/ui_provider.h). */
+enum {
+    CAL_PARAMS_PEAK_WINDOW = 101,      /* edit: peak window, Da */
+    CAL_PARAMS_INITIAL_ERROR = 102,    /* edit: initial error, Da */
+    CAL_PARAMS_INTENSITY_WEIGHT = 201, /* check box */
+    CAL_PARAMS_THRESHOLD = 202,        /* edit: intensity threshold, percent */
+    CAL_PARAMS_POLY_ORDER = 203,       /* edit: polynomial order */
+    CAL_PARAMS_AUTO_RESTRAIN = 204,    /* check box: offered for accurate-mass data */
+    CAL_PARAMS_AUTO_PEAK_MATCH = 1000, /* check box */
+    CAL_PARAMS_CALIBRATE_DISPLAY = 1001, /* check box */
+    CAL_PARAMS_OK = 1,
+    CAL_PARAMS_CANCEL = 2
+};
+
 MASSCAL_BEGIN_C
 
 /* Missing keys take their defaults: PolyOrder 1, PeakWindow 0.5,

@@ -18,14 +18,14 @@ using namespace masscal::platform;
 namespace {
 
 enum : int {
-    kPeakWindow = 101,
-    kInitialError = 102,
-    kIntensityWeight = 201,
-    kThreshold = 202,
-    kPolyOrder = 203,
-    kAutoRestrain = 204,
-    kAutoPeakMatch = 1000,
-    kCalibrateDisplay = 1001,
+    kPeakWindow = CAL_PARAMS_PEAK_WINDOW,
+    kInitialError = CAL_PARAMS_INITIAL_ERROR,
+    kIntensityWeight = CAL_PARAMS_INTENSITY_WEIGHT,
+    kThreshold = CAL_PARAMS_THRESHOLD,
+    kPolyOrder = CAL_PARAMS_POLY_ORDER,
+    kAutoRestrain = CAL_PARAMS_AUTO_RESTRAIN,
+    kAutoPeakMatch = CAL_PARAMS_AUTO_PEAK_MATCH,
+    kCalibrateDisplay = CAL_PARAMS_CALIBRATE_DISPLAY,
     kLabel = -1
 };
 

@@ -22,6 +22,14 @@ struct FileDialogRequest {
     std::string extension;          // without the dot
     double function = 0.0;          // selectors of a data file: function number
     double selector = 0.0;          // and the second selector
+
+    // directory + name + "." + extension ('/' between the first two when
+    // the directory does not end in a separator).
+    std::string path() const;
+    // Takes a full path apart at its last '/' or '\' into directory (with
+    // that separator) and file, and the file at its last '.' into name and
+    // extension (a leading dot belongs to the name).
+    void set_path(const std::string& path);
 };
 
 class UiProvider {
@@ -53,6 +61,10 @@ public:
 // the previous provider.
 UiProvider* set_ui_provider(UiProvider* p);
 UiProvider& ui_provider();
+// The provider in force when none is installed: the stderr one, or that of
+// an open display. Returns the previous default (null: the stderr one).
+UiProvider* set_default_ui_provider(UiProvider* p);
+UiProvider& default_ui_provider();
 
 int MessageBox(CalWnd owner, const char* text, const char* caption, std::uint32_t type);
 int FileDialog(CalWnd owner, FileDialogRequest& request);

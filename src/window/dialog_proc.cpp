@@ -35,6 +35,7 @@ CalWnd graph_area(CalWnd dlg) { return GetDlgItem(dlg, kGraphArea); }
 void repaint_graphs(CalWnd dlg) {
     WindowState& st = state();
     CalPaint(graph_area(dlg), st.record, &st.layout);
+    paint_marks(graph_area(dlg), st.record, &st.layout);
 }
 
 std::string with_data_name(const char* head, const CalRecord* rec) {
@@ -65,6 +66,7 @@ std::intptr_t init_dialog(CalWnd dlg, CalRecord* rec) {
     st.layout = GraphLayout{};
     st.finished_by_menu = 0;
     st.accepted_by_menu = 0;
+    forget_pairing_edits();
     CalAlloc(&st.layout.Curve, CAL_CURVE_POINTS, 4);
     st.layout.nCurvePoints = CAL_CURVE_POINTS;
     CalInitGraphRanges(rec, &st.layout);
@@ -136,6 +138,7 @@ std::intptr_t command(CalWnd dlg, int id) {
         case kCmdExit: PostMessage(dlg, kMsgClose, 0, 0); return 1;
         case kCmdParameters:
             if (CalEditParamsExt(dlg, &rec->Params, &rec->DataFile)) {
+                forget_pairing_edits();
                 CalRunCalibration(dlg, rec, 1);
                 CalUpdateGraphRanges(rec, &st.layout);
                 repaint_graphs(dlg);
@@ -146,6 +149,7 @@ std::intptr_t command(CalWnd dlg, int id) {
         case kCmdNew: new_spectrum_calibration(dlg, rec); return 1;
         case kCmdAccept: finish_by_menu(dlg, 1); return 1;
         case kCmdReject: finish_by_menu(dlg, 0); return 1;
+        case kCmdUndoPairing: undo_pairing(dlg, rec, &st.layout); return 1;
         case kCmdSwitchAxis:
             CalSetResidualUnitAmu(CalGetResidualUnitAmu() ? 0 : 1);
             CalUpdateGraphRanges(rec, &st.layout);
@@ -162,6 +166,7 @@ void init_menu_popup(CalWnd dlg) {
     ModifyMenu(menu, kCmdSwitchAxis, kMfByCommand | kMfString, kCmdSwitchAxis, text);
     const bool verify = state().record && state().record->bCheckOnly;
     EnableMenuItem(menu, kCmdSwitchAxis, kMfByCommand | (verify ? kMfGrayed : kMfEnabled));
+    EnableMenuItem(menu, kCmdUndoPairing, kMfByCommand | (verify || state().undo.empty() ? kMfGrayed : kMfEnabled));
 }
 
 }  // namespace

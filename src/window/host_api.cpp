@@ -3,6 +3,7 @@
 // and the user's hands on the calibration window.
 #include <new>
 
+#include "masscal/ui_provider.h"
 #include "masscal/window.h"
 #include "platform/win/controls.hpp"
 #include "platform/win/dialog.hpp"
@@ -77,6 +78,21 @@ MASSCAL_API int32_t CalWindowMouse(CalWnd hCalWnd, uint32_t nMouseMsg, int32_t x
     if (!IsWindow(hCalWnd) || !is_mouse_message(nMouseMsg)) return 0;
     DeliverMouse(hCalWnd, nMouseMsg, x, y);
     return 1;
+}
+
+MASSCAL_API int32_t CalDialogTypeText(CalWnd hDialog, int32_t nId, const char* pszText) {
+    return TypeText(GetDlgItem(hDialog, nId), pszText ? pszText : "") ? 1 : 0;
+}
+
+MASSCAL_API int32_t CalDialogItemText(CalWnd hDialog, int32_t nId, char* pszBuf, int32_t nSize) {
+    if (!pszBuf || nSize <= 0) return 0;
+    pszBuf[0] = '\0';
+    CalWnd item = GetDlgItem(hDialog, nId);
+    return item ? GetWindowText(item, pszBuf, nSize) : 0;
+}
+
+MASSCAL_API int32_t CalDialogItemChecked(CalWnd hDialog, int32_t nId) {
+    return GetDlgItem(hDialog, nId) && IsDlgButtonChecked(hDialog, nId) == kChecked ? 1 : 0;
 }
 
 MASSCAL_API int32_t CalWindowCloseBox(CalWnd hCalWnd) { return PostMessage(hCalWnd, kMsgClose, 0, 0) ? 1 : 0; }

@@ -8,9 +8,11 @@
 #include "core/arrays.hpp"
 #include "engine/driver.hpp"
 #include "platform/gdi/cursor.hpp"
+#include "platform/gdi/device_context.hpp"
 #include "platform/memory.hpp"
 #include "platform/ui.hpp"
 #include "platform/win/input.hpp"
+#include "suite/print/global_resources.hpp"
 #include "window/window_state.hpp"
 
 using namespace masscal::platform;
@@ -74,6 +76,81 @@ void shift_pairs(CalRecord* rec, int k, bool remove) {
             std::memmove(base + (k + 1) * e, base + k * e, (n - k) * e);
     }
     rec->MatchPeaks.nCount = remove ? n - 1 : n + 1;
+}
+
+// Undo keeps a bounded history.
+constexpr std::size_t kUndoDepth = 50;
+
+bool take_snapshot(CalRecord* rec, float mass, PairsSnapshot* out) {
+    PairArray arrays[12];
+    const int n = pair_arrays(rec, arrays);
+    const int count = std::clamp(rec->MatchPeaks.nCount, 0, pair_capacity(rec));
+    try {
+        out->mass = mass;
+        out->count = count;
+        out->arrays.clear();
+        for (int i = 0; i < n; ++i) {
+            const auto* base = static_cast<const unsigned char*>(arrays[i].array->pData);
+            out->arrays.emplace_back(base, base + static_cast<std::size_t>(count) * arrays[i].element);
+        }
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+bool restore_snapshot(CalRecord* rec, const PairsSnapshot& s) {
+    PairArray arrays[12];
+    const int n = pair_arrays(rec, arrays);
+    if (n != static_cast<int>(s.arrays.size()) || s.count > pair_capacity(rec)) return false;
+    for (int i = 0; i < n; ++i)
+        if (!s.arrays[static_cast<std::size_t>(i)].empty())
+            std::memcpy(arrays[i].array->pData, s.arrays[static_cast<std::size_t>(i)].data(),
+                        s.arrays[static_cast<std::size_t>(i)].size());
+    rec->MatchPeaks.nCount = s.count;
+    return true;
+}
+
+bool is_paired(CalRecord* rec, float m) {
+    int k = -1, insert = -1;
+    return find_nearest(allocated_data<const float>(rec->MatchPeaks.Mass), nullptr, rec->MatchPeaks.nCount, m, &k,
+                        &insert) &&
+           std::fabs(allocated_data<const float>(rec->MatchPeaks.Mass)[k] - m) < 0.00001f;
+}
+
+void refit(CalWnd dlg, CalRecord* rec, GraphLayout* layout) {
+    CalRunCalibration(dlg, rec, 0);
+    CalUpdateGraphRanges(rec, layout);
+    InvalidateRect(dlg, nullptr, true);
+}
+
+// Where the spectrum shows data peak m: at its calibrated mass while the
+// display is calibrated.
+float shown_mass(const CalRecord* rec, float m) {
+    const CalPeakList& d = rec->DataPeaks;
+    const float* raw = allocated_data<const float>(d.Mass);
+    const float* cal = allocated_data<const float>(d.CalMass);
+    if (!rec->Params.CalibrateDisplay || !raw || !cal || d.nCount < 1) return m;
+    int best = 0;
+    for (int i = 1; i < d.nCount; ++i)
+        if (std::fabs(raw[i] - m) < std::fabs(raw[best] - m)) best = i;
+    return cal[best];
+}
+
+// A dashed line across the plot at mass, with a word beside it a third of
+// the way down, clear of the peak labels along the top.
+void mark(CalDC dc, AxsHandle axes, float mass, Colour colour, const char* word) {
+    CalRect plot{};
+    if (!axes || !AxsGetArea(axes, 0, &plot, 0)) return;
+    const int x = AxsXToPixel(axes, mass);
+    if (x < plot.left || x >= plot.right) return;
+    dc->select_pen(Pen{colour, 1, PenStyle::dash});
+    dc->move_to(x, plot.top);
+    dc->line_to(x, plot.bottom);
+    dc->set_text_colour(colour);
+    const TextSize t = dc->text_extent(word);
+    const int tx = x + 3 + t.cx <= plot.right ? x + 3 : x - 3 - t.cx;
+    dc->text_out(tx, plot.top + (plot.bottom - plot.top) / 3, word);
 }
 
 void remove_pair(CalRecord* rec, int k) { shift_pairs(rec, k, true); }
@@ -255,6 +332,8 @@ void right_click(CalWnd dlg, CalWnd area, CalRecord* rec, GraphLayout* layout, s
     WindowState& st = state();
     if (hit.which != 0) {
         st.pending = PendingPick{hit.mass, hit.intensity};
+        // The pick is shown on the reference graph.
+        if (rec->bExternalFunction) InvalidateRect(dlg, nullptr, true);
         return;
     }
     if (hit.excluded) {
@@ -267,10 +346,46 @@ void right_click(CalWnd dlg, CalWnd area, CalRecord* rec, GraphLayout* layout, s
     // A quadrupole window pairs with the reference peak nearest the click
     // itself, so it needs no pending pick.
     if (rec->bExternalFunction && st.pending.mass < 0) return;
+    PairsSnapshot before, after;
+    const bool undoable = take_snapshot(rec, hit.mass, &before);
     manual_assignment(rec, hit.mass, hit.intensity, st.pending.mass, hit.mass_error, hit.second);
-    CalRunCalibration(dlg, rec, 0);
-    CalUpdateGraphRanges(rec, layout);
-    InvalidateRect(dlg, nullptr, true);
+    if (undoable && take_snapshot(rec, hit.mass, &after) && !(after == before)) {
+        try {
+            if (st.undo.size() >= kUndoDepth) st.undo.erase(st.undo.begin());
+            st.undo.push_back(std::move(before));
+        } catch (...) {
+        }
+    }
+    st.last_edit = LastEdit{hit.mass, is_paired(rec, hit.mass)};
+    refit(dlg, rec, layout);
+}
+
+bool undo_pairing(CalWnd dlg, CalRecord* rec, GraphLayout* layout) {
+    WindowState& st = state();
+    if (st.undo.empty() || !restore_snapshot(rec, st.undo.back())) return false;
+    st.undo.pop_back();
+    st.last_edit = st.undo.empty() ? LastEdit{} : LastEdit{st.undo.back().mass, is_paired(rec, st.undo.back().mass)};
+    refit(dlg, rec, layout);
+    return true;
+}
+
+void forget_pairing_edits() {
+    state().undo.clear();
+    state().last_edit = LastEdit{};
+}
+
+void paint_marks(CalWnd area, const CalRecord* rec, const GraphLayout* layout) {
+    const WindowState& st = state();
+    const bool pending = rec->bExternalFunction && st.pending.mass >= 0;
+    if (!pending && st.last_edit.mass < 0) return;
+    CalDC dc = GetDC(area);
+    if (!dc) return;
+    dc->select_font(GetGlobalResources(dc).hTextFont);
+    if (pending) mark(dc, layout->hAxes[CAL_GRAPH_REFERENCE], st.pending.mass, rgb(0, 80, 220), "next pair");
+    if (st.last_edit.mass >= 0)
+        mark(dc, layout->hAxes[CAL_GRAPH_SPECTRUM], shown_mass(rec, st.last_edit.mass), rgb(220, 100, 0),
+             st.last_edit.paired ? "paired (Edit > Undo)" : "unpaired (Edit > Undo)");
+    ReleaseDC(area, dc);
 }
 
 }  // namespace masscal::window

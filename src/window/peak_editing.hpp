@@ -35,7 +35,18 @@ PeakHit hit_test(CalWnd area, const CalRecord* rec, const GraphLayout* layout, s
 // or removes its pair when it has one.
 void manual_assignment(CalRecord* rec, float m, float intensity, float pending, float e, float q);
 
-// Right button up in the dialog.
+// Right button up in the dialog. A reference peak becomes the pending pick;
+// a change to the pairs can be undone.
 void right_click(CalWnd dlg, CalWnd area, CalRecord* rec, GraphLayout* layout, std::intptr_t lParam);
+
+// Puts the pairs back as they were before the last right click that changed
+// them and fits again; false when there is nothing to undo.
+bool undo_pairing(CalWnd dlg, CalRecord* rec, GraphLayout* layout);
+// Forgets what can be undone (the pairs were made anew).
+void forget_pairing_edits();
+
+// Over the graphs on the screen: the pending reference peak of a
+// time-of-flight window and the data peak of the last right click.
+void paint_marks(CalWnd area, const CalRecord* rec, const GraphLayout* layout);
 
 }  // namespace masscal::window

@@ -41,19 +41,20 @@ constexpr MenuItemTemplate kTofFile[] = {{kCmdNew, "&New", 0},
 constexpr MenuItemTemplate kFinished[] = {{kCmdAccept, "&Accept Calibration", 0},
                                           {kCmdReject, "&Reject Calibration", 0}};
 constexpr MenuItemTemplate kPrint[] = {{kCmdPrint, "&Print...", 0}, {kCmdPrinterSetup, "Printer &Setup...", 0}};
-constexpr MenuItemTemplate kEdit[] = {{kCmdParameters, "&Calibration Parameters...", 0}};
+constexpr MenuItemTemplate kEdit[] = {{kCmdParameters, "&Calibration Parameters...", 0},
+                                      {kCmdUndoPairing, "&Undo Pairing", kMfGrayed}};
 constexpr MenuItemTemplate kDisplay[] = {{kCmdDefault, "&Default", 0},
                                          {kCmdSwitchAxis, "&Switch Residuals Graph Axis", 0}};
 
 constexpr MenuPopupTemplate kQuadPopups[] = {
-    {"&File", kQuadFile, 4, false}, {"&Edit", kEdit, 1, false}, {"&Display", kDisplay, 2, true}};
+    {"&File", kQuadFile, 4, false}, {"&Edit", kEdit, 2, false}, {"&Display", kDisplay, 2, true}};
 constexpr MenuPopupTemplate kTofPopups[] = {{"&File", kTofFile, 5, false},
                                             {"&Print", kPrint, 2, false},
-                                            {"&Edit", kEdit, 1, false},
+                                            {"&Edit", kEdit, 2, false},
                                             {"&Display", kDisplay, 2, true}};
 constexpr MenuPopupTemplate kTof2Popups[] = {{"&Finished", kFinished, 2, false},
                                              {"&Print", kPrint, 2, false},
-                                             {"&Edit", kEdit, 1, false},
+                                             {"&Edit", kEdit, 2, false},
                                              {"&Display", kDisplay, 2, true}};
 
 constexpr MenuTemplate kCalibrationMenu{"CalibrationMenu", kQuadPopups, 3};

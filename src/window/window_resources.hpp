@@ -21,7 +21,8 @@ enum Command : int {
     kCmdNew = 1710,
     kCmdAccept = 1711,
     kCmdReject = 1712,
-    kCmdSwitchAxis = 1713
+    kCmdSwitchAxis = 1713,
+    kCmdUndoPairing = 1714
 };
 
 enum : int { kGraphArea = 300, kGraphFrame = 301 };

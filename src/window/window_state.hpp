@@ -2,6 +2,8 @@
 // process, as only one window exists at a time.
 #pragma once
 
+#include <vector>
+
 #include "masscal/calib.h"
 #include "masscal/graphs.h"
 #include "axes/axes.hpp"
@@ -11,6 +13,20 @@ namespace masscal::window {
 struct PendingPick {
     float mass = -1.0f;
     float intensity = 0.0f;
+};
+
+// The pairs as they were before a right click changed them.
+struct PairsSnapshot {
+    float mass = 0.0f;  // the data peak the click was on
+    int count = 0;
+    std::vector<std::vector<unsigned char>> arrays;  // the first `count` elements of each pair array
+    bool operator==(const PairsSnapshot&) const = default;
+};
+
+// What the last right click did to the pairs: shown on the graphs.
+struct LastEdit {
+    float mass = -1.0f;  // none below 0
+    bool paired = false;
 };
 
 struct WindowState {
@@ -24,6 +40,8 @@ struct WindowState {
     std::uintptr_t close_param = 0;
     PendingPick pending;          // survives from one window to the next
     AxsHandle zoom_graph = nullptr;
+    std::vector<PairsSnapshot> undo;  // Edit > Undo Pairing, newest last; for this window
+    LastEdit last_edit;
     int new_counter = 1;          // "SCL<n>" of the next New; never reset
 };
 

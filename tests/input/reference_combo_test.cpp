@@ -188,9 +188,9 @@ TEST_F(ReferenceCombo, AMissingDirectoryIsReportedLikeAnEmptyOne) {
     EXPECT_STREQ(ref.szDirectory, (root_ / "gone").c_str());
 }
 
-// Other picks ask again (the first folder is looked at each time, each new
-// dialog starting from the previous pick) until a cancel or a pick of a
-// reference file, whose extension is recognised in any case.
+// Other picks ask again (the first folder is looked at, and named, each
+// time, each new dialog starting from the previous pick) until a cancel or a
+// pick of a reference file, whose extension is recognised in any case.
 TEST_F(ReferenceCombo, OtherPicksAskAgainUntilARefPickOrCancel) {
     const fs::path empty = folder("empty", {});
     const fs::path other = folder("other", {"AIR.REF", "data.txt"});
@@ -207,7 +207,8 @@ TEST_F(ReferenceCombo, OtherPicksAskAgainUntilARefPickOrCancel) {
         ui_.file_answers = {pick(other, "data", "txt"), pick(other, "data", "raw"), c.last};
         EXPECT_EQ(CalFillReferenceCombo(dlg_, kCombo, &ref), c.result);
         ASSERT_EQ(ui_.calls.size(), 3u);
-        for (const auto& call : ui_.calls) EXPECT_EQ(call.caption, "Instrument Calibration");
+        for (const auto& call : ui_.calls)
+            EXPECT_EQ(std::tie(call.caption, call.text), std::make_tuple("Instrument Calibration", no_refs_in(empty)));
         ASSERT_EQ(ui_.file_dialogs.size(), 3u);
         EXPECT_EQ(std::tie(ui_.file_dialogs[2].name, ui_.file_dialogs[2].extension), std::make_tuple("data", "raw"));
         EXPECT_EQ(entries(), c.entries);

@@ -13,6 +13,8 @@
 
 #include "axes/spin_ears.hpp"
 #include "masscal/params.h"
+#include "masscal/ui_provider.h"
+#include "masscal/window.h"
 #include "platform/ui.hpp"
 #include "platform/win/controls.hpp"
 #include "platform/win/dialog.hpp"
@@ -341,6 +343,57 @@ TEST_F(ParamsDialog, TheFileIsRememberedUntilForgotten) {
     edit_ext(p, nullptr, look);
     edit(p, look);
     EXPECT_FALSE(restrain);
+}
+
+}  // namespace
+
+namespace {
+
+// A host outside the library plays the dialog through the C interface: it
+// reads, types and clicks, and answers the complaint about a value out of
+// range with its own message box.
+TEST(HostProvider, PlaysTheParameterDialogThroughTheCInterface) {
+    struct Host {
+        std::vector<std::string> said;
+        std::string shown;
+        int checked = -1;
+    } host;
+    CalUiProvider provider{};
+    provider.pUser = &host;
+    provider.pfnMessageBox = [](void* user, CalWnd, const char* text, const char*, uint32_t) -> int32_t {
+        static_cast<Host*>(user)->said.emplace_back(text);
+        return CAL_IDOK;
+    };
+    provider.pfnRunDialog = [](void* user, CalWnd dlg) {
+        auto* h = static_cast<Host*>(user);
+        char text[32] = "";
+        CalDialogItemText(dlg, CAL_PARAMS_PEAK_WINDOW, text, sizeof text);
+        h->shown = text;
+        CalDialogTypeText(dlg, CAL_PARAMS_PEAK_WINDOW, "500");
+        CalWindowClick(dlg, CAL_PARAMS_OK);
+        CalDialogTypeText(dlg, CAL_PARAMS_PEAK_WINDOW, "0.25");
+        CalWindowClick(dlg, CAL_PARAMS_INTENSITY_WEIGHT);
+        h->checked = CalDialogItemChecked(dlg, CAL_PARAMS_INTENSITY_WEIGHT);
+        CalWindowClick(dlg, CAL_PARAMS_OK);
+    };
+    CalSetUiProvider(&provider);
+    CalParams p = sample();
+    const int result = CalEditParamsExt(nullptr, &p, nullptr);
+    // Left out: the default, which cancels a dialog it cannot show.
+    provider.pfnRunDialog = nullptr;
+    CalSetUiProvider(&provider);
+    CalParams untouched = sample();
+    const int cancelled = CalEditParams(nullptr, &untouched);
+    CalSetUiProvider(nullptr);
+
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(host.shown, "0.50");
+    EXPECT_EQ(host.said, std::vector<std::string>{"Peak window must be between 0 and 100."});
+    EXPECT_EQ(host.checked, 0);
+    EXPECT_EQ(std::make_pair(p.PeakWindow, p.IntensityWeight), std::make_pair(0.25f, 0));
+    EXPECT_EQ(cancelled, 0);
+    EXPECT_TRUE(same(untouched, kSample));
+    EXPECT_EQ(CalDialogTypeText(nullptr, CAL_PARAMS_PEAK_WINDOW, "1"), 0);
 }
 
 }  // namespace

@@ -11,12 +11,14 @@
 #include "masscal/params.h"
 #include "masscal/quality.h"
 #include "masscal/tofcal.h"
+#include "platform/gdi/device_context.hpp"
 #include "platform/win/controls.hpp"
 #include "platform/win/input.hpp"
 #include "platform/win/menu.hpp"
 #include "suite/print/print.hpp"
 #include "suite/utility/file_ref_path.hpp"
 #include "suite/utility/global_files.hpp"
+#include "support/bundled_example.hpp"
 #include "support/pdf_pages.hpp"
 #include "window_fixture.hpp"
 
@@ -28,7 +30,7 @@ using masscal::testing::MessageBoxCall;
 namespace {
 
 constexpr int kExit = 1703, kParams = 1707, kOpen = 1708, kSaveAs = 1709, kNew = 1710, kAccept = 1711,
-              kReject = 1712, kSwitch = 1713, kPrint = 1701, kDefault = 1706;
+              kReject = 1712, kSwitch = 1713, kPrint = 1701, kDefault = 1706, kUndo = 1714;
 
 using Window = CalibrationWindowTest;
 
@@ -305,6 +307,61 @@ TEST_F(Window, RightClicksPairAndUnpair) {
     EXPECT_FLOAT_EQ(m[p.pair], p.data);
 }
 
+// The pairs and the fit made of them.
+struct Fit {
+    std::vector<float> mass, errors;
+    std::vector<double> coeffs;
+    bool operator==(const Fit&) const = default;
+};
+
+Fit fit_of(const CalRecord& rec) {
+    const auto* m = static_cast<const float*>(rec.MatchPeaks.Mass.pData);
+    const auto* e = static_cast<const float*>(rec.Errors.pData);
+    const int n = rec.MatchPeaks.nCount;
+    RawCalibCoEffs f;
+    std::memcpy(&f, &rec.ErrorFunc, sizeof f);
+    return {std::vector<float>(m, m + n), std::vector<float>(e, e + n),
+            std::vector<double>(f.dCoeffs, f.dCoeffs + f.nOrder + 1)};
+}
+
+// A mis-click pairs a data peak with the wrong reference peak; Undo puts
+// back the pairs (and so the fit) as each click found them.
+TEST_F(Window, UndoPairingPutsBackWhatEachClickChanged) {
+    open(Kind::tof);
+    EXPECT_FALSE(CalWindowCommand(wnd_, kUndo));
+    const MatchedPeak p = strong_match(*rec_);
+    const auto* refs = static_cast<const float*>(rec_->RefPeaks.Mass.pData);
+    const auto* refIn = static_cast<const float*>(rec_->RefPeaks.Intensity.pData);
+    int wrong = 0;
+    while (wrong < rec_->RefPeaks.nCount && refs[wrong] <= p.ref) ++wrong;
+    ASSERT_LT(wrong, rec_->RefPeaks.nCount);
+    const Fit original = fit_of(*rec_);
+
+    right_click(at(CAL_GRAPH_REFERENCE, p.ref, p.refIntensity * 0.5f));
+    EXPECT_FALSE(CalWindowCommand(wnd_, kUndo));  // a pending pick changes no pair
+    right_click(at(CAL_GRAPH_SPECTRUM, p.data, p.intensity * 0.5f));
+    const Fit unpaired = fit_of(*rec_);
+    ASSERT_EQ(unpaired.mass.size() + 1, original.mass.size());
+    right_click(at(CAL_GRAPH_REFERENCE, refs[wrong], refIn[wrong] * 0.5f));
+    right_click(at(CAL_GRAPH_SPECTRUM, p.data, p.intensity * 0.5f));
+    // The wrong reference peak leaves its own pair for this data peak.
+    EXPECT_NE(fit_of(*rec_), unpaired);
+
+    EXPECT_TRUE(CalWindowCommand(wnd_, kUndo));
+    EXPECT_EQ(fit_of(*rec_), unpaired);
+    EXPECT_TRUE(CalWindowCommand(wnd_, kUndo));
+    // The record's first fit was not the driver's: the pairs are compared.
+    const Fit back = fit_of(*rec_);
+    EXPECT_EQ(std::tie(back.mass, back.errors), std::tie(original.mass, original.errors));
+    EXPECT_FALSE(CalWindowCommand(wnd_, kUndo));
+
+    // A calibration made anew from the parameters starts a new history.
+    right_click(at(CAL_GRAPH_SPECTRUM, p.data, p.intensity * 0.5f));
+    ui_.modal_scripts.push_back([](CalWnd dlg) { ClickDlgItem(dlg, kIdOk); });
+    CalWindowCommand(wnd_, kParams);
+    EXPECT_FALSE(CalWindowCommand(wnd_, kUndo));
+}
+
 TEST_F(Window, FlaggedPeakCannotBeSelected) {
     open(Kind::tof);
     const CalPeakList& d = rec_->DataPeaks;
@@ -350,12 +407,28 @@ TEST_F(Window, DragZoomsEveryGraphToWholeMasses) {
     ASSERT_EQ(std::floor(AxsGetValue(axes, 0, x0, 0, 1)), 201.0f);
     ASSERT_EQ(std::ceil(AxsGetValue(axes, 0, x1, 0, 1)), 350.0f);
     const int dx = area_offset().x, y = at(CAL_GRAPH_SPECTRUM, 250.0f, 10.0f).y;
+    CalRect plot{};
+    AxsGetArea(axes, 0, &plot, 0);
+    CalDC image = GetWindowSurface(wnd_);
+    const auto picture = [&] {
+        std::vector<std::uint32_t> p;
+        for (int py = 0; py < image->height(); ++py)
+            for (int px = 0; px < image->width(); ++px) p.push_back(image->pixel(px, py));
+        return p;
+    };
+    const std::vector<std::uint32_t> still = picture();
 
-    // Too short a drag leaves the range.
+    // Too short a drag leaves the range, and the band leaves no trace.
     CalWindowMouse(wnd_, CAL_MOUSE_LEFT_DOWN, x0 + dx, y);
+    CalWindowMouse(wnd_, CAL_MOUSE_MOVE, x1 + dx, y);
+    // The band shows while dragging: its edge inverts the plot's column.
+    const int top = plot.top + area_offset().y;
+    for (int py = top + 1; py < top + plot.bottom - plot.top - 1; py += 7)
+        EXPECT_EQ(image->pixel(x1 + dx, py), still[static_cast<std::size_t>(py * image->width() + x1 + dx)] ^ 0xFFFFFFu);
     CalWindowMouse(wnd_, CAL_MOUSE_MOVE, x0 + dx + 4, y);
     CalWindowMouse(wnd_, CAL_MOUSE_LEFT_UP, x0 + dx + 4, y);
     EXPECT_EQ(std::make_pair(layout.fMassLow, layout.fMassHigh), std::make_pair(190.0f, 360.0f));
+    EXPECT_TRUE(picture() == still);
 
     CalWindowMouse(wnd_, CAL_MOUSE_LEFT_DOWN, x0 + dx, y);
     EXPECT_EQ(GetCapture(), wnd_);
@@ -438,36 +511,12 @@ TEST_F(Window, ParametersDialogRefitsOnOkOnly) {
     EXPECT_EQ(rec_->ErrorFunc.nOrder, 1);
 }
 
-// A record calibrated from a bundled example as the program does it: the
-// settings' defaults, a 50 ppm tolerance on accurate-mass data.
-masscal::testing::RecordPtr bundled_example(const char* data, int order, CalWnd owner) {
-    const char* tests = std::getenv("MASSCAL_TEST_DATA");
-    namespace fs = std::filesystem;
-    const fs::path root = tests ? fs::path(tests).parent_path().parent_path()
-                                : fs::path(__FILE__).parent_path().parent_path().parent_path();
-    masscal::testing::RecordPtr r(new CalRecord{});
-    CalParamsGetIniFile("Calibration", &r->Params);
-    if (order >= 0) {
-        r->Params.PolyOrder = order;
-        r->Params.AutoPolyOrder = 0;
-    }
-    r->DataFile = testfiles::ref_to(root / "examples" / data);
-    r->RefFile = testfiles::ref_to(root / "examples/nai.ref");
-    CalSetRefName(r.get(), "nai");
-    std::snprintf(r->szDataName, sizeof r->szDataName, "%s", data);
-    r->nFirstScan = r->nLastScan = 1;
-    r->hOwnerWnd = owner;
-    EXPECT_EQ(Calibrate(nullptr, r.get()), 1);
-    if (CalIsAccurateMass(&r->DataFile) && CalApplyTolerancePpm(r.get(), 50.0)) CalRecalibrate(nullptr, r.get(), 1);
-    return r;
-}
-
 TEST_F(Window, PicturesOfTheWindows) {
     // The documentation's pictures when MASSCAL_DOC_IMAGES names a folder.
     const char* docs = std::getenv("MASSCAL_DOC_IMAGES");
     for (const auto& [data, order, name] : {std::tuple{"nai_quad.txt", 1, "window.png"},
                                             std::tuple{"nai_tof.txt", -1, "window-tof.png"}}) {
-        auto rec = bundled_example(data, order, owner_);
+        auto rec = masscal::testing::bundled_example(data, order, owner_);
         // The time-of-flight window, with its saved calibration loaded.
         rec->bExternalFunction = rec->bTofCalibLoaded = rec->bTofFunction;
         open(std::move(rec));

@@ -11,4 +11,6 @@ Cursor SetCursor(Cursor c) {
     return old;
 }
 
+Cursor GetCursor() { return t_cursor; }
+
 }  // namespace masscal::platform

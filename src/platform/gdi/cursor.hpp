@@ -1,5 +1,5 @@
 // The mouse cursor. Headless drawing has none to show, so setting one only
-// remembers it; a toolkit backend shows it.
+// remembers it; a window system backend shows it.
 #pragma once
 
 namespace masscal::platform {
@@ -8,5 +8,7 @@ enum class Cursor { arrow, wait, size_we };
 
 // Sets the cursor of the calling thread's windows; returns the previous one.
 Cursor SetCursor(Cursor c);
+// The calling thread's cursor, for a window system to show.
+Cursor GetCursor();
 
 }  // namespace masscal::platform

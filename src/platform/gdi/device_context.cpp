@@ -28,16 +28,29 @@ namespace {
 // The file a PDF, SVG or PNG surface is written into. Cairo's own file
 // output does not report every failed write (a full disk, the file-size
 // limit), so the surfaces write through this and its close tells.
+// Or the memory a document is made in.
 struct FileSink {
     std::FILE* f = nullptr;
+    std::string* memory = nullptr;
     bool failed = false;
 
     explicit FileSink(const char* path) : f(std::fopen(path, "wb")) {}
+    explicit FileSink(std::string* out) : memory(out) {}
     ~FileSink() {
         if (f) std::fclose(f);
     }
+    bool open() const { return f || memory; }
     static cairo_status_t write(void* closure, const unsigned char* data, unsigned int length) {
         auto* s = static_cast<FileSink*>(closure);
+        if (s->memory) {
+            try {
+                s->memory->append(reinterpret_cast<const char*>(data), length);
+            } catch (...) {
+                s->failed = true;
+                return CAIRO_STATUS_NO_MEMORY;
+            }
+            return CAIRO_STATUS_SUCCESS;
+        }
         if (!s->f || std::fwrite(data, 1, length, s->f) != length) {
             s->failed = true;
             return CAIRO_STATUS_WRITE_ERROR;
@@ -45,6 +58,7 @@ struct FileSink {
         return CAIRO_STATUS_SUCCESS;
     }
     bool close() {
+        if (memory) return !failed;
         if (!f) return false;
         const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
         const bool closed = std::fclose(f) == 0;
@@ -228,17 +242,35 @@ std::unique_ptr<CalDeviceContext> CalDeviceContext::create_image(int w, int h, i
     return dc;
 }
 
-std::unique_ptr<CalDeviceContext> CalDeviceContext::create_pdf(const char* path, double width_in, double height_in,
-                                                               int dpi) {
-    if (!path || width_in <= 0 || height_in <= 0 || dpi <= 0) return nullptr;
-    auto sink = std::make_unique<FileSink>(path);
-    if (!sink->f) return nullptr;
+namespace {
+
+std::unique_ptr<CalDeviceContext::Impl> pdf_impl(std::unique_ptr<FileSink> sink, double width_in, double height_in,
+                                                 int dpi) {
+    if (width_in <= 0 || height_in <= 0 || dpi <= 0 || !sink->open()) return nullptr;
     cairo_surface_t* s =
         cairo_pdf_surface_create_for_stream(FileSink::write, sink.get(), width_in * 72.0, height_in * 72.0);
-    auto impl = make_impl(Kind::pdf, s, static_cast<int>(width_in * dpi + 0.5), static_cast<int>(height_in * dpi + 0.5),
-                          dpi);
+    auto impl = make_impl(CalDeviceContext::Kind::pdf, s, static_cast<int>(width_in * dpi + 0.5),
+                          static_cast<int>(height_in * dpi + 0.5), dpi);
+    if (impl) impl->sink = std::move(sink);
+    return impl;
+}
+
+}  // namespace
+
+std::unique_ptr<CalDeviceContext> CalDeviceContext::create_pdf(const char* path, double width_in, double height_in,
+                                                               int dpi) {
+    if (!path) return nullptr;
+    auto impl = pdf_impl(std::make_unique<FileSink>(path), width_in, height_in, dpi);
     if (!impl) return nullptr;
-    impl->sink = std::move(sink);
+    return std::unique_ptr<CalDeviceContext>(new (std::nothrow) CalDeviceContext(std::move(impl)));
+}
+
+std::unique_ptr<CalDeviceContext> CalDeviceContext::create_pdf_in_memory(std::string* out, double width_in,
+                                                                         double height_in, int dpi) {
+    if (!out) return nullptr;
+    out->clear();
+    auto impl = pdf_impl(std::make_unique<FileSink>(out), width_in, height_in, dpi);
+    if (!impl) return nullptr;
     return std::unique_ptr<CalDeviceContext>(new (std::nothrow) CalDeviceContext(std::move(impl)));
 }
 
@@ -335,6 +367,21 @@ void CalDeviceContext::fill_rect(const CalRect& r, Colour c) {
     cairo_rectangle(cr, r.left, r.top, r.right - r.left, r.bottom - r.top);
     impl_->set_source(c);
     cairo_fill(cr);
+}
+
+void CalDeviceContext::invert_frame(const CalRect& r, int width) {
+    if (r.right <= r.left || r.bottom <= r.top || width < 1) return;
+    cairo_t* cr = impl_->cr;
+    cairo_save(cr);
+    cairo_new_path(cr);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+    cairo_rectangle(cr, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    const int inner_w = r.right - r.left - 2 * width, inner_h = r.bottom - r.top - 2 * width;
+    if (inner_w > 0 && inner_h > 0) cairo_rectangle(cr, r.left + width, r.top + width, inner_w, inner_h);
+    cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
+    cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
+    cairo_fill(cr);
+    cairo_restore(cr);
 }
 
 void CalDeviceContext::draw_image(CalDeviceContext& src, int x, int y) {

@@ -72,6 +72,9 @@ public:
     // inch. Null when the file cannot be created.
     static std::unique_ptr<CalDeviceContext> create_pdf(const char* path, double width_in, double height_in,
                                                         int dpi = 600);
+    // The same made in memory: out holds the document once finish() succeeded.
+    static std::unique_ptr<CalDeviceContext> create_pdf_in_memory(std::string* out, double width_in,
+                                                                  double height_in, int dpi = 600);
     // An SVG picture of w x h pixels (96 per inch).
     static std::unique_ptr<CalDeviceContext> create_svg(const char* path, int w, int h);
     // A second context drawing on the same image as on (null for other
@@ -100,6 +103,9 @@ public:
     // Separate segments pts[2i] -> pts[2i+1], stroked at once with the pen.
     void segments(const CalPoint* pts, int nSegments);
     void fill_rect(const CalRect& r, masscal::platform::Colour c);
+    // Inverts the colours of a band width units wide inside r's edges; the
+    // same call again restores them (a rubber band drawn over a picture).
+    void invert_frame(const CalRect& r, int width = 1);
     // Copies the whole of an image context with its top-left at (x, y).
     void draw_image(CalDeviceContext& src, int x, int y);
 

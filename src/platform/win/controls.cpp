@@ -10,6 +10,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "platform/win/backend.hpp"
 #include "platform/win/control_paint.hpp"
 #include "platform/win/dialog.hpp"
 #include "platform/win/window_internal.hpp"
@@ -56,6 +57,7 @@ std::intptr_t combo_message(CalWindow* w, ControlData& c, std::uint32_t msg, std
             } catch (...) {
                 return kCbErr;
             }
+            InvalidateRect(w, nullptr, true);
             return count;
         case kCbDir: {
             if (!lParam) return kCbErr;
@@ -116,6 +118,7 @@ std::intptr_t control_proc(CalWnd wnd, std::uint32_t msg, std::uintptr_t wParam,
     ControlData& c = *w->control;
     switch (msg) {
         case kMsgPaint:
+            if (window_backend().draws_control(w)) return 0;
             if (CalDC dc = GetDC(w)) {
                 paint::control(dc, *w);
                 ReleaseDC(w, dc);
@@ -170,6 +173,13 @@ bool ChooseComboEntry(CalWnd combo, int index) {
     if (index < 0 || index >= static_cast<int>(c->items.size())) return false;
     SendMessage(combo, kCbSetCurSel, static_cast<std::uintptr_t>(index), 0);
     notify_parent(w, kCbnSelChange);
+    return true;
+}
+
+bool GetControlKind(CalWnd ctrl, ControlKind* kind) {
+    ControlData* c = control_of(ctrl);
+    if (!c || !kind) return false;
+    *kind = c->kind;
     return true;
 }
 

@@ -2,6 +2,7 @@
 // each acts as the click or the typing would, notifications included.
 #pragma once
 
+#include "platform/win/dialog.hpp"
 #include "platform/win/window.hpp"
 
 namespace masscal::platform {
@@ -16,6 +17,9 @@ bool TypeText(CalWnd edit, const char* text);
 // Chooses a combo box entry as the user would: selects it and notifies
 // kCbnSelChange. False for no such entry.
 bool ChooseComboEntry(CalWnd combo, int index);
+// The kind of a control made from a dialog template; false for a window
+// that is not such a control.
+bool GetControlKind(CalWnd ctrl, ControlKind* kind);
 // The selection of an edit control (first, last), as kEmSetSel left it.
 bool GetEditSelection(CalWnd edit, int* first, int* last);
 

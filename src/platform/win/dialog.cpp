@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/ui.hpp"
+#include "platform/win/backend.hpp"
 #include "platform/win/message_queue.hpp"
 #include "platform/win/window_class.hpp"
 #include "platform/win/window_internal.hpp"
@@ -129,7 +129,7 @@ std::intptr_t DialogBoxIndirectParam(const DialogTemplate& tmpl, CalWnd owner, D
         auto alive = [&] { return detail::serial_of(dlg) == serial; };
         std::intptr_t r = 0;
         if (!IsDialogEnded(dlg, &r)) ShowWindow(dlg, kSwShow);
-        if (alive() && !IsDialogEnded(dlg, &r)) ui_provider().run_modal(dlg);
+        if (alive() && !IsDialogEnded(dlg, &r)) window_backend().run_modal(dlg);
         if (alive() && !IsDialogEnded(dlg, &r)) SendMessage(dlg, kMsgCommand, make_wparam(kIdCancel, kBnClicked), 0);
         if (alive() && !IsDialogEnded(dlg, &r)) r = kIdCancel;
         result = alive() ? r : static_cast<std::intptr_t>(kIdCancel);

@@ -1,5 +1,6 @@
 #include "platform/win/input.hpp"
 
+#include "platform/win/backend.hpp"
 #include "platform/win/window_internal.hpp"
 
 namespace masscal::platform {
@@ -18,11 +19,14 @@ void forget_capture(CalWindow* w) {
 CalWnd SetCapture(CalWnd wnd) {
     CalWnd previous = GetCapture();
     t_capture = detail::live_window(wnd);
+    if (t_capture != previous) window_backend().capture_changed(t_capture);
     return previous;
 }
 
 bool ReleaseCapture() {
+    const bool held = GetCapture() != nullptr;
     t_capture = nullptr;
+    if (held) window_backend().capture_changed(nullptr);
     return true;
 }
 

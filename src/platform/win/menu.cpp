@@ -70,14 +70,40 @@ bool ModifyMenu(HMenu menu, int id, std::uint32_t flags, int newId, const char* 
     return true;
 }
 
-std::uint32_t GetMenuState(HMenu menu, int id, std::uint32_t) {
-    Menu::Item* it = menu ? menu->find(id) : nullptr;
+namespace {
+
+Menu::Item* item_at(HMenu menu, int pos) {
+    if (!menu || !menu->popups.empty() || pos < 0 || pos >= static_cast<int>(menu->items.size())) return nullptr;
+    return &menu->items[static_cast<std::size_t>(pos)];
+}
+
+HMenu popup_at(HMenu menu, int pos) { return menu && !menu->popups.empty() ? GetSubMenu(menu, pos) : nullptr; }
+
+}  // namespace
+
+std::uint32_t GetMenuState(HMenu menu, int item, std::uint32_t flags) {
+    if (flags & kMfByPosition) {
+        if (HMenu popup = popup_at(menu, item)) return kMfPopup | (popup->right_aligned ? kMfRightJustify : 0u);
+        Menu::Item* it = item_at(menu, item);
+        return it ? it->flags : kMenuNoItem;
+    }
+    Menu::Item* it = menu ? menu->find(item) : nullptr;
     return it ? it->flags : kMenuNoItem;
 }
 
-std::string GetMenuString(HMenu menu, int id) {
-    Menu::Item* it = menu ? menu->find(id) : nullptr;
+std::string GetMenuString(HMenu menu, int item, std::uint32_t flags) {
+    if (flags & kMfByPosition) {
+        if (HMenu popup = popup_at(menu, item)) return popup->text;
+        Menu::Item* it = item_at(menu, item);
+        return it ? it->text : std::string();
+    }
+    Menu::Item* it = menu ? menu->find(item) : nullptr;
     return it ? it->text : std::string();
+}
+
+int GetMenuItemID(HMenu menu, int pos) {
+    Menu::Item* it = item_at(menu, pos);
+    return it ? it->id : -1;
 }
 
 bool ChooseMenuItem(CalWnd wnd, int id) {

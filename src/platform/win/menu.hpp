@@ -38,6 +38,9 @@ enum : std::uint32_t {
     kMfGrayed = 0x0001,
     kMfDisabled = 0x0002,
     kMfString = 0x0000,
+    kMfByPosition = 0x0400,
+    kMfPopup = 0x0010,
+    kMfRightJustify = 0x4000,
     kMfSeparator = 0x0800
 };
 enum : std::uint32_t { kMenuNoItem = 0xFFFFFFFFu };
@@ -53,10 +56,15 @@ std::uint32_t EnableMenuItem(HMenu menu, int id, std::uint32_t flags);
 // Replaces the text of the item with command id, keeping its command number
 // when newId equals it. False for no such item.
 bool ModifyMenu(HMenu menu, int id, std::uint32_t flags, int newId, const char* text);
-// The item's state flags, or kMenuNoItem.
-std::uint32_t GetMenuState(HMenu menu, int id, std::uint32_t flags);
-// The item's text ("" for none).
-std::string GetMenuString(HMenu menu, int id);
+// The item's state flags, or kMenuNoItem. With kMfByPosition in flags, item
+// is a position: in a menu bar a popup's (kMfPopup, and kMfRightJustify
+// when it sits at the right end), else an item's.
+std::uint32_t GetMenuState(HMenu menu, int item, std::uint32_t flags);
+// The item's text ("" for none); by position as GetMenuState.
+std::string GetMenuString(HMenu menu, int item, std::uint32_t flags = kMfByCommand);
+// The command number of the item at position pos of a popup: 0 for a
+// separator, -1 for a popup of a menu bar or no such item.
+int GetMenuItemID(HMenu menu, int pos);
 
 // The user opens the popup holding command id and chooses the item: the
 // window gets kMsgInitMenuPopup for that popup, then, if the item is enabled

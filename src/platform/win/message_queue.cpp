@@ -3,6 +3,7 @@
 #include <deque>
 #include <thread>
 
+#include "platform/win/backend.hpp"
 #include "platform/win/window_internal.hpp"
 
 namespace masscal::platform {
@@ -34,6 +35,7 @@ bool PostMessage(CalWnd wnd, std::uint32_t msg, std::uintptr_t wParam, std::intp
     } catch (...) {
         return false;
     }
+    window_backend().posted();
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/gdi/device_context.hpp"
+#include "platform/win/backend.hpp"
 #include "platform/win/window_internal.hpp"
 
 using namespace masscal::platform;
@@ -156,6 +157,7 @@ void destroy_tree(CalWindow* w) {
         if (t->owner == w && live_window(t)) destroy_tree(t);
     while (!w->children.empty()) destroy_tree(w->children.back());
     if (w->proc) w->proc(w, kMsgDestroy, 0, 0);
+    window_backend().destroying(w);
     if (w->parent) {
         auto& sib = w->parent->children;
         sib.erase(std::remove(sib.begin(), sib.end(), w), sib.end());
@@ -209,6 +211,11 @@ CalWnd GetParent(CalWnd wnd) {
 CalWnd GetOwner(CalWnd wnd) {
     CalWindow* w = live_window(wnd);
     return w && live_window(w->owner) ? w->owner : nullptr;
+}
+
+CalWnd GetAncestor(CalWnd wnd) {
+    CalWindow* w = live_window(wnd);
+    return w ? top_level(w) : nullptr;
 }
 
 const char* GetClassName(CalWnd wnd) {
@@ -280,6 +287,7 @@ bool MoveWindow(CalWnd wnd, int x, int y, int width, int height, bool repaint) {
     CalWindow* w = live_window(wnd);
     if (!w) return false;
     w->rect = CalRect{x, y, x + std::max(0, width), y + std::max(0, height)};
+    window_backend().moved(w);
     if (w->proc) w->proc(w, kMsgSize, 0, make_lparam(std::max(0, width), std::max(0, height)));
     if (repaint && live_window(wnd)) InvalidateRect(w, nullptr, true);
     return true;
@@ -337,6 +345,8 @@ bool ShowWindow(CalWnd wnd, int cmd) {
             break;
         default: w->visible = true; break;
     }
+    if (w->visible != was || cmd == kSwRestore || cmd == kSwMinimize || cmd == kSwShowMinimized)
+        window_backend().shown(w, w->visible);
     if (w->visible) InvalidateRect(w, nullptr, true);
     return was;
 }
@@ -434,6 +444,8 @@ int ReleaseDC(CalWnd wnd, CalDC dc) {
     auto it = std::find_if(w->dcs.begin(), w->dcs.end(), [dc](const auto& p) { return p.get() == dc; });
     if (it == w->dcs.end()) return 0;
     w->dcs.erase(it);
+    // What was drawn must reach the screen.
+    window_backend().changed(w);
     return 1;
 }
 
@@ -447,6 +459,7 @@ bool InvalidateRect(CalWnd wnd, const CalRect*, bool erase) {
     if (!w) return false;
     w->invalid = true;
     w->erase = w->erase || erase;
+    window_backend().changed(w);
     for (CalWindow* c : w->children) InvalidateRect(c, nullptr, erase);
     return true;
 }
@@ -464,6 +477,13 @@ bool UpdateWindow(CalWnd wnd) {
     w->invalid = false;
     w->erase = false;
     if (w->proc) w->proc(w, kMsgPaint, 0, 0);
+    return true;
+}
+
+bool UpdateWindowTree(CalWnd wnd) {
+    CalWindow* w = live_window(wnd);
+    if (!w) return false;
+    if (detail::tree_invalid(w)) detail::update_tree(w);
     return true;
 }
 

@@ -57,6 +57,9 @@ CalDC GetWindowSurface(CalWnd wnd);
 bool InvalidateRect(CalWnd wnd, const CalRect* rect, bool erase);
 // Paints a marked window now: erases if asked, then sends kMsgPaint.
 bool UpdateWindow(CalWnd wnd);
+// Paints the window if marked, then its marked children, as a window system
+// does before it shows the window.
+bool UpdateWindowTree(CalWnd wnd);
 
 // Title of a top-level window, text of a control (kMsgSetText/kMsgGetText
 // through the window's procedure; DefWindowProc keeps it).
@@ -67,6 +70,8 @@ int GetWindowTextLength(CalWnd wnd);
 
 // The owner of a top-level window (a dialog's owner); null for none.
 CalWnd GetOwner(CalWnd wnd);
+// The top-level window a window belongs to (itself for a top-level one).
+CalWnd GetAncestor(CalWnd wnd);
 // The window's class name ("" for a window made without a class).
 const char* GetClassName(CalWnd wnd);
 // Top-level windows of the calling thread, in order of creation; count is

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "masscal/ui.h"
+#include "platform/ui.hpp"
 
 class CFileDialogS {
 public:
@@ -23,10 +24,6 @@ public:
     std::string GetFileName() const;
 
 private:
-    bool open_;
-    std::string default_extension_;
-    std::uint32_t flags_;
-    std::string filter_;
+    masscal::platform::FileDialogRequest choice_;  // the initial path, then the user's choice
     CalWnd parent_;
-    std::string directory_, name_, extension_;
 };

@@ -3,8 +3,12 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 
+#include "masscal/ui_provider.h"
 #include "platform/gdi/device_context.hpp"
+#include "platform/ui.hpp"
+#include "suite/fileaccess/file_identity.hpp"
 
 using namespace masscal::platform;
 
@@ -34,7 +38,20 @@ int PrnPrintGCV(PrnSetup* setup) {
     return setup->szOutputFile[0] != '\0';
 }
 
-int PrnPrintSetup(CalWnd) {
+int PrnPrintSetup(CalWnd owner) {
+    PrnSetup setup;
+    PrnPrintGCV(&setup);
+    FileDialogRequest request;
+    request.save = true;
+    request.title = "Print to File";
+    request.filter = "PDF Document (*.pdf)|*.pdf||";
+    request.default_extension = "pdf";
+    request.flags = CAL_FILE_OVERWRITE_PROMPT;
+    request.set_path(setup.szOutputFile);
+    if (FileDialog(owner, request)) {
+        if (request.extension.empty()) request.extension = request.default_extension;
+        PrnSetOutputFile(request.path().c_str());
+    }
     std::lock_guard<std::mutex> lock(g_mutex);
     return current().szOutputFile[0] != '\0';
 }
@@ -80,16 +97,15 @@ int PrnReport(CalWnd wnd, const PrnSetup* setup, int nPages, int) {
     if (!setup || !setup->szOutputFile[0] || !IsWindow(wnd) || nPages < 1 || setup->nDpi < 1 ||
         !printable(setup, &w, &h))
         return 0;
-    auto dc = CalDeviceContext::create_pdf(setup->szOutputFile, setup->dPageWidthIn, setup->dPageHeightIn,
-                                           setup->nDpi);
+    // Made in memory and put in place whole: a failed print leaves the file
+    // as it was.
+    std::string document;
+    auto dc = CalDeviceContext::create_pdf_in_memory(&document, setup->dPageWidthIn, setup->dPageHeightIn, setup->nDpi);
     if (!dc) return 0;
-    int result = 1;
-    for (int i = 1; i <= nPages && result; ++i) {
-        if (!PrnReportPage(wnd, dc.get(), setup, i, nPages)) result = 0;
-        if (!dc->end_page()) result = 0;
-    }
-    if (!dc->finish()) result = 0;
-    return result;
+    for (int i = 1; i <= nPages; ++i)
+        if (!PrnReportPage(wnd, dc.get(), setup, i, nPages) || !dc->end_page()) return 0;
+    if (!dc->finish()) return 0;
+    return masscal::suite::fs::replace_file(setup->szOutputFile, document, nullptr) ? 1 : 0;
 }
 
 int PrnReportWindow(CalDC dc, CalWnd wnd, const CalRect* rect, int) {

@@ -37,8 +37,9 @@ enum : std::uint32_t {
 // "calibration-report.pdf" until set otherwise); non-zero when it names a
 // file to print to.
 int PrnPrintGCV(PrnSetup* setup);
-// Lets the user change the print set-up. Without a dialog provider the
-// set-up stays as it is; returns non-zero when it names a file.
+// Lets the user choose the PDF file to print to (a save dialog of the UI
+// provider). Cancelled, or without a dialog to show, the set-up stays as it
+// is; returns non-zero when it names a file.
 int PrnPrintSetup(CalWnd owner);
 // Changes the current set-up's file (null or "" for none: printing is then
 // declined) and returns non-zero when the name fit.
@@ -46,9 +47,10 @@ int PrnSetOutputFile(const char* path);
 
 // Prints nPages pages of wnd into the set-up's file. For each page the
 // window gets kPrnPageRequest with the page's context, whose origin is the
-// top-left of the printable area, and then kPrnPageDone. Returns 1 when the
-// document was written, 0 when it could not be created or written or when a
-// page request answered 0.
+// top-left of the printable area, and then kPrnPageDone. The file is
+// replaced whole once every page is drawn. Returns 1 when the document was
+// written, 0 (the file untouched) when it could not be made or written or
+// when a page request answered 0.
 int PrnReport(CalWnd wnd, const PrnSetup* setup, int nPages, int flags);
 // One page of wnd drawn on dc (a page of the set-up's paper at dc's
 // resolution): the same requests as PrnReport sends for page nPage of

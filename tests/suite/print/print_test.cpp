@@ -4,11 +4,13 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "masscal/ui_provider.h"
 #include "platform/gdi/device_context.hpp"
 #include "suite/print/global_resources.hpp"
 
@@ -50,6 +52,11 @@ std::string head(const std::string& path) {
     return std::string(b, static_cast<std::size_t>(f.gcount()));
 }
 
+std::string slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
 struct OutputGuard {
     PrnSetup saved{};
     OutputGuard() { PrnPrintGCV(&saved); }
@@ -70,6 +77,43 @@ TEST(Print, SetupDefaultsAndOutputFile) {
     EXPECT_TRUE(PrnPrintGCV(&s));
     EXPECT_STREQ(s.szOutputFile, "out.pdf");
     EXPECT_FALSE(PrnSetOutputFile(std::string(5000, 'a').c_str()));
+}
+
+// Printer Setup asks the host for the file: a save dialog starting from the
+// file in force; a name chosen without an extension gets ".pdf".
+TEST(Print, SetupChoosesTheFileThroughTheHostProvider) {
+    OutputGuard guard;
+    struct Host {
+        std::vector<std::string> asked;  // save, title, filter, extension, flags, path
+        const char* answer = nullptr;
+    } host;
+    CalUiProvider provider{};
+    provider.pUser = &host;
+    provider.pfnChooseFile = [](void* user, CalWnd, CalFileChoice* c) -> int32_t {
+        auto* h = static_cast<Host*>(user);
+        h->asked = {std::to_string(c->bSave), c->pszTitle, c->pszFilter, c->pszDefaultExt, std::to_string(c->nFlags),
+                    c->szPath};
+        if (!h->answer) return 0;
+        std::snprintf(c->szPath, sizeof c->szPath, "%s", h->answer);
+        return 1;
+    };
+    CalSetUiProvider(&provider);
+    PrnSetOutputFile("/reports/run 7.pdf");
+    const int cancelled = PrnPrintSetup(nullptr);
+    const std::vector<std::string> asked = host.asked;
+    PrnSetup s;
+    PrnPrintGCV(&s);
+    const std::string kept = s.szOutputFile;
+    host.answer = "/tmp/reports/night";
+    const int chosen = PrnPrintSetup(nullptr);
+    PrnPrintGCV(&s);
+    CalSetUiProvider(nullptr);
+
+    EXPECT_EQ(asked, (std::vector<std::string>{"1", "Print to File", "PDF Document (*.pdf)|*.pdf||", "pdf",
+                                               std::to_string(CAL_FILE_OVERWRITE_PROMPT), "/reports/run 7.pdf"}));
+    EXPECT_EQ(std::make_pair(cancelled, kept), std::make_pair(1, std::string("/reports/run 7.pdf")));
+    EXPECT_EQ(chosen, 1);
+    EXPECT_STREQ(s.szOutputFile, "/tmp/reports/night.pdf");
 }
 
 TEST(Print, ReportSendsPageAndPaintRequests) {
@@ -97,8 +141,11 @@ TEST(Print, ReportSendsPageAndPaintRequests) {
     EXPECT_EQ(std::tuple(r.left, r.top, r.right, r.bottom), std::tuple(0, 0, 1000, 700));
     EXPECT_EQ(std::pair(seen.paintOrigin.x, seen.paintOrigin.y), std::pair(300 + 100, 300 + 200));
 
+    // A page that failed fails the print, and the file stays as it was.
+    const std::string printed = slurp(path);
     seen.answer = 0;
-    EXPECT_EQ(PrnReport(w, &s, 1, 256), 0);  // a page that failed fails the print
+    EXPECT_EQ(PrnReport(w, &s, 1, 256), 0);
+    EXPECT_EQ(slurp(path), printed);
     std::snprintf(s.szOutputFile, sizeof s.szOutputFile, "/nonexistent-dir/x.pdf");
     seen.answer = 1;
     EXPECT_EQ(PrnReport(w, &s, 1, 256), 0);
