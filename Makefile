@@ -33,6 +33,7 @@ fuzz: deps
 bench: build
 	@for b in build/release/bench/bench_*; do $$b; done
 	@bench/cli_bench.py build/release/apps/masscal/masscal examples
+	@bench/large_runs.py build/release/apps/masscal/masscal
 
 clean:
 	rm -rf build

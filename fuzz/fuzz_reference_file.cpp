@@ -1,10 +1,13 @@
 // Reference-file text and lock-mass lists: a sorted list of at most 100
-// finite, non-zero peaks in range, the same whether lines end in CR LF or LF.
+// finite, non-zero peaks in range, the same whether lines end in CR LF or LF;
+// the double-precision lock list is ascending, positive, and holds what the
+// float reader reads.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "engine/reference_file.hpp"
 #include "platform/ui.hpp"
@@ -55,5 +58,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (b.count != a.count) std::abort();
     for (int32_t i = 0; i < a.count; ++i)
         if (a.mass[i] != b.mass[i] || a.intensity[i] != b.intensity[i]) std::abort();
+
+    std::vector<double> locks;
+    std::string why;
+    const bool read = masscal::engine::parse_lock_masses(text.c_str(), text.size(), csv, locks, why);
+    if (read != why.empty()) std::abort();
+    if (!read) return 0;
+    if (locks.empty() || locks.size() > CAL_REF_CAPACITY) std::abort();
+    for (std::size_t i = 0; i < locks.size(); ++i) {
+        if (!(locks[i] > 0.0) || !std::isfinite(locks[i]) || (i > 0 && !(locks[i - 1] < locks[i]))) std::abort();
+        if (ranged || a.count == CAL_REF_CAPACITY) continue;
+        bool listed = false;
+        for (int32_t k = 0; k < a.count; ++k) listed |= a.mass[k] == static_cast<float>(locks[i]);
+        if (!listed) std::abort();
+    }
     return 0;
 }

@@ -4,9 +4,9 @@
 set -eu
 
 PACKAGES="cmake ninja-build g++ make binutils pkg-config googletest libgtest-dev \
-libbenchmark-dev zlib1g-dev libpugixml-dev libcairo2-dev \
+libbenchmark-dev zlib1g-dev libdeflate-dev libpugixml-dev libcairo2-dev \
 libpango1.0-dev fonts-dejavu-core libcli11-dev nlohmann-json3-dev libeigen3-dev \
-clang libfuzzer-14-dev libclang-rt-14-dev locales openms-doc python3 poppler-utils \
+clang libssl-dev libfuzzer-14-dev libclang-rt-14-dev locales openms-doc python3 poppler-utils \
 libgtk-3-dev xvfb xauth xdotool"
 
 missing=""

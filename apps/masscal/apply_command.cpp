@@ -1,8 +1,6 @@
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 
 #include "cli_support.hpp"
@@ -13,16 +11,8 @@
 #include "masscal/input.h"
 #include "masscal/polynomial.hpp"
 
-namespace fs = std::filesystem;
-
 namespace cli {
 namespace {
-
-std::string lower_extension(const std::string& path) {
-    std::string ext = fs::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 // Rewrites the mass (first) field of every peak line of a peak list with the
 // stored calibration; headers, comments, titles and the other fields stay as

@@ -1,5 +1,6 @@
 #include "cli_support.hpp"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -114,6 +115,12 @@ bool stored_calibration(const std::string& path, int function, RawCalibCoEffs& o
     }
     why = "no calibration for function " + std::to_string(function);
     return false;
+}
+
+std::string lower_extension(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
 }
 
 }  // namespace cli

@@ -23,6 +23,9 @@ int fail(int code, const std::string& file, const std::string& what);
 std::string failure_text(const std::string& file, const std::string& what);
 
 RawFileRef ref_to(const std::string& path, int function);
+// The file name's extension in lower case, with its dot ("" without one).
+std::string lower_extension(const std::string& path);
+
 // Empty when the file can be read, else why not.
 std::string unreadable(const std::string& path);
 

@@ -28,4 +28,21 @@ int run_tof_compare(const std::string& a, const std::string& b);
 int run_apply(const std::string& calFile, const std::string& data, const std::string& out, int function,
               const Selection& chosen);
 
+struct RecalibrateOptions {
+    std::string data, locks, out;
+    std::string model = "offset";
+    double rtWindow = 60.0;
+    int scansWindow = 0;
+    double tolerancePpm = 10.0;
+    double minIntensity = 0.0;
+    int msLevel = 1;
+    bool ms2Follow = false, intensityWeight = false, noGate = false;
+    int minLocks = 0;
+    double maxRmsPpm = -1.0, outlierSigmas = -1.0;  // < 0: the gate's defaults
+    std::string rt, scans;
+    std::string qcCsv, qcJson, driftPng, driftSvg;
+};
+// Recalibration over time from lock masses (mzML in, mzML out).
+int run_recalibrate(const RecalibrateOptions& options);
+
 }  // namespace cli

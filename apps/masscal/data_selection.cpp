@@ -28,30 +28,6 @@ std::string fmt(const char* format, double a, double b) {
     return t;
 }
 
-// "FROM:TO" into two numbers; the rt form may end in "min" or "s".
-std::string parse_range(std::string text, bool time, double& from, double& to) {
-    double scale = 1.0;
-    if (time && text.size() > 3 && text.compare(text.size() - 3, 3, "min") == 0) {
-        scale = 60.0;
-        text.resize(text.size() - 3);
-    } else if (time && !text.empty() && text.back() == 's') {
-        text.pop_back();
-    }
-    const auto colon = text.find(':');
-    char* end = nullptr;
-    if (colon == std::string::npos) return "expected FROM:TO";
-    const std::string a = text.substr(0, colon), b = text.substr(colon + 1);
-    from = std::strtod(a.c_str(), &end);
-    if (a.empty() || *end) return "'" + a + "' is not a number";
-    to = std::strtod(b.c_str(), &end);
-    if (b.empty() || *end) return "'" + b + "' is not a number";
-    if (!std::isfinite(from) || !std::isfinite(to)) return "the range must be finite";
-    if (from > to) return "FROM is after TO";
-    from *= scale;
-    to *= scale;
-    return {};
-}
-
 // "function 2 (MS2, 120 spectra, scans 14-980, RT 60.1-3599.2 s)"
 std::string describe(int f, const Function& fn) {
     std::string d = "function " + std::to_string(f) + " (MS" + std::to_string(fn.s.nMsLevel) + ", " +
@@ -105,6 +81,29 @@ std::string levels_of(const std::string& path, int count) {
 }
 
 }  // namespace
+
+std::string parse_range(std::string text, bool time, double& from, double& to) {
+    double scale = 1.0;
+    if (time && text.size() > 3 && text.compare(text.size() - 3, 3, "min") == 0) {
+        scale = 60.0;
+        text.resize(text.size() - 3);
+    } else if (time && !text.empty() && text.back() == 's') {
+        text.pop_back();
+    }
+    const auto colon = text.find(':');
+    char* end = nullptr;
+    if (colon == std::string::npos) return "expected FROM:TO";
+    const std::string a = text.substr(0, colon), b = text.substr(colon + 1);
+    from = std::strtod(a.c_str(), &end);
+    if (a.empty() || *end) return "'" + a + "' is not a number";
+    to = std::strtod(b.c_str(), &end);
+    if (b.empty() || *end) return "'" + b + "' is not a number";
+    if (!std::isfinite(from) || !std::isfinite(to)) return "the range must be finite";
+    if (from > to) return "FROM is after TO";
+    from *= scale;
+    to *= scale;
+    return {};
+}
 
 std::string resolve(const std::string& path, const Selection& s, Resolved& out) {
     out = Resolved{};

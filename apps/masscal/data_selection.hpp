@@ -25,6 +25,10 @@ struct Resolved {
     std::vector<std::int64_t> fileIndices;  // positions of the chosen spectra in the file, where known
 };
 
+// "FROM:TO" into two numbers; with time the text may end in "min" (minutes,
+// turned into seconds) or "s". Empty when it reads, else what is wrong.
+std::string parse_range(std::string text, bool time, double& from, double& to);
+
 // Resolves the selection against the file. Empty when it is good, else one
 // line saying what is wrong and what the file has. A file that cannot be
 // read is left to the reader to report (resolved as given).

@@ -1,4 +1,6 @@
 // masscal: calibrate mass spectra against reference files from the command line.
+#include <malloc.h>
+
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
@@ -94,6 +96,9 @@ void add_run_options(CLI::App* app, CalOptions& o, bool gate) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Spectra come and go one after another; handing each one's memory back
+    // to the system only to ask for it again costs more than the decoding.
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     collect_library_messages();
     CLI::App app{"masscal: mass-scale calibration of mass spectra"};
     app.require_subcommand(1);
@@ -204,6 +209,48 @@ int main(int argc, char** argv) {
     auto* applyRt = apply->add_option("--rt", applyTo.rt, "mzML: only retention times FROM:TO (seconds; FROM:TOmin)");
     apply->add_option("--scans", applyTo.scans, "mzML: only the file's scan numbers FROM:TO")->excludes(applyRt);
 
+    RecalibrateOptions rc;
+    auto* recal = app.add_subcommand("recalibrate", "recalibrate every spectrum of an mzML run from the lock masses "
+                                                    "found around it in time");
+    recal->add_option("RUN", rc.data, "mzML file (also .mzML.gz)")->required();
+    recal->add_option("LOCKS", rc.locks, "lock masses: m/z per line (a reference file), or a .csv lock-mass list")
+        ->required();
+    recal->add_option("-o,--output", rc.out, "the recalibrated mzML file to write (never the input)")->required();
+    auto* rtWindow = recal->add_option("--rt-window", rc.rtWindow,
+                                       "a spectrum's window: the lock spectra within this many seconds (default 60)")
+                         ->check(CLI::PositiveNumber);
+    recal->add_option("--scans-window", rc.scansWindow, "instead: this many lock spectra before and after it")
+        ->check(CLI::PositiveNumber)
+        ->excludes(rtWindow);
+    recal->add_option("--tolerance-ppm", rc.tolerancePpm, "a lock's peak lies within this many ppm of it (default 10)")
+        ->check(CLI::PositiveNumber);
+    recal->add_option("--min-intensity", rc.minIntensity, "intensity floor of a lock's peak (default 0)")
+        ->check(CLI::NonNegativeNumber);
+    recal->add_option("--model", rc.model, "offset, linear or quadratic (error in ppm), or poly0 to poly5 (the "
+                                           "calibration polynomial of that order); default offset");
+    recal->add_option("--min-locks", rc.minLocks, "fewest lock masses a window needs (default: the model's "
+                                                  "coefficients)")
+        ->check(CLI::PositiveNumber);
+    recal->add_flag("--intensity-weight", rc.intensityWeight, "weight each lock by its summed intensity");
+    recal->add_option("--ms-level", rc.msLevel, "the spectra searched for locks and recalibrated (default 1)")
+        ->check(CLI::Range(1, 100));
+    recal->add_flag("--ms2-follow", rc.ms2Follow, "spectra of higher MS levels take the model of their time");
+    auto* recalRt = recal->add_option("--rt", rc.rt, "rewrite only retention times FROM:TO (seconds; FROM:TOmin)");
+    recal->add_option("--scans", rc.scans, "rewrite only the file's scan numbers FROM:TO")->excludes(recalRt);
+    auto* recalNoGate = recal->add_flag("--no-gate", rc.noGate, "use every fit with enough locks, whatever its quality");
+    recal->add_option("--max-rms-ppm", rc.maxRmsPpm, "quality gate: largest RMS residual of a window, ppm (default 10)")
+        ->check(CLI::NonNegativeNumber)
+        ->excludes(recalNoGate);
+    recal->add_option("--max-outlier-sigmas", rc.outlierSigmas,
+                      "quality gate: largest distance of a lock from the median, robust standard deviations "
+                      "(default 6)")
+        ->check(CLI::NonNegativeNumber)
+        ->excludes(recalNoGate);
+    recal->add_option("--qc-csv", rc.qcCsv, "write the table of spectra as CSV");
+    recal->add_option("--qc-json", rc.qcJson, "write the table of spectra and their locks as JSON");
+    recal->add_option("--drift-png", rc.driftPng, "write the drift picture (.png)");
+    recal->add_option("--drift-svg", rc.driftSvg, "write the drift picture (.svg)");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -236,6 +283,7 @@ int main(int argc, char** argv) {
         return run_calibrate(v);
     }
     if (apply->parsed()) return run_apply(applyCal, applyData, applyOut, applyFunction, applyTo);
+    if (recal->parsed()) return run_recalibrate(rc);
     if (pSet->parsed()) return run_params_set(section, assignments);
     if (tRead->parsed()) return run_tof_read(tofA);
     if (tWrite->parsed()) return run_tof_write(tofA, tofB);

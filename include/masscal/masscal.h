@@ -15,6 +15,7 @@
 #include "masscal/fit.h"
 #include "masscal/graphs.h"
 #include "masscal/input.h"
+#include "masscal/lockmass.h"
 #include "masscal/params.h"
 #include "masscal/quality.h"
 #include "masscal/reference.h"

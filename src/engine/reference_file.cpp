@@ -1,5 +1,6 @@
 #include "engine/reference_file.hpp"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -23,15 +24,6 @@ constexpr const char* kCaption = "Calibration";
 constexpr std::uint32_t kMessageType = CAL_MB_OK | CAL_MB_ICONEXCLAMATION;
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-// A number of the text as a float; false when it is not finite as a float
-// ("inf", "nan", 1e39), which no reference peak can be.
-bool read_float(const char* p, float* out) {
-    const double d = masscal::platform::c_atof(p);
-    if (!std::isfinite(d) || std::fabs(d) > FLT_MAX) return false;
-    *out = static_cast<float>(d);
-    return true;
-}
 
 std::string_view field(const char* text, std::size_t size) { return std::string_view(text, strnlen(text, size)); }
 
@@ -114,29 +106,74 @@ int32_t CalInsertPeak(float* masses, float* intensities, int32_t* count, float m
 
 namespace {
 
-// Inserts the peak that peak_of reads from each line's text (from its first
-// non-blank character to the line end) into the list, when it is in range.
-// A line ends at LF, with or without CR before it, or at the end of the
-// text; blank lines are skipped.
-template <typename PeakOf>
-int32_t parse_lines(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
-                    int32_t* count, float low, float high, PeakOf peak_of) {
-    const bool ranged = !(low == 0.0f && high == 0.0f);
+// Calls line(first non-blank character, line end, line number from 1) for
+// every line that is not blank; stops when it answers false. A line ends at
+// LF, with or without CR before it, or at the end of the text.
+template <typename Line>
+void for_each_line(const char* text, std::size_t size, Line line) {
     std::size_t pos = 0;
-    while (pos < size) {
+    for (int number = 1; pos < size; ++number) {
         const void* lf = std::memchr(text + pos, '\n', size - pos);
         const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text) : size;
         std::size_t p = pos;
         pos = lf ? end + 1 : size;
         while (p < end && is_space(text[p])) ++p;
-        float mass = 0.0f, intensity = 0.0f;
-        if (p == end || !peak_of(text + p, text + end, mass, intensity)) continue;
-        if (ranged && !(low <= mass && mass <= high)) continue;
+        if (p < end && !line(text + p, text + end, number)) break;
+    }
+}
+
+// A number of the text; false when it is not finite as a float ("inf",
+// "nan", 1e39), which no reference peak can be.
+bool read_number(const char* p, double* out) {
+    const double d = masscal::platform::c_atof(p);
+    if (!std::isfinite(d) || std::fabs(d) > FLT_MAX) return false;
+    *out = d;
+    return true;
+}
+
+// The peak of a reference-file line: a mass, then after blanks an intensity
+// (0 when missing or not a number); the rest of the line is ignored. False
+// for a comment (';') or a first token that is not a number.
+bool reference_line(const char* p, const char* end, double& mass, double& intensity) {
+    if (*p == ';' || !read_number(p, &mass)) return false;
+    while (p < end && !is_space(*p)) ++p;
+    while (p < end && is_space(*p)) ++p;
+    if (p >= end || !read_number(p, &intensity)) intensity = 0.0;
+    return true;
+}
+
+// The mass of a lock-mass list line, "m/z,MS level,charge"; false for a
+// comment ('#', ';') or a title line ("m/z,ms level,charge"). Every mass
+// counts alike (intensity 100); the MS level and charge are not used: the
+// first column is already m/z.
+bool lock_csv_line(const char* p, const char* end, double& mass, double& intensity) {
+    if (*p == '#' || *p == ';') return false;
+    const std::string_view line(p, static_cast<std::size_t>(end - p));
+    const std::size_t comma = line.find(',');
+    if (comma == std::string_view::npos || !read_number(std::string(line.substr(0, comma)).c_str(), &mass) ||
+        !(mass > 0.0))
+        return false;
+    intensity = 100.0;
+    return true;
+}
+
+// Inserts the peak that peak_of reads from each line into the list (as
+// floats), when it is in range; lines whose mass reads as 0 are skipped.
+template <typename PeakOf>
+int32_t parse_lines(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
+                    int32_t* count, float low, float high, PeakOf peak_of) {
+    const bool ranged = !(low == 0.0f && high == 0.0f);
+    for_each_line(text, size, [&](const char* p, const char* end, int) {
+        double m = 0.0, i = 0.0;
+        if (!peak_of(p, end, m, i)) return true;
+        const auto mass = static_cast<float>(m), intensity = static_cast<float>(i);
+        if (mass == 0.0f || (ranged && !(low <= mass && mass <= high))) return true;
         if (!CalInsertPeak(masses, intensities, count, mass, intensity)) {
             show_too_many_peaks(owner);
-            break;
+            return false;
         }
-    }
+        return true;
+    });
     return 1;
 }
 
@@ -148,33 +185,37 @@ int32_t parse_lines(CalWnd owner, const char* text, std::size_t size, float* mas
 // reads as 0.
 int32_t masscal::engine::parse_reference_text(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
                               int32_t* count, float low, float high) {
-    return parse_lines(owner, text, size, masses, intensities, count, low, high,
-                       [](const char* p, const char* end, float& mass, float& intensity) {
-                           if (*p == ';' || !read_float(p, &mass) || mass == 0.0f) return false;
-                           while (p < end && !is_space(*p)) ++p;
-                           while (p < end && is_space(*p)) ++p;
-                           if (p < end && !read_float(p, &intensity)) intensity = 0.0f;
-                           return true;
-                       });
+    return parse_lines(owner, text, size, masses, intensities, count, low, high, reference_line);
 }
 
-// The lock-mass list format: "m/z,MS level,charge" per line, an optional
-// title line, '#' comments. Every mass counts alike (intensity 100); the MS
-// level and charge are not used: the first column is already m/z.
 int32_t masscal::engine::parse_lock_mass_csv(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
                             int32_t* count, float low, float high) {
-    return parse_lines(owner, text, size, masses, intensities, count, low, high,
-                       [](const char* p, const char* end, float& mass, float& intensity) {
-                           if (*p == '#' || *p == ';') return false;
-                           const std::string_view line(p, static_cast<std::size_t>(end - p));
-                           const std::size_t comma = line.find(',');
-                           // A title line ("m/z,ms level,charge") is no lock mass.
-                           if (comma == std::string_view::npos ||
-                               !read_float(std::string(line.substr(0, comma)).c_str(), &mass) || !(mass > 0.0f))
-                               return false;
-                           intensity = 100.0f;
-                           return true;
-                       });
+    return parse_lines(owner, text, size, masses, intensities, count, low, high, lock_csv_line);
+}
+
+bool masscal::engine::parse_lock_masses(const char* text, std::size_t size, bool csv, std::vector<double>& masses,
+                                        std::string& why) {
+    masses.clear();
+    why.clear();
+    for_each_line(text, size, [&](const char* p, const char* end, int number) {
+        double mass = 0.0, intensity = 0.0;
+        // A first token that reads as 0 (as a float) is a title, as in a reference file.
+        if (!(csv ? lock_csv_line : reference_line)(p, end, mass, intensity) || static_cast<float>(mass) == 0.0f)
+            return true;
+        if (!(mass > 0.0)) {
+            why = "line " + std::to_string(number) + ": a lock mass must be a positive m/z";
+            return false;
+        }
+        masses.push_back(mass);
+        return true;
+    });
+    if (!why.empty()) return false;
+    std::sort(masses.begin(), masses.end());
+    masses.erase(std::unique(masses.begin(), masses.end()), masses.end());
+    if (masses.empty()) why = "no lock mass in the file";
+    else if (masses.size() > static_cast<std::size_t>(CAL_REF_CAPACITY))
+        why = std::to_string(masses.size()) + " lock masses; at most " + std::to_string(CAL_REF_CAPACITY) + " are used";
+    return why.empty();
 }
 
 extern "C" MASSCAL_API int32_t CalReadReferenceFile(CalWnd hwndOwner, RawFileRef* pFile, float* pMasses,

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "masscal/reference.h"
 
@@ -28,5 +30,10 @@ int32_t parse_reference_text(CalWnd owner, const char* text, std::size_t size, f
 // mass with intensity 100.
 int32_t parse_lock_mass_csv(CalWnd owner, const char* text, std::size_t size, float* masses, float* intensities,
                             int32_t* count, float low, float high);
+// The masses of a lock list in double precision, as the lines of a
+// reference file (csv false) or of a lock-mass list (csv true) give them:
+// ascending, each once. False with a one-line reason when a mass is not
+// positive, there is none, or there are more than CAL_REF_CAPACITY.
+bool parse_lock_masses(const char* text, std::size_t size, bool csv, std::vector<double>& masses, std::string& why);
 
 }  // namespace masscal::engine

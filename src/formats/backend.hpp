@@ -53,6 +53,7 @@ struct SpectrumSummary {
     std::int64_t scanNumber = -1;  // the file's own number (from the native id)
     double precursorMz = std::numeric_limits<double>::quiet_NaN();
     std::int64_t fileIndex = -1;   // position in the file's list of spectra, from 0
+    std::string nativeId;          // the spectrum's id in the file; "" when the reader does not give it
 };
 
 // A function as a listing shows it: what groups its spectra, and each of them.
@@ -84,7 +85,8 @@ public:
     // function is 1-based; false when there is no such function.
     virtual bool describe(int function, FunctionDescription& out) const = 0;
     // scan is 1-based within the function; false with a message in error
-    // when there is no such scan or its data cannot be decoded.
+    // when there is no such scan or its data cannot be decoded. Safe to call
+    // from several threads at once.
     virtual bool readScan(int function, int scan, Spectrum& out, std::string& error) const = 0;
 };
 

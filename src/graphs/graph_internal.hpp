@@ -39,6 +39,11 @@ void compute_calibration_curve(const CalRecord* rec, GraphLayout* layout);
 // range, in the residual unit.
 void compute_confidence_band(CalRecord* rec, const GraphLayout* layout);
 
+// The axes of graph g of the layout, as the residual graph draws them: the
+// layout's mass range and value range, a zero line, the titles given (an
+// empty x title draws the axis without tick labels, as between graphs).
+bool draw_value_axes(CalDC dc, GraphLayout* layout, int g, bool screen, const char* xTitle, const char* yTitle);
+
 // The header texts of a graph (slot 1 and slot 2), translated and
 // formatted, into buffers of size bytes.
 void header_texts(const CalRecord* rec, int graph, char* slot1, char* slot2, std::size_t size);

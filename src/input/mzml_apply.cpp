@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include "core/calib_eval.hpp"
+#include "input/spectrum_input.hpp"
 #include "masscal/input.h"
 #include "mzml/mzml_rewrite.hpp"
 #include "suite/datamanager/datamanager.hpp"
@@ -30,13 +31,7 @@ int32_t apply(const RawCalibCoEffs* massFunc, const char* in, const char* out, c
     if (!in || !*in || !out || !*out) return refuse("an input and an output file are needed");
     const std::string inPath = in, outPath = out;
 
-    std::error_code ec;
-    if (std::filesystem::exists(outPath, ec) && std::filesystem::equivalent(inPath, outPath, ec))
-        return refuse(outPath + ": would overwrite its input");
-    if (inPath == outPath) return refuse(outPath + ": would overwrite its input");
-    struct stat st;
-    if (::stat(outPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        return refuse("cannot write " + outPath + ": " + std::strerror(S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
+    if (auto why = masscal::input::copy_target_problem(inPath, outPath); !why.empty()) return refuse(why);
 
     RawCalibCoEffs f;
     std::memcpy(&f, massFunc, sizeof f);
@@ -53,6 +48,16 @@ int32_t apply(const RawCalibCoEffs* massFunc, const char* in, const char* out, c
 }
 
 }  // namespace
+
+std::string masscal::input::copy_target_problem(const std::string& in, const std::string& out) {
+    std::error_code ec;
+    if (in == out || (std::filesystem::exists(out, ec) && std::filesystem::equivalent(in, out, ec)))
+        return out + ": would overwrite its input";
+    struct stat st;
+    if (::stat(out.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return "cannot write " + out + ": " + std::strerror(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    return {};
+}
 
 int32_t CalApplyToMzml(const RawCalibCoEffs* pMassFunc, const char* pszIn, const char* pszOut) {
     try {

@@ -1,6 +1,8 @@
 // Internal parts of the spectrum input.
 #pragma once
 
+#include <string>
+
 #include "masscal/input.h"
 
 // Non-zero when the data carries the per-peak detail channels (flags, widths,
@@ -18,5 +20,9 @@ namespace masscal::input {
 // (kHeaderSize bytes), read as every caller reads them; false when either
 // cannot be read.
 bool read_function_header(const RawFileRef& ref, unsigned char* info, unsigned char* header);
+
+// Why a rewritten copy of in may not be written to out ("" when it may):
+// out names in, or something that is not a regular file.
+std::string copy_target_problem(const std::string& in, const std::string& out);
 
 }  // namespace masscal::input

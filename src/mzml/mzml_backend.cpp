@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <numeric>
@@ -16,6 +15,8 @@
 
 #include "formats/text_number.hpp"
 #include "mzml/binary_array.hpp"
+#include "mzml/byte_source.hpp"
+#include "mzml/mzml_layout.hpp"
 #include "mzml/gzip_text.hpp"
 #include "mzml/mzml_terms.hpp"
 
@@ -80,20 +81,38 @@ std::int64_t native_number(const char* id) {
     return v;
 }
 
+// Where a spectrum's arrays lie, and what keeps it from being read; found
+// while walking the list, so that reading a scan decodes only its arrays.
+struct ArraySlot {
+    std::uint64_t begin = 0, end = 0;  // the base64 text in the source
+    NumberType type = NumberType::Float64;
+    bool zlib = false;
+    std::size_t length = 0;
+};
+
+struct SpectrumSlot {
+    std::string id;
+    std::string problem;  // why it cannot be decoded; empty when it can
+    ArraySlot mz, intensity;
+    bool profile = false;
+    bool statesKind = false;
+};
+
 struct Function {
     FunctionDescription desc;
     FunctionSummary summary;
-    std::vector<pugi::xml_node> spectra;
+    std::vector<std::uint32_t> spectra;  // into the file's slots
     int msLevel = 1;
     bool hasWindow = false;
     double lo = 0, hi = 0;
     bool rangeKnown = false;
+    bool allObserved = true;  // every spectrum states its observed range
+    double observedLo = 0, observedHi = 0;
 };
 
 class MzmlFile final : public RawFile {
 public:
-    // Takes the document's bytes (parsed in place).
-    bool load(std::unique_ptr<char[]> buffer, std::size_t size, const std::string& name, std::string& error);
+    bool load(std::unique_ptr<ByteSource> source, const std::string& name, std::string& error);
 
     int functionCount() const override { return static_cast<int>(functions_.size()); }
     bool describe(int function, FunctionDescription& out) const override;
@@ -110,14 +129,20 @@ private:
     }
     bool has_any_cv_prefix(pugi::xml_node node) const;
     Analyzers analyzers_of(pugi::xml_node config) const;
-    bool decode(pugi::xml_node spectrum, Spectrum& out, std::string& error) const;
     SpectrumSummary summary_of(pugi::xml_node spectrum) const;
     bool states_kind(pugi::xml_node sp) const { return has_cv(sp, kProfile) || has_cv(sp, kCentroid); }
+    // The slot of a parsed spectrum element.
+    SpectrumSlot slot_of(pugi::xml_node sp, const ListElement& element) const;
+    void add_spectrum(pugi::xml_node sp, const ListElement& element, std::int64_t ordinal,
+                      const std::map<std::string, Analyzers>& configs, const Analyzers& firstConfig,
+                      const std::string& defaultConfig);
+    bool decode(const SpectrumSlot& slot, Spectrum& out, std::string& error) const;
 
-    std::unique_ptr<char[]> buffer_;
-    pugi::xml_document doc_;
+    std::unique_ptr<ByteSource> source_;
+    pugi::xml_document frame_;  // the document without its spectra: parameter groups, configurations
     std::string name_;
     ParamGroups groups_;
+    std::vector<SpectrumSlot> slots_;
     std::vector<Function> functions_;
     mutable std::mutex rangeMutex_;
 };
@@ -139,7 +164,8 @@ Analyzers MzmlFile::analyzers_of(pugi::xml_node config) const {
 
 SpectrumSummary MzmlFile::summary_of(pugi::xml_node sp) const {
     SpectrumSummary s;
-    s.scanNumber = native_number(sp.attribute("id").value());
+    s.nativeId = sp.attribute("id").value();
+    s.scanNumber = native_number(s.nativeId.c_str());
     pugi::xml_node scan = sp.child("scanList").child("scan");
     if (pugi::xml_node t = find_cv(scan, kScanStartTime)) {
         double v = 0;
@@ -152,17 +178,156 @@ SpectrumSummary MzmlFile::summary_of(pugi::xml_node sp) const {
     return s;
 }
 
-bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std::string& name, std::string& error) {
-    name_ = name;
-    buffer_ = std::move(buffer);
-    pugi::xml_parse_result res = doc_.load_buffer_inplace(buffer_.get(), size, pugi::parse_default);
-    if (!res) {
-        error = name + ": not a well-formed XML document (" + res.description() + " at byte " +
-                std::to_string(res.offset) + ")";
-        return false;
+SpectrumSlot MzmlFile::slot_of(pugi::xml_node sp, const ListElement& element) const {
+    SpectrumSlot slot;
+    slot.id = sp.attribute("id").value();
+    slot.profile = has_cv(sp, kProfile);
+    slot.statesKind = states_kind(sp);
+    std::int64_t defaultLength = -1;
+    if (pugi::xml_attribute a = sp.attribute("defaultArrayLength")) {
+        if (!parse_int64(a.value(), defaultLength) || defaultLength < 0) {
+            slot.problem = std::string("bad defaultArrayLength '") + a.value() + "'";
+            return slot;
+        }
     }
-    pugi::xml_node mzml = doc_.child("mzML");
-    if (!mzml) mzml = doc_.child("indexedmzML").child("mzML");
+    bool haveMz = false, haveIntensity = false;
+    for (pugi::xml_node arr : sp.child("binaryDataArrayList").children("binaryDataArray")) {
+        const bool isMz = has_cv(arr, kMzArray);
+        const bool isIntensity = has_cv(arr, kIntensityArray);
+        if (!isMz && !isIntensity) continue;  // other arrays carry nothing we use
+        if ((isMz && haveMz) || (isIntensity && haveIntensity)) {
+            slot.problem = std::string("more than one ") + (isMz ? "m/z" : "intensity") + " array";
+            return slot;
+        }
+        std::int64_t length = defaultLength;
+        if (pugi::xml_attribute a = arr.attribute("arrayLength")) {
+            if (!parse_int64(a.value(), length) || length < 0) {
+                slot.problem = std::string("bad arrayLength '") + a.value() + "'";
+                return slot;
+            }
+        }
+        if (length < 0) {
+            slot.problem = "no array length";
+            return slot;
+        }
+        ArraySlot& target = isMz ? slot.mz : slot.intensity;
+        if (has_cv(arr, kFloat64)) target.type = NumberType::Float64;
+        else if (has_cv(arr, kFloat32)) target.type = NumberType::Float32;
+        else if (has_cv(arr, kInt32)) target.type = NumberType::Int32;
+        else if (has_cv(arr, kInt64)) target.type = NumberType::Int64;
+        else {
+            slot.problem = "the number type of an array is missing or not supported";
+            return slot;
+        }
+        target.zlib = has_cv(arr, kZlib);
+        if (!target.zlib && !has_cv(arr, kNoCompression) && has_any_cv_prefix(arr)) {
+            slot.problem = "the compression of an array is not supported (only zlib or none)";
+            return slot;
+        }
+        target.length = static_cast<std::size_t>(length);
+        // The data's place in the source: the cut made just after the binary's start tag.
+        if (pugi::xml_node binary = arr.child("binary")) {
+            const std::size_t tagClose = element.skeleton.find('>', static_cast<std::size_t>(binary.offset_debug()));
+            for (const ListElement::Cut& c : element.cuts)
+                if (tagClose != std::string::npos && c.at == tagClose + 1) target.begin = c.begin, target.end = c.end;
+        }
+        (isMz ? haveMz : haveIntensity) = true;
+    }
+    if (!haveMz || !haveIntensity) slot.problem = haveMz ? "no intensity array" : "no m/z array";
+    return slot;
+}
+
+void MzmlFile::add_spectrum(pugi::xml_node sp, const ListElement& element, std::int64_t ordinal,
+                            const std::map<std::string, Analyzers>& configs, const Analyzers& firstConfig,
+                            const std::string& defaultConfig) {
+    // Only spectra with an m/z axis are mass spectra.
+    bool hasMz = false;
+    for (pugi::xml_node a : sp.child("binaryDataArrayList").children("binaryDataArray"))
+        if (has_cv(a, kMzArray)) hasMz = true;
+    if (!hasMz) return;
+
+    int level = 1;
+    double lv = 0;
+    if (cv_double(sp, kMsLevel, lv) && lv >= 0 && lv <= 1000) level = static_cast<int>(lv);
+    else if (has_cv(sp, kMsnSpectrum) && !has_cv(sp, kMs1Spectrum)) level = 2;
+
+    pugi::xml_node scan = sp.child("scanList").child("scan");
+    bool window = false;
+    double lo = 0, hi = 0;
+    for (pugi::xml_node w : scan.child("scanWindowList").children("scanWindow")) {
+        double l = 0, h = 0;
+        if (!cv_double(w, kWindowLower, l) || !cv_double(w, kWindowUpper, h)) continue;
+        if (!window || l < lo) lo = l;
+        if (!window || h > hi) hi = h;
+        window = true;
+    }
+
+    Function* f = nullptr;
+    for (Function& g : functions_)
+        if (g.msLevel == level && g.hasWindow == window && (!window || (g.lo == lo && g.hi == hi))) f = &g;
+    if (!f) {
+        functions_.emplace_back();
+        f = &functions_.back();
+        f->msLevel = level;
+        f->hasWindow = window;
+        f->lo = lo;
+        f->hi = hi;
+        FunctionDescription& d = f->desc;
+        std::string configRef = scan.attribute("instrumentConfigurationRef").value();
+        if (configRef.empty()) configRef = defaultConfig;
+        auto it = configs.find(configRef);
+        const Analyzers a = it != configs.end() ? it->second : firstConfig;
+        d.timeOfFlight = a.timeOfFlight;
+        d.accurateMass = a.accurateMass;
+        d.continuum = has_cv(sp, kProfile);
+        d.ionisationMode = has_cv(sp, kPositive) ? kIonPositive : has_cv(sp, kNegative) ? kIonNegative : 0;
+        FunctionSummary& u = f->summary;
+        u.msLevel = level;
+        u.polarity = d.ionisationMode == kIonPositive ? 1 : d.ionisationMode == kIonNegative ? -1 : 0;
+        u.hasWindow = window;
+        u.windowLow = lo;
+        u.windowHigh = hi;
+        u.analyser = a.names;
+        if (window) {
+            d.massLow = to_float(lo);
+            d.massHigh = to_float(hi);
+            f->rangeKnown = true;
+        }
+    }
+    if (f->allObserved) {
+        double l = 0, h = 0;
+        f->allObserved = cv_double(sp, kLowestObserved, l) && cv_double(sp, kHighestObserved, h);
+        if (f->spectra.empty() || l < f->observedLo) f->observedLo = l;
+        if (f->spectra.empty() || h > f->observedHi) f->observedHi = h;
+    }
+    f->spectra.push_back(static_cast<std::uint32_t>(slots_.size()));
+    slots_.push_back(slot_of(sp, element));
+    f->summary.spectra.push_back(summary_of(sp));
+    f->summary.spectra.back().fileIndex = ordinal;
+    if (slots_.back().statesKind) f->summary.profileStated = true;
+}
+
+bool MzmlFile::load(std::unique_ptr<ByteSource> source, const std::string& name, std::string& error) {
+    name_ = name;
+    source_ = std::move(source);
+    const auto malformed = [&](const std::string& why) {
+        error = name + ": not a well-formed XML document (" + why + ")";
+        return false;
+    };
+    ListWalker walker(*source_);
+    std::string why;
+    if (!walker.start(why)) return malformed(why);
+    // Everything but the spectra is known before the first spectrum is read,
+    // except what follows the list; that part is checked when the walk ends.
+    std::string head = walker.frame();
+    if (walker.found() && !walker.ended()) {
+        head += "</spectrumList></run></mzML>";
+        if (head.find("<indexedmzML") != std::string::npos) head += "</indexedmzML>";
+    }
+    pugi::xml_parse_result res = frame_.load_buffer(head.data(), head.size(), pugi::parse_default);
+    if (!res) return malformed(std::string(res.description()) + " at byte " + std::to_string(res.offset));
+    pugi::xml_node mzml = frame_.child("mzML");
+    if (!mzml) mzml = frame_.child("indexedmzML").child("mzML");
     if (!mzml) {
         error = name + ": not an mzML file (no mzML element)";
         return false;
@@ -184,69 +349,26 @@ bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std:
         return false;
     }
     const std::string defaultConfig = run.attribute("defaultInstrumentConfigurationRef").value();
+    if (walker.found() && !run.child("spectrumList")) return malformed("the spectrum list is not inside the run");
 
-    std::int64_t ordinal = -1;
-    for (pugi::xml_node sp : run.child("spectrumList").children("spectrum")) {
-        ++ordinal;
-        // Only spectra with an m/z axis are mass spectra.
-        bool hasMz = false;
-        for (pugi::xml_node a : sp.child("binaryDataArrayList").children("binaryDataArray"))
-            if (has_cv(a, kMzArray)) hasMz = true;
-        if (!hasMz) continue;
-
-        int level = 1;
-        double lv = 0;
-        if (cv_double(sp, kMsLevel, lv) && lv >= 0 && lv <= 1000) level = static_cast<int>(lv);
-        else if (has_cv(sp, kMsnSpectrum) && !has_cv(sp, kMs1Spectrum)) level = 2;
-
-        pugi::xml_node scan = sp.child("scanList").child("scan");
-        bool window = false;
-        double lo = 0, hi = 0;
-        for (pugi::xml_node w : scan.child("scanWindowList").children("scanWindow")) {
-            double l = 0, h = 0;
-            if (!cv_double(w, kWindowLower, l) || !cv_double(w, kWindowUpper, h)) continue;
-            if (!window || l < lo) lo = l;
-            if (!window || h > hi) hi = h;
-            window = true;
-        }
-
-        Function* f = nullptr;
-        for (Function& g : functions_)
-            if (g.msLevel == level && g.hasWindow == window && (!window || (g.lo == lo && g.hi == hi))) f = &g;
-        if (!f) {
-            functions_.emplace_back();
-            f = &functions_.back();
-            f->msLevel = level;
-            f->hasWindow = window;
-            f->lo = lo;
-            f->hi = hi;
-            FunctionDescription& d = f->desc;
-            std::string configRef = scan.attribute("instrumentConfigurationRef").value();
-            if (configRef.empty()) configRef = defaultConfig;
-            auto it = configs.find(configRef);
-            const Analyzers a = it != configs.end() ? it->second : firstConfig;
-            d.timeOfFlight = a.timeOfFlight;
-            d.accurateMass = a.accurateMass;
-            d.continuum = has_cv(sp, kProfile);
-            d.ionisationMode = has_cv(sp, kPositive) ? kIonPositive : has_cv(sp, kNegative) ? kIonNegative : 0;
-            FunctionSummary& u = f->summary;
-            u.msLevel = level;
-            u.polarity = d.ionisationMode == kIonPositive ? 1 : d.ionisationMode == kIonNegative ? -1 : 0;
-            u.hasWindow = window;
-            u.windowLow = lo;
-            u.windowHigh = hi;
-            u.analyser = a.names;
-            if (window) {
-                d.massLow = to_float(lo);
-                d.massHigh = to_float(hi);
-                f->rangeKnown = true;
-            }
-        }
-        f->spectra.push_back(sp);
-        f->summary.spectra.push_back(summary_of(sp));
-        f->summary.spectra.back().fileIndex = ordinal;
-        if (states_kind(sp)) f->summary.profileStated = true;
+    ListElement element;
+    pugi::xml_document spectrum;
+    std::string gap;
+    for (std::int64_t ordinal = 0;; ++ordinal) {
+        const ListWalker::Step step = walker.next(element, false, gap, why);
+        if (step == ListWalker::Step::Failed) return malformed(why);
+        if (step == ListWalker::Step::End) break;
+        res = spectrum.load_buffer(element.skeleton.data(), element.skeleton.size(), pugi::parse_default,
+                                           pugi::encoding_utf8);
+        if (!res)
+            return malformed(std::string(res.description()) + " at byte " +
+                             std::to_string(element.begin + element.in_text(static_cast<std::size_t>(res.offset))));
+        add_spectrum(spectrum.child("spectrum"), element, ordinal, configs, firstConfig, defaultConfig);
     }
+    // What follows the list must close the document as it was opened.
+    pugi::xml_document whole;
+    res = whole.load_buffer(walker.frame().data(), walker.frame().size(), pugi::parse_default);
+    if (!res) return malformed(std::string(res.description()) + " at byte " + std::to_string(walker.tail_begin() + res.offset - walker.head_size()));
     if (functions_.empty()) {
         error = name + ": the mzML file holds no mass spectra";
         return false;
@@ -257,7 +379,7 @@ bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std:
         if (f.summary.profileStated) continue;
         Spectrum first;
         std::string ignored;
-        if (!decode(f.spectra.front(), first, ignored) || first.mass.size() < 3) continue;
+        if (!decode(slots_[f.spectra.front()], first, ignored) || first.mass.size() < 3) continue;
         std::vector<float> gaps;
         for (std::size_t i = 1; i < first.mass.size(); ++i) gaps.push_back(first.mass[i] - first.mass[i - 1]);
         auto mid = gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2);
@@ -267,24 +389,12 @@ bool MzmlFile::load(std::unique_ptr<char[]> buffer, std::size_t size, const std:
     // Without a scan window the observed range stands in, when every
     // spectrum states it.
     for (Function& f : functions_) {
-        if (f.rangeKnown) {
-            f.desc.scanCount = static_cast<int>(f.spectra.size());
-            continue;
-        }
-        bool all = true;
-        double lo = 0, hi = 0;
-        for (std::size_t i = 0; i < f.spectra.size() && all; ++i) {
-            double l = 0, h = 0;
-            all = cv_double(f.spectra[i], kLowestObserved, l) && cv_double(f.spectra[i], kHighestObserved, h);
-            if (i == 0 || l < lo) lo = l;
-            if (i == 0 || h > hi) hi = h;
-        }
-        if (all) {
-            f.desc.massLow = to_float(lo);
-            f.desc.massHigh = to_float(hi);
+        f.desc.scanCount = static_cast<int>(f.spectra.size());
+        if (!f.rangeKnown && f.allObserved) {
+            f.desc.massLow = to_float(f.observedLo);
+            f.desc.massHigh = to_float(f.observedHi);
             f.rangeKnown = true;
         }
-        f.desc.scanCount = static_cast<int>(f.spectra.size());
     }
     return true;
 }
@@ -297,10 +407,10 @@ bool MzmlFile::describe(int function, FunctionDescription& out) const {
         // The range of the data itself; spectra that cannot be decoded are
         // left out here and reported when they are read.
         bool first = true;
-        for (pugi::xml_node sp : f.spectra) {
+        for (std::uint32_t at : f.spectra) {
             Spectrum s;
             std::string ignored;
-            if (!decode(sp, s, ignored) || s.mass.empty()) continue;
+            if (!decode(slots_[at], s, ignored) || s.mass.empty()) continue;
             if (first || s.mass.front() < f.desc.massLow) f.desc.massLow = s.mass.front();
             if (first || s.mass.back() > f.desc.massHigh) f.desc.massHigh = s.mass.back();
             first = false;
@@ -317,62 +427,27 @@ bool MzmlFile::summarize(int function, FunctionSummary& out) const {
     return true;
 }
 
-bool MzmlFile::decode(pugi::xml_node sp, Spectrum& out, std::string& error) const {
-    const std::string id = sp.attribute("id").value();
-    const std::string where = "spectrum '" + id + "': ";
-    std::int64_t defaultLength = -1;
-    if (pugi::xml_attribute a = sp.attribute("defaultArrayLength")) {
-        if (!parse_int64(a.value(), defaultLength) || defaultLength < 0) {
-            error = where + "bad defaultArrayLength '" + a.value() + "'";
-            return false;
-        }
-    }
-    bool haveMz = false, haveIntensity = false;
+bool MzmlFile::decode(const SpectrumSlot& slot, Spectrum& out, std::string& error) const {
+    const std::string where = "spectrum '" + slot.id + "': ";
     out = Spectrum{};
-    for (pugi::xml_node arr : sp.child("binaryDataArrayList").children("binaryDataArray")) {
-        const bool isMz = has_cv(arr, kMzArray);
-        const bool isIntensity = has_cv(arr, kIntensityArray);
-        if (!isMz && !isIntensity) continue;  // other arrays carry nothing we use
-        if ((isMz && haveMz) || (isIntensity && haveIntensity)) {
-            error = where + "more than one " + (isMz ? "m/z" : "intensity") + " array";
-            return false;
-        }
-        std::int64_t length = defaultLength;
-        if (pugi::xml_attribute a = arr.attribute("arrayLength")) {
-            if (!parse_int64(a.value(), length) || length < 0) {
-                error = where + "bad arrayLength '" + a.value() + "'";
-                return false;
-            }
-        }
-        if (length < 0) {
-            error = where + "no array length";
-            return false;
-        }
-        NumberType type;
-        if (has_cv(arr, kFloat64)) type = NumberType::Float64;
-        else if (has_cv(arr, kFloat32)) type = NumberType::Float32;
-        else if (has_cv(arr, kInt32)) type = NumberType::Int32;
-        else if (has_cv(arr, kInt64)) type = NumberType::Int64;
-        else {
-            error = where + "the number type of an array is missing or not supported";
-            return false;
-        }
-        bool zlib = has_cv(arr, kZlib);
-        if (!zlib && !has_cv(arr, kNoCompression) && has_any_cv_prefix(arr)) {
-            error = where + "the compression of an array is not supported (only zlib or none)";
-            return false;
-        }
+    if (!slot.problem.empty()) {
+        error = where + slot.problem;
+        return false;
+    }
+    // Scans are read on several threads; each keeps its own buffers.
+    thread_local std::string text;
+    thread_local ArrayCodec codec;
+    for (const bool isMz : {true, false}) {
+        const ArraySlot& a = isMz ? slot.mz : slot.intensity;
         std::string why;
-        std::vector<float>& target = isMz ? out.mass : out.intensity;
-        if (!decode_float_array(arr.child_value("binary"), zlib, type, static_cast<std::size_t>(length), target, why)) {
+        if (!source_->read(a.begin, static_cast<std::size_t>(a.end - a.begin), text) || text.size() != a.end - a.begin)
+            why = "cannot be read";
+        else
+            codec.decode(text, a.zlib, a.type, a.length, isMz ? out.mass : out.intensity, why);
+        if (!why.empty()) {
             error = where + (isMz ? "m/z array: " : "intensity array: ") + why;
             return false;
         }
-        (isMz ? haveMz : haveIntensity) = true;
-    }
-    if (!haveMz || !haveIntensity) {
-        error = where + (haveMz ? "no intensity array" : "no m/z array");
-        return false;
     }
     if (out.mass.size() != out.intensity.size()) {
         error = where + "the m/z and intensity arrays differ in length";
@@ -394,7 +469,7 @@ bool MzmlFile::decode(pugi::xml_node sp, Spectrum& out, std::string& error) cons
         out.mass.swap(m);
         out.intensity.swap(in);
     }
-    out.continuum = has_cv(sp, kProfile);
+    out.continuum = slot.profile;
     return true;
 }
 
@@ -416,12 +491,13 @@ bool MzmlFile::readScan(int function, int scan, Spectrum& out, std::string& erro
         error = name_ + ": function " + std::to_string(function) + " has no scan " + std::to_string(scan);
         return false;
     }
+    const SpectrumSlot& slot = slots_[f.spectra[scan - 1]];
     std::string why;
-    if (!decode(f.spectra[scan - 1], out, why)) {
+    if (!decode(slot, out, why)) {
         error = name_ + ": " + why;
         return false;
     }
-    if (!states_kind(f.spectra[scan - 1])) out.continuum = f.desc.continuum;
+    if (!slot.statesKind) out.continuum = f.desc.continuum;
     return true;
 }
 
@@ -430,35 +506,31 @@ public:
     // "gz": an mzML file compressed with gzip (x.mzML.gz).
     std::vector<std::string> extensions() const override { return {"mzml", "gz"}; }
     std::unique_ptr<RawFile> open(const std::string& path, std::string& error) const override {
-        std::ifstream in(path, std::ios::binary | std::ios::ate);
-        if (!in) {
-            error = path + ": cannot be opened";
+        std::string why, magic;
+        std::unique_ptr<ByteSource> source = file_source(path, why);
+        if (!source) {
+            error = path + ": cannot be opened: " + why;
             return nullptr;
         }
-        const std::streamoff size = in.tellg();
-        if (size < 0) {
+        if (!source->read(0, 2, magic)) {
             error = path + ": cannot be read";
             return nullptr;
         }
-        auto buffer = std::make_unique<char[]>(static_cast<std::size_t>(size) + 1);
-        in.seekg(0);
-        if (!in.read(buffer.get(), size)) {
-            error = path + ": cannot be read";
-            return nullptr;
-        }
-        std::size_t length = static_cast<std::size_t>(size);
-        if (is_gzip({buffer.get(), length})) {
-            std::string text, why;
-            if (!gunzip_text({buffer.get(), length}, text, why)) {
+        // A gzip stream cannot be read at an offset; it is inflated whole.
+        if (is_gzip(magic)) {
+            std::string packed, text;
+            if (!source->read(0, static_cast<std::size_t>(source->size()), packed) || packed.size() != source->size()) {
+                error = path + ": cannot be read";
+                return nullptr;
+            }
+            if (!gunzip_text(packed, text, why)) {
                 error = path + ": " + why;
                 return nullptr;
             }
-            length = text.size();
-            buffer = std::make_unique<char[]>(length + 1);
-            std::memcpy(buffer.get(), text.data(), length);
+            source = memory_source(std::move(text));
         }
         auto f = std::make_unique<MzmlFile>();
-        if (!f->load(std::move(buffer), length, path, error)) return nullptr;
+        if (!f->load(std::move(source), path, error)) return nullptr;
         return f;
     }
 };
@@ -466,10 +538,8 @@ public:
 }  // namespace
 
 std::unique_ptr<RawFile> parse_mzml(std::string_view text, const std::string& name, std::string& error) {
-    auto buffer = std::make_unique<char[]>(text.size() + 1);
-    std::memcpy(buffer.get(), text.data(), text.size());
     auto f = std::make_unique<MzmlFile>();
-    if (!f->load(std::move(buffer), text.size(), name, error)) return nullptr;
+    if (!f->load(memory_source(std::string(text)), name, error)) return nullptr;
     return f;
 }
 

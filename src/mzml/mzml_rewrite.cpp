@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <limits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <iterator>
+#include <future>
 #include <map>
+#include <thread>
 #include <memory>
 #include <new>
 #include <utility>
@@ -17,9 +18,11 @@
 
 #include "formats/text_number.hpp"
 #include "mzml/binary_array.hpp"
-#include "mzml/mzml_terms.hpp"
+#include "mzml/byte_source.hpp"
 #include "mzml/gzip_text.hpp"
-#include "suite/fileaccess/file_identity.hpp"
+#include "mzml/mzml_layout.hpp"
+#include "mzml/mzml_terms.hpp"
+#include "mzml/output_sink.hpp"
 #include "suite/utility/sha1.hpp"
 
 namespace masscal::dm {
@@ -27,10 +30,20 @@ namespace {
 
 constexpr std::string_view kFloat64Name = "64-bit float";
 constexpr std::size_t kDigestLength = 40;
+// Spectra read before they are rewritten together, and the threads that do it.
+constexpr std::size_t kBatch = 16;
+constexpr std::size_t kMaxThreads = 4;
 
 struct Failure {
     std::string text;
 };
+
+// A failure of the output, whose message names the output.
+struct WriteFailure {
+    std::string text;
+};
+
+[[noreturn]] void fail(std::string why) { throw Failure{std::move(why)}; }
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -58,48 +71,47 @@ struct Edit {
     std::string text;
 };
 
-class Rewriter {
+// A piece of the document being rewritten: its text, the parse of its
+// skeleton (the text without the encoded data of its arrays), and the edits
+// made to it.
+class Part {
 public:
-    Rewriter(std::string_view text, const ArrayMapping& map, const SpectrumFilter& wanted)
-        : text_(text), map_(map), wanted_(wanted) {}
-    std::string run(std::size_t& rewritten);
-
-private:
-    [[noreturn]] void fail(std::string why) const { throw Failure{std::move(why)}; }
+    // element: how the skeleton's positions map to the text; null when the
+    // skeleton is the text.
+    Part(std::string_view text, const ListElement* element) : text_(text), element_(element) {}
 
     StartTag start_tag(pugi::xml_node node) const;
     // The text between a start tag and its end tag, which must be plain text.
     std::pair<std::size_t, std::size_t> plain_content(const StartTag& tag, std::string_view name,
                                                       const std::string& where) const;
     void replace_content(const StartTag& tag, std::string_view name, std::string value, const std::string& where);
+    void edit(std::size_t begin, std::size_t end, std::string text) { edits_.push_back({begin, end, std::move(text)}); }
+    std::string_view text() const { return text_; }
+    const std::vector<Edit>& edits() const { return edits_; }
+    // The text with the edits made; at[i] receives where the i-th edit (in
+    // the order made) begins in it.
+    std::string result(std::vector<std::size_t>* at = nullptr) const {
+        std::string out;
+        result(out, at);
+        return out;
+    }
+    void result(std::string& out, std::vector<std::size_t>* at = nullptr) const;
 
-    pugi::xml_node find_cv(pugi::xml_node node, const char* accession) const;
-    bool has_cv(pugi::xml_node node, const char* accession) const { return static_cast<bool>(find_cv(node, accession)); }
-    bool rewrite_spectrum(pugi::xml_node spectrum, std::size_t ordinal);
-    void rewrite_index(pugi::xml_node root, pugi::xml_node mzml);
-    std::size_t moved(std::size_t pos) const;
-
+private:
     std::string_view text_;
-    const ArrayMapping& map_;
-    const SpectrumFilter& wanted_;
-    pugi::xml_document doc_;
-    std::unique_ptr<char[]> buffer_;
-    ParamGroups groups_;
-    std::map<std::string, std::size_t, std::less<>> spectrumAt_, chromatogramAt_;
+    const ListElement* element_;
     std::vector<Edit> edits_;
-    // Where the checksum's start tag ends in the original text (at its "/>"
-    // when it was self-closing); SIZE_MAX without one.
-    std::size_t checksumAt_ = SIZE_MAX;
-    bool checksumWasEmpty_ = false;
 };
 
-StartTag Rewriter::start_tag(pugi::xml_node node) const {
+StartTag Part::start_tag(pugi::xml_node node) const {
     const std::string_view name = node.name();
     const std::ptrdiff_t offset = node.offset_debug();
-    if (offset < 1 || static_cast<std::size_t>(offset) >= text_.size())
+    if (offset < 1)
         fail(std::string("the element ") + node.name() + " cannot be located");
     StartTag tag;
     tag.begin = static_cast<std::size_t>(offset) - 1;
+    if (element_) tag.begin = element_->in_text(tag.begin);
+    if (tag.begin >= text_.size()) fail(std::string("the element ") + node.name() + " cannot be located");
     const std::string_view t = text_;
     std::size_t i = tag.begin + 1;
     if (t[tag.begin] != '<' || t.substr(i, name.size()) != name)
@@ -143,7 +155,7 @@ StartTag Rewriter::start_tag(pugi::xml_node node) const {
     fail(std::string("the start tag of ") + node.name() + " cannot be read");
 }
 
-std::pair<std::size_t, std::size_t> Rewriter::plain_content(const StartTag& tag, std::string_view name,
+std::pair<std::size_t, std::size_t> Part::plain_content(const StartTag& tag, std::string_view name,
                                                             const std::string& where) const {
     if (tag.selfClosing) return {tag.end, tag.end};
     const std::size_t lt = text_.find('<', tag.end);
@@ -154,7 +166,7 @@ std::pair<std::size_t, std::size_t> Rewriter::plain_content(const StartTag& tag,
     return {tag.end, lt};
 }
 
-void Rewriter::replace_content(const StartTag& tag, std::string_view name, std::string value,
+void Part::replace_content(const StartTag& tag, std::string_view name, std::string value,
                                const std::string& where) {
     if (tag.selfClosing) {
         edits_.push_back({tag.end - 2, tag.end, ">" + value + "</" + std::string(name) + ">"});
@@ -164,11 +176,83 @@ void Rewriter::replace_content(const StartTag& tag, std::string_view name, std::
     edits_.push_back({begin, end, std::move(value)});
 }
 
-pugi::xml_node Rewriter::find_cv(pugi::xml_node node, const char* accession) const {
-    return find_cv_param(node, groups_, accession);
+void Part::result(std::string& out, std::vector<std::size_t>* at) const {
+    std::vector<std::size_t> order(edits_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) { return edits_[a].begin < edits_[b].begin; });
+    std::size_t size = text_.size();
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const Edit& e = edits_[order[k]];
+        if (k && e.begin < edits_[order[k - 1]].end) fail("the document's parts overlap and cannot be rewritten");
+        size = size - (e.end - e.begin) + e.text.size();
+    }
+    if (at) at->assign(edits_.size(), 0);
+    out.clear();
+    out.reserve(size);
+    std::size_t from = 0;
+    for (std::size_t i : order) {
+        const Edit& e = edits_[i];
+        out.append(text_.substr(from, e.begin - from));
+        if (at) (*at)[i] = out.size();
+        out.append(e.text);
+        from = e.end;
+    }
+    out.append(text_.substr(from));
 }
 
-bool Rewriter::rewrite_spectrum(pugi::xml_node sp, std::size_t ordinal) {
+class Rewriter {
+public:
+    Rewriter(const ByteSource& source, OutputSink& sink, const ArrayMapping& map, const SpectrumFilter& wanted)
+        : source_(source), sink_(sink), map_(map), wanted_(wanted) {}
+    void run(std::size_t& rewritten);
+
+private:
+    pugi::xml_node find_cv(pugi::xml_node node, const char* accession) const {
+        return find_cv_param(node, groups_, accession);
+    }
+    bool has_cv(pugi::xml_node node, const char* accession) const { return static_cast<bool>(find_cv(node, accession)); }
+    // One spectrum, read whole, and what becomes of it.
+    struct Job {
+        ListElement element;
+        std::string gap;  // what lies before it
+        std::size_t ordinal = 0;
+        pugi::xml_document doc;
+        std::string id, copy, failure;
+        std::vector<double> values;
+        ArrayCodec codec;
+        bool rewritten = false;
+    };
+    bool rewrite_spectrum(Part& part, pugi::xml_node spectrum, std::size_t ordinal, std::vector<double>& values,
+                          ArrayCodec& codec) const;
+    void rewrite_job(Job& job) const;
+    // Edits of the frame's index; returns the edit of the checksum, or -1.
+    long rewrite_index(Part& frame, pugi::xml_node root, pugi::xml_node mzml, std::size_t headSize,
+                       std::uint64_t tailOut);
+    void write(std::string_view bytes);
+
+    const ByteSource& source_;
+    OutputSink& sink_;
+    const ArrayMapping& map_;
+    const SpectrumFilter& wanted_;
+    pugi::xml_document groupsDoc_;
+    ParamGroups groups_;
+    std::map<std::string, std::uint64_t, std::less<>> spectrumAt_;  // where each spectrum begins in the copy
+    std::uint64_t written_ = 0;
+    bool hashing_ = false;
+    std::size_t checksumShift_ = 0;
+    std::string gap_;
+    suite::Sha1 digest_;
+};
+
+void Rewriter::write(std::string_view bytes) {
+    std::string why;
+    if (!sink_.write(bytes, why)) throw WriteFailure{why};
+    if (hashing_) digest_.update(bytes.data(), bytes.size());
+    written_ += bytes.size();
+}
+
+bool Rewriter::rewrite_spectrum(Part& part, pugi::xml_node sp, std::size_t ordinal, std::vector<double>& values,
+                                ArrayCodec& codec) const {
     const std::string where = std::string("spectrum '") + sp.attribute("id").value() + "': ";
     pugi::xml_node mz;
     for (pugi::xml_node a : sp.child("binaryDataArrayList").children("binaryDataArray")) {
@@ -224,12 +308,11 @@ bool Rewriter::rewrite_spectrum(pugi::xml_node sp, std::size_t ordinal) {
 
     pugi::xml_node binary = mz.child("binary");
     if (!binary) fail(where + "the m/z array has no binary element");
-    const StartTag binaryTag = start_tag(binary);
-    const auto [dataBegin, dataEnd] = plain_content(binaryTag, "binary", where);
+    const StartTag binaryTag = part.start_tag(binary);
+    const auto [dataBegin, dataEnd] = part.plain_content(binaryTag, "binary", where);
 
-    std::vector<double> values;
     std::string why;
-    if (!decode_number_array(text_.substr(dataBegin, dataEnd - dataBegin), zlib, type,
+    if (!codec.decode(part.text().substr(dataBegin, dataEnd - dataBegin), zlib, type,
                              static_cast<std::size_t>(length), values, why))
         fail(where + "m/z array does not decode: " + why);
     const std::size_t count = values.size();
@@ -239,19 +322,19 @@ bool Rewriter::rewrite_spectrum(pugi::xml_node sp, std::size_t ordinal) {
         if (!std::isfinite(values[i]))
             fail(where + "m/z value " + std::to_string(i + 1) + " does not map to a finite number");
     std::string encoded;
-    if (!encode_double_array(values, zlib, encoded, why)) fail(where + "m/z array: " + why);
+    if (!codec.encode_append(values, zlib, encoded, why)) fail(where + "m/z array: " + why);
 
-    const StartTag arrayTag = start_tag(mz);
+    const StartTag arrayTag = part.start_tag(mz);
     if (const Attribute* a = arrayTag.find("encodedLength"))
-        edits_.push_back({a->valueBegin, a->valueEnd, std::to_string(encoded.size())});
-    if (binaryTag.selfClosing) edits_.push_back({binaryTag.end - 2, binaryTag.end, ">" + encoded + "</binary>"});
-    else edits_.push_back({dataBegin, dataEnd, std::move(encoded)});
+        part.edit(a->valueBegin, a->valueEnd, std::to_string(encoded.size()));
+    if (binaryTag.selfClosing) part.edit(binaryTag.end - 2, binaryTag.end, ">" + encoded + "</binary>");
+    else part.edit(dataBegin, dataEnd, std::move(encoded));
 
     if (type != NumberType::Float64) {
         for (const TypeTerm& t : terms) {
             // The term's own start tag with its accession and name replaced;
             // everything else in it (cvRef, quotes, spacing) is kept.
-            const StartTag tag = start_tag(t.node);
+            const StartTag tag = part.start_tag(t.node);
             const Attribute* acc = tag.find("accession");
             const Attribute* name = tag.find("name");
             if (!acc) fail(where + "the number type of the m/z array cannot be read");
@@ -261,133 +344,181 @@ bool Rewriter::rewrite_spectrum(pugi::xml_node sp, std::size_t ordinal) {
             };
             std::vector<Change> changes{{acc->valueBegin, acc->valueEnd - acc->valueBegin, kFloat64}};
             if (name) changes.push_back({name->valueBegin, name->valueEnd - name->valueBegin, std::string(kFloat64Name)});
-            else changes.push_back({acc->valueEnd + 1, 0, std::string(" name=") + text_[acc->valueEnd] +
-                                                              std::string(kFloat64Name) + text_[acc->valueEnd]});
+            else changes.push_back({acc->valueEnd + 1, 0, std::string(" name=") + part.text()[acc->valueEnd] +
+                                                              std::string(kFloat64Name) + part.text()[acc->valueEnd]});
             std::sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) { return a.at > b.at; });
-            std::string s(text_.substr(tag.begin, tag.end - tag.begin));
+            std::string s(part.text().substr(tag.begin, tag.end - tag.begin));
             for (const Change& c : changes) s.replace(c.at - tag.begin, c.length, c.text);
-            edits_.push_back({tag.begin, tag.end, std::move(s)});
+            part.edit(tag.begin, tag.end, std::move(s));
         }
     }
     return true;
 }
 
-// Where an original position lies in the rewritten text, counting the
-// edits that end at or before it.
-std::size_t Rewriter::moved(std::size_t pos) const {
-    std::size_t p = pos;
-    for (const Edit& e : edits_) {
-        if (e.end > pos) continue;
-        p = p + e.text.size() - (e.end - e.begin);
-    }
-    return p;
-}
-
-void Rewriter::rewrite_index(pugi::xml_node root, pugi::xml_node mzml) {
+long Rewriter::rewrite_index(Part& frame, pugi::xml_node root, pugi::xml_node mzml, std::size_t headSize,
+                             std::uint64_t tailOut) {
+    // The part before the spectra is copied as it is; the rest follows them.
+    const auto out = [headSize, tailOut](std::size_t at) {
+        return at < headSize ? static_cast<std::uint64_t>(at) : tailOut + (at - headSize);
+    };
     pugi::xml_node list = root.child("indexList");
     pugi::xml_node listOffset = root.child("indexListOffset");
     pugi::xml_node checksum = root.child("fileChecksum");
-    const std::size_t mzmlAt = start_tag(mzml).begin;
-    const StartTag listTag = list ? start_tag(list) : StartTag{};
-    const StartTag offsetTag = list && listOffset ? start_tag(listOffset) : StartTag{};
-    const StartTag checksumTag = checksum ? start_tag(checksum) : StartTag{};
+    const std::size_t mzmlAt = frame.start_tag(mzml).begin;
+    const StartTag listTag = list ? frame.start_tag(list) : StartTag{};
+    const StartTag offsetTag = list && listOffset ? frame.start_tag(listOffset) : StartTag{};
+    const StartTag checksumTag = checksum ? frame.start_tag(checksum) : StartTag{};
     // Offsets are only well defined when each part follows the one it
     // depends on.
     if ((list && listTag.begin < mzmlAt) || (list && listOffset && offsetTag.begin < listTag.begin) ||
         (checksum && checksumTag.begin < std::max({mzmlAt, listTag.begin, offsetTag.begin})))
         fail("the index is not in its place after the mzML element");
 
-    // Array edits all lie inside mzML, before everything changed here. A
-    // position moves by the size changes of the edits that end at or before
-    // it: prefix sums over the edits in order of their ends.
-    std::vector<std::pair<std::size_t, std::size_t>> shifts;  // end, sum of changes up to it (mod 2^64)
-    shifts.reserve(edits_.size());
-    for (const Edit& e : edits_) shifts.emplace_back(e.end, e.text.size() - (e.end - e.begin));
-    std::sort(shifts.begin(), shifts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t k = 1; k < shifts.size(); ++k) shifts[k].second += shifts[k - 1].second;
-    const auto moved = [&shifts](std::size_t at) {
-        const auto past = std::upper_bound(shifts.begin(), shifts.end(), at,
-                                           [](std::size_t v, const auto& e) { return v < e.first; });
-        return past == shifts.begin() ? at : at + std::prev(past)->second;
-    };
     if (list) {
+        std::map<std::string, std::uint64_t, std::less<>> chromatogramAt;
+        for (pugi::xml_node ch : mzml.child("run").child("chromatogramList").children("chromatogram"))
+            chromatogramAt.emplace(ch.attribute("id").value(), out(frame.start_tag(ch).begin));
         for (pugi::xml_node index : list.children("index")) {
             const std::string_view kind = index.attribute("name").value();
-            const auto& at = kind == "spectrum" ? spectrumAt_ : chromatogramAt_;
+            const auto& at = kind == "spectrum" ? spectrumAt_ : chromatogramAt;
             if (kind != "spectrum" && kind != "chromatogram")
                 fail("the index '" + std::string(kind) + "' is neither of spectra nor of chromatograms");
             for (pugi::xml_node off : index.children("offset")) {
                 const std::string_view ref = off.attribute("idRef").value();
                 auto it = at.find(ref);
                 if (it == at.end()) fail("the index names " + std::string(kind) + " '" + std::string(ref) + "', which is not there");
-                replace_content(start_tag(off), "offset", std::to_string(moved(it->second)), "");
+                frame.replace_content(frame.start_tag(off), "offset", std::to_string(it->second), "");
             }
         }
-        if (listOffset) {
-            replace_content(offsetTag, "indexListOffset", std::to_string(moved(listTag.begin)), "");
-        }
+        if (listOffset) frame.replace_content(offsetTag, "indexListOffset", std::to_string(out(listTag.begin)), "");
     }
-    if (checksum) {
-        replace_content(checksumTag, "fileChecksum", std::string(kDigestLength, '0'), "");
-        checksumAt_ = checksumTag.selfClosing ? checksumTag.end - 2 : checksumTag.end;
-        checksumWasEmpty_ = checksumTag.selfClosing;
+    if (!checksum) return -1;
+    const long edit = static_cast<long>(frame.edits().size());
+    frame.replace_content(checksumTag, "fileChecksum", std::string(kDigestLength, '0'), "");
+    // A self-closing checksum became <fileChecksum>DIGEST</fileChecksum>.
+    checksumShift_ = checksumTag.selfClosing ? 1 : 0;
+    return edit;
+}
+
+void Rewriter::rewrite_job(Job& job) const {
+    job.failure.clear();
+    job.rewritten = false;
+    try {
+        const ListElement& element = job.element;
+        pugi::xml_parse_result res = job.doc.load_buffer(element.skeleton.data(), element.skeleton.size(),
+                                                         pugi::parse_default, pugi::encoding_utf8);
+        if (!res)
+            fail("not an mzML document (not well-formed XML: " + std::string(res.description()) + " at byte " +
+                 std::to_string(element.begin + element.in_text(static_cast<std::size_t>(res.offset))) + ")");
+        pugi::xml_node sp = job.doc.child("spectrum");
+        job.id = sp.attribute("id").value();
+        Part part(element.text, &element);
+        if ((!wanted_ || wanted_(job.ordinal)) && rewrite_spectrum(part, sp, job.ordinal, job.values, job.codec)) {
+            part.result(job.copy);
+            job.rewritten = true;
+        }
+    } catch (const Failure& f) {
+        job.failure = f.text;
+    } catch (const std::bad_alloc&) {
+        job.failure = "out of memory";
     }
 }
 
-std::string Rewriter::run(std::size_t& rewritten) {
-    buffer_ = std::make_unique<char[]>(text_.size() + 1);
-    if (!text_.empty()) std::memcpy(buffer_.get(), text_.data(), text_.size());
-    // UTF-8 only: positions in the parsed buffer must be positions in the text.
-    pugi::xml_parse_result res =
-        doc_.load_buffer_inplace(buffer_.get(), text_.size(), pugi::parse_default, pugi::encoding_utf8);
-    if (!res)
-        fail(std::string("not an mzML document (not well-formed XML: ") + res.description() + " at byte " +
-             std::to_string(res.offset) + ")");
-    pugi::xml_node root = doc_.child("indexedmzML");
-    pugi::xml_node mzml = root ? root.child("mzML") : doc_.child("mzML");
-    if (!mzml) fail("not an mzML document (no mzML element)");
-    for (pugi::xml_node g : mzml.child("referenceableParamGroupList").children("referenceableParamGroup"))
-        groups_.emplace(g.attribute("id").value(), g);
-    pugi::xml_node run = mzml.child("run");
-    if (!run) fail("not an mzML document (no run)");
-
+void Rewriter::run(std::size_t& rewritten) {
     rewritten = 0;
-    std::size_t ordinal = 0;
-    for (pugi::xml_node sp : run.child("spectrumList").children("spectrum")) {
-        spectrumAt_.emplace(sp.attribute("id").value(), start_tag(sp).begin);
-        const bool wanted = !wanted_ || wanted_(ordinal);
-        if (wanted && rewrite_spectrum(sp, ordinal)) ++rewritten;
-        ++ordinal;
+    const auto not_mzml = [](const std::string& why) { fail("not an mzML document (" + why + ")"); };
+    const auto not_xml = [&](const pugi::xml_parse_result& res, std::uint64_t at) {
+        not_mzml(std::string("not well-formed XML: ") + res.description() + " at byte " + std::to_string(at));
+    };
+    ListWalker walker(source_);
+    std::string why;
+    if (!walker.start(why)) not_mzml(why);
+    // Only an indexed document has a checksum; it covers the copy from its
+    // first byte.
+    hashing_ = walker.frame().find("<indexedmzML") != std::string::npos;
+    const std::size_t headSize = walker.found() ? walker.head_size() : 0;
+    if (walker.found() && !walker.ended()) {
+        // The parameter groups the spectra refer to come before them.
+        std::string head = walker.frame() + "</spectrumList></run></mzML>";
+        if (hashing_) head += "</indexedmzML>";
+        pugi::xml_parse_result res = groupsDoc_.load_buffer(head.data(), head.size(), pugi::parse_default, pugi::encoding_utf8);
+        if (!res) not_xml(res, static_cast<std::uint64_t>(res.offset));
+        pugi::xml_node mzml = groupsDoc_.child("indexedmzML").child("mzML");
+        if (!mzml) mzml = groupsDoc_.child("mzML");
+        for (pugi::xml_node g : mzml.child("referenceableParamGroupList").children("referenceableParamGroup"))
+            groups_.emplace(g.attribute("id").value(), g);
     }
-    if (root) {
-        for (pugi::xml_node ch : run.child("chromatogramList").children("chromatogram"))
-            chromatogramAt_.emplace(ch.attribute("id").value(), start_tag(ch).begin);
-        rewrite_index(root, mzml);
-    }
+    write(std::string_view(walker.frame()).substr(0, headSize));
 
-    std::sort(edits_.begin(), edits_.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
-    std::size_t size = text_.size();
-    for (std::size_t i = 0; i < edits_.size(); ++i) {
-        if (i && edits_[i].begin < edits_[i - 1].end) fail("the document's parts overlap and cannot be rewritten");
-        size = size - (edits_[i].end - edits_[i].begin) + edits_[i].text.size();
+    // Spectra are read in batches and rewritten on several threads (most of
+    // the work is compressing arrays), then written in their order.
+    std::vector<Job> jobs(kBatch);
+    const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, kMaxThreads);
+    std::size_t ordinal = 0;
+    for (bool more = true; more;) {
+        std::size_t count = 0;
+        while (count < kBatch) {
+            Job& job = jobs[count];
+            const ListWalker::Step step = walker.next(job.element, true, job.gap, why);
+            if (step == ListWalker::Step::Failed) not_mzml(why);
+            if (step == ListWalker::Step::End) {
+                more = false;
+                gap_ = job.gap;
+                break;
+            }
+            job.ordinal = ordinal++;
+            ++count;
+        }
+        if (threads > 1 && count > 1) {
+            std::vector<std::future<void>> running;
+            for (std::size_t t = 0; t < threads; ++t)
+                running.push_back(std::async(std::launch::async, [&, t] {
+                    for (std::size_t k = t; k < count; k += threads) rewrite_job(jobs[k]);
+                }));
+            for (auto& r : running) r.get();
+        } else {
+            for (std::size_t k = 0; k < count; ++k) rewrite_job(jobs[k]);
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            Job& job = jobs[k];
+            if (!job.failure.empty()) fail(job.failure);
+            write(job.gap);
+            spectrumAt_.emplace(job.id, written_);
+            write(job.rewritten ? std::string_view(job.copy) : std::string_view(job.element.text));
+            if (job.rewritten) ++rewritten;
+        }
     }
-    std::string out;
-    out.reserve(size);
-    std::size_t from = 0;
-    for (const Edit& e : edits_) {
-        out.append(text_.substr(from, e.begin - from));
-        out.append(e.text);
-        from = e.end;
+    write(gap_);
+
+    // What follows the spectra: the rest of the run and the index.
+    const std::string& frame = walker.frame();
+    pugi::xml_document frameDoc;
+    pugi::xml_parse_result res = frameDoc.load_buffer(frame.data(), frame.size(), pugi::parse_default, pugi::encoding_utf8);
+    if (!res) not_xml(res, res.offset < static_cast<std::ptrdiff_t>(headSize) ? res.offset : walker.tail_begin() + (res.offset - headSize));
+    pugi::xml_node root = frameDoc.child("indexedmzML");
+    pugi::xml_node mzml = root ? root.child("mzML") : frameDoc.child("mzML");
+    if (!mzml) not_mzml("no mzML element");
+    if (!mzml.child("run")) not_mzml("no run");
+    if (walker.found() && !mzml.child("run").child("spectrumList")) not_mzml("the spectrum list is not inside the run");
+    Part framePart(frame, nullptr);
+    const long checksumEdit = root ? rewrite_index(framePart, root, mzml, headSize, written_) : -1;
+    for (const Edit& e : framePart.edits())
+        if (e.begin < headSize) fail("the index is not in its place after the mzML element");
+    std::vector<std::size_t> at;
+    const std::string text = framePart.result(&at);
+    const std::string_view tail = std::string_view(text).substr(headSize);
+    if (checksumEdit < 0) {
+        write(tail);
+        return;
     }
-    out.append(text_.substr(from));
-    if (checksumAt_ != SIZE_MAX) {
-        // The digest covers the text up to and including the checksum's start
-        // tag; a self-closing one became <fileChecksum>.
-        const std::size_t end = moved(checksumAt_) + (checksumWasEmpty_ ? 1 : 0);
-        const std::string digest = suite::sha1_hex(std::string_view(out).substr(0, end));
-        out.replace(end, kDigestLength, digest);
-    }
-    return out;
+    const std::size_t digestAt = at[static_cast<std::size_t>(checksumEdit)] + checksumShift_ - headSize;
+    write(tail.substr(0, digestAt));
+    const auto d = digest_.finish();
+    char hex[2 * 20 + 1];
+    for (std::size_t i = 0; i < d.size(); ++i) std::snprintf(hex + 2 * i, 3, "%02x", d[i]);
+    hashing_ = false;
+    write(std::string_view(hex, kDigestLength));
+    write(tail.substr(digestAt + kDigestLength));
 }
 
 }  // namespace
@@ -404,10 +535,15 @@ bool rewrite_mzml(std::string_view text, const ArrayMapping& map, std::string& o
                   std::string& error, const SpectrumFilter& wanted) {
     rewritten = 0;
     try {
-        Rewriter r(text, map, wanted);
-        out = r.run(rewritten);
+        const std::unique_ptr<ByteSource> source = view_source(text);
+        const std::unique_ptr<OutputSink> sink = string_sink(out);
+        Rewriter r(*source, *sink, map, wanted);
+        r.run(rewritten);
         return true;
     } catch (const Failure& f) {
+        error = f.text;
+        return false;
+    } catch (const WriteFailure& f) {
         error = f.text;
         return false;
     } catch (const std::bad_alloc&) {
@@ -416,57 +552,50 @@ bool rewrite_mzml(std::string_view text, const ArrayMapping& map, std::string& o
     }
 }
 
-namespace {
-// strerror's text for a saved error number.
-std::string reason(int err) { return err ? std::strerror(err) : "it cannot be written"; }
-}  // namespace
-
 bool rewrite_mzml_file(const std::string& in, const std::string& out, const ArrayMapping& map,
                        std::size_t& rewritten, std::string& error, const SpectrumFilter& wanted) {
-    namespace sfs = masscal::suite::fs;
     rewritten = 0;
     try {
-        std::string text;
-        sfs::FileIdentity id;
-        errno = 0;
-        if (!sfs::read_file(in, std::numeric_limits<std::size_t>::max(), &text, &id)) {
-            error = in + ": cannot be read: " + reason(errno);
+        std::string why, magic;
+        std::unique_ptr<ByteSource> source = file_source(in, why);
+        if (!source || !source->read(0, 2, magic)) {
+            error = in + ": cannot be read: " + (source ? std::strerror(errno) : why);
             return false;
         }
-        if (!id.exists) {
-            error = in + ": cannot be read: " + std::strerror(ENOENT);
-            return false;
-        }
-        std::string why;
-        if (is_gzip(text)) {
-            std::string plain;
-            if (!gunzip_text(text, plain, why)) {
+        // A gzip stream cannot be read at an offset; it is inflated whole.
+        if (is_gzip(magic)) {
+            std::string packed, text;
+            if (!source->read(0, static_cast<std::size_t>(source->size()), packed) || packed.size() != source->size()) {
+                error = in + ": cannot be read: " + std::strerror(errno ? errno : EIO);
+                return false;
+            }
+            if (!gunzip_text(packed, text, why)) {
                 error = in + ": " + why;
                 return false;
             }
-            text.swap(plain);
+            source = memory_source(std::move(text));
         }
-        std::string copy;
-        if (!rewrite_mzml(text, map, copy, rewritten, why, wanted)) {
-            error = in + ": " + why;
+        const bool gzip = out.size() > 3 && out.compare(out.size() - 3, 3, ".gz") == 0;
+        const std::unique_ptr<OutputSink> sink = file_sink(out, gzip, why);
+        if (!sink) {
+            error = why;
             return false;
         }
-        text.clear();
-        text.shrink_to_fit();
-        if (out.size() > 3 && out.compare(out.size() - 3, 3, ".gz") == 0) {
-            std::string packed;
-            if (!gzip_text(copy, packed, why)) {
-                error = "cannot write " + out + ": " + why;
-                return false;
-            }
-            copy.swap(packed);
+        try {
+            Rewriter r(*source, *sink, map, wanted);
+            r.run(rewritten);
+        } catch (const Failure& f) {
+            error = in + ": " + f.text;
+            return false;
         }
-        errno = 0;
-        if (!sfs::replace_file(out, copy, nullptr)) {
-            error = "cannot write " + out + ": " + reason(errno);
+        if (!sink->finish(why)) {
+            error = why;
             return false;
         }
         return true;
+    } catch (const WriteFailure& f) {
+        error = f.text;
+        return false;
     } catch (const std::bad_alloc&) {
         error = "out of memory";
         return false;

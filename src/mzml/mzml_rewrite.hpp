@@ -14,10 +14,12 @@ namespace masscal::dm {
 
 using MassMapping = std::function<double(double)>;
 // Maps the m/z values of the spectrum at a position of the spectrum list
-// (from 0) in place; the values come in the file's order.
+// (from 0) in place; the values come in the file's order. Called from
+// several threads at once, for different spectra.
 using ArrayMapping = std::function<void(std::size_t spectrum, std::vector<double>& mz)>;
 // Whether the spectrum at a position of the spectrum list (from 0) is to be
-// rewritten; the others are copied as they are.
+// rewritten; the others are copied as they are. Called from several threads
+// at once.
 using SpectrumFilter = std::function<bool(std::size_t)>;
 
 // Writes the copy of text into out and the number of spectra whose m/z

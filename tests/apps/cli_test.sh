@@ -106,7 +106,7 @@ expect "too few matches" 1 "too few matches" -- calibrate "$EX/nai_tof.txt" "$EX
 expect "non-numeric option" 2 "order" -- calibrate "$EX/nai_tof.txt" "$EX/nai.ref" --order x
 expect "no verb" 2 "" --
 for verb in calibrate verify "ref check" "poly text" "poly eval" "poly inverse" "params get" "params set" \
-    "tof read" "tof write" "tof compare" apply; do
+    "tof read" "tof write" "tof compare" apply recalibrate; do
     # shellcheck disable=SC2086
     expect "help of $verb prints a usage" 0 "" "Usage" $verb --help
 done
@@ -196,6 +196,66 @@ expect "apply mzML into a missing folder" 2 "cannot write" -- apply "$T/p.cal" "
 ! ls "$T"/n10.mzML "$T"/n10.mzML.* "$T"/none >/dev/null 2>&1
 check "apply mzML writes nothing on failure" $?
 
+# recalibrate: a run drifting from 2 to 8 ppm, two locks in every MS1 spectrum.
+python3 - "$T/drift.mzML" <<'PY'
+import base64, struct, sys
+locks, background = [391.28429, 556.2771], [450.1234 + 50 * k for k in range(8)]
+spectra = []
+for i in range(40):
+    t = 10.0 + 3 * i
+    f = 1 + (2 + 6 * i / 39) * 1e-6
+    peaks = sorted([(m * f, 1e5) for m in locks] + [(m * f, 2e4) for m in background])
+    enc = lambda v: base64.b64encode(struct.pack("<%dd" % len(v), *v)).decode()
+    spectra.append(
+        '<spectrum index="%d" id="scan=%d" defaultArrayLength="%d">'
+        '<cvParam cvRef="MS" accession="MS:1000511" name="ms level" value="1"/>'
+        '<cvParam cvRef="MS" accession="MS:1000127" name="centroid spectrum"/>'
+        '<scanList count="1"><scan><cvParam cvRef="MS" accession="MS:1000016" name="scan start time" value="%g" '
+        'unitAccession="UO:0000010" unitName="second"/></scan></scanList><binaryDataArrayList count="2">'
+        '<binaryDataArray><cvParam cvRef="MS" accession="MS:1000523" name="64-bit float"/>'
+        '<cvParam cvRef="MS" accession="MS:1000576" name="no compression"/>'
+        '<cvParam cvRef="MS" accession="MS:1000514" name="m/z array"/><binary>%s</binary></binaryDataArray>'
+        '<binaryDataArray><cvParam cvRef="MS" accession="MS:1000523" name="64-bit float"/>'
+        '<cvParam cvRef="MS" accession="MS:1000576" name="no compression"/>'
+        '<cvParam cvRef="MS" accession="MS:1000515" name="intensity array"/><binary>%s</binary></binaryDataArray>'
+        '</binaryDataArrayList></spectrum>' % (i, i + 1, len(peaks), t, enc([p[0] for p in peaks]),
+                                               enc([p[1] for p in peaks])))
+open(sys.argv[1], "w").write('<?xml version="1.0"?><mzML xmlns="http://psi.hupo.org/ms/mzml" version="1.1.0">'
+                             '<run id="r"><spectrumList count="40">%s</spectrumList></run></mzML>' % "".join(spectra))
+PY
+printf '391.28429\n556.2771\n' >"$T/locks.ref"
+expect "recalibrate" 0 "" "^40 of 40 spectra recalibrated" recalibrate "$T/drift.mzML" "$T/locks.ref" -o "$T/drift-out.mzML" \
+    --rt-window 10 --qc-csv "$T/qc.csv" --qc-json "$T/qc.json" --drift-png "$T/drift.png" --drift-svg "$T/drift.svg"
+python3 - "$T/qc.json" "$T/qc.csv" <<'PY'
+import csv, json, sys
+j = json.load(open(sys.argv[1]))
+assert j["settings"]["model"] == "offset" and j["settings"]["rt_window_seconds"] == 10, j["settings"]
+assert j["locks"] == [391.28429, 556.2771], j["locks"]
+s = j["summary"]
+assert s["spectra"] == s["window"] == 40 and s["observations"] == 80, s
+assert s["rms_before_ppm"] > 3 and s["rms_after_ppm"] < 0.05, s
+for x in j["spectra"]:
+    assert x["source"] == "window" and len(x["locks"]) == 2 and abs(x["error_after_ppm"]) < 0.05, x
+rows = list(csv.DictReader(open(sys.argv[2])))
+assert len(rows) == 40 and rows[0]["scan"] == "1" and rows[0]["source"] == "window", rows[0]
+assert abs(float(rows[39]["c0"]) - 8) < 0.05, rows[39]
+PY
+check "recalibrate table: JSON and CSV" $?
+head -c 8 "$T/drift.png" | grep -q PNG && grep -q "<svg" "$T/drift.svg"
+check "recalibrate drift pictures" $?
+expect "calibrate the recalibrated run" 0 "" -- calibrate "$T/drift-out.mzML" "$T/locks.ref" --scans 40:40 --order 0 --no-gate --json
+json "recalibrated run needs no correction" "assert max(abs(m['error_ppm']) for m in j['matches']) < 0.05, j"
+printf '700.0\n' >"$T/absent.ref"
+expect "recalibrate without locks in the run" 1 "no lock mass found within 10 ppm in any of the 40 MS1 spectra" -- \
+    recalibrate "$T/drift.mzML" "$T/absent.ref" -o "$T/r1.mzML" --qc-csv "$T/r1.csv" --drift-png "$T/r1.png"
+printf '391.28429\n-5\n' >"$T/negative.ref"
+expect "recalibrate bad lock list" 2 "negative.ref: line 2" -- recalibrate "$T/drift.mzML" "$T/negative.ref" -o "$T/r2.mzML"
+expect "recalibrate picture name" 2 "ends in .png" -- recalibrate "$T/drift.mzML" "$T/locks.ref" -o "$T/r3.mzML" --drift-png "$T/r3.svg"
+expect "recalibrate a peak list" 2 "mzML files" -- recalibrate "$EX/nai_tof.txt" "$T/locks.ref" -o "$T/r4.mzML"
+expect "recalibrate onto its input" 2 "" -- recalibrate "$T/drift.mzML" "$T/locks.ref" -o "$T/drift.mzML"
+! ls "$T"/r?.* "$T"/.masscal-* >/dev/null 2>&1
+check "recalibrate writes nothing on failure" $?
+
 # batch: every file gets its line; a bad file never stops the others.
 mkdir "$T/batch"
 for i in 1 2 3 4 5; do cp "$EX/nai_tof.txt" "$T/batch/s$i.txt"; done
@@ -220,6 +280,18 @@ for l in lines[:5]:
     assert l["statistics"] == single["statistics"]
 PY
 check "batch JSON lines match the single-file result" $?
+# Threads share the data manager's caches: different spectra on four threads
+# give exactly the lines one thread gives.
+mkdir "$T/many"
+for i in 0 1 2 3 4 5 6 7 8 9 10 11; do
+    awk -v k="$i" '/^#/ {print; next} {$1 = sprintf("%.5f", $1 * (1 + (k - 5) * 3e-6)); print}' \
+        "$EX/nai_tof.txt" >"$T/many/m$i.txt"
+done
+"$BIN" calibrate --batch --jsonl --jobs 1 "$T"/many/m*.txt "$EX/nai_quad.txt" "$EX/nai.ref" >"$T/one" 2>/dev/null
+"$BIN" calibrate --batch --jsonl --jobs 4 "$T"/many/m*.txt "$EX/nai_quad.txt" "$EX/nai.ref" >"$T/four" 2>/dev/null
+[ "$(grep -c '"status":"ok"' "$T/one")" -eq 13 ] &&
+    [ "$(grep -o '"mass_function":{"coefficients":[^]]*' "$T/one" | sort -u | wc -l)" -eq 13 ] && cmp -s "$T/one" "$T/four"
+check "batch on four threads gives the one-thread results" $?
 "$BIN" calibrate --batch "$T/batch/s1.txt" "$EX/csi.ref" >"$T/out" 2>"$T/err"
 [ $? -eq 1 ] && grep -q "not calibrated" "$T/out"
 check "batch: a calibration that fails gives 1"  $?

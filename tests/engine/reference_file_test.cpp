@@ -334,3 +334,33 @@ TEST_F(ReferenceFile, AFullListStopsTheAirReferenceAtItsFirstPeak) {
 }
 
 }  // namespace
+
+// Lock masses keep the digits they are written with (a float would move
+// 556.2771 by 0.05 ppm), in either form, sorted and each once.
+TEST_F(ReferenceFile, LockListsInDoublePrecision) {
+    std::string hundredAndOne;
+    for (int i = 1; i <= 101; ++i) hundredAndOne += std::to_string(100 + i) + "\n";
+    const struct {
+        const char* text;
+        bool csv;
+        std::vector<double> want;
+        const char* why;
+    } cases[] = {
+        {"; siloxane and enkephalin\n556.2771 100\n445.12003\r\n445.12003 5\n", false, {445.12003, 556.2771}, ""},
+        {"m/z,MS level,charge\n# lock spray\n556.2771,1,1\n391.28429,1,1\nnot a lock\n", true, {391.28429, 556.2771}, ""},
+        {"title\n0 5\n556.2771\n", false, {556.2771}, ""},
+        {"556.2771\n-445.12\n", false, {}, "line 2: a lock mass must be a positive m/z"},
+        {"; nothing\n", false, {}, "no lock mass in the file"},
+        {hundredAndOne.c_str(), false, {}, "101 lock masses; at most 100 are used"},
+    };
+    for (const auto& c : cases) {
+        std::vector<double> masses;
+        std::string why;
+        const std::string text = c.text;
+        EXPECT_EQ(masscal::engine::parse_lock_masses(text.c_str(), text.size(), c.csv, masses, why), !*c.why) << text;
+        EXPECT_EQ(why, c.why) << text;
+        if (!*c.why) {
+            EXPECT_EQ(masses, c.want) << text;
+        }
+    }
+}

@@ -86,6 +86,8 @@ struct MzmlSpectrum {
     int msLevel = 1;
     double windowLow = 0, windowHigh = 0;  // both 0: no scan window
     int polarity = 0;                       // 1 positive, -1 negative
+    double rtSeconds = -1;                  // < 0: not stated
+    double precursorMz = 0;                 // > 0: an MS2 spectrum's selected ion
     ArrayEncoding mzEncoding{true, false};
     ArrayEncoding intensityEncoding{false, false};
 };
@@ -117,6 +119,14 @@ inline std::string mzml(const std::vector<MzmlSpectrum>& spectra, MzmlOptions o 
         if (sp.polarity > 0) s += "<cvParam cvRef=\"MS\" accession=\"MS:1000130\" name=\"positive scan\"/>\n";
         if (sp.polarity < 0) s += "<cvParam cvRef=\"MS\" accession=\"MS:1000129\" name=\"negative scan\"/>\n";
         s += "<scanList count=\"1\"><scan>";
+        if (sp.rtSeconds >= 0) {
+            char buf[200];
+            std::snprintf(buf, sizeof buf,
+                          "<cvParam cvRef=\"MS\" accession=\"MS:1000016\" name=\"scan start time\" value=\"%.4f\" "
+                          "unitCvRef=\"UO\" unitAccession=\"UO:0000010\" unitName=\"second\"/>",
+                          sp.rtSeconds);
+            s += buf;
+        }
         if (sp.windowLow != 0 || sp.windowHigh != 0) {
             char buf[400];
             std::snprintf(buf, sizeof buf,
@@ -127,7 +137,17 @@ inline std::string mzml(const std::vector<MzmlSpectrum>& spectra, MzmlOptions o 
                           sp.windowLow, sp.windowHigh);
             s += buf;
         }
-        s += "</scan></scanList>\n<binaryDataArrayList count=\"2\">\n";
+        s += "</scan></scanList>\n";
+        if (sp.precursorMz > 0) {
+            char buf[300];
+            std::snprintf(buf, sizeof buf,
+                          "<precursorList count=\"1\"><precursor><selectedIonList count=\"1\"><selectedIon>"
+                          "<cvParam cvRef=\"MS\" accession=\"MS:1000744\" name=\"selected ion m/z\" value=\"%.6f\"/>"
+                          "</selectedIon></selectedIonList></precursor></precursorList>\n",
+                          sp.precursorMz);
+            s += buf;
+        }
+        s += "<binaryDataArrayList count=\"2\">\n";
         s += binary_array(sp.mz, sp.mzEncoding, "MS:1000514");
         s += binary_array(sp.intensity, sp.intensityEncoding, "MS:1000515");
         s += "</binaryDataArrayList>\n</spectrum>\n";

@@ -4,6 +4,13 @@
 #include <cmath>
 #include <numeric>
 
+#include <algorithm>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "suite/combine/centroid_stream.hpp"
 #include "suite/datamanager/memory_store.hpp"
 #include "suite/datamanager/records.hpp"
 
@@ -92,32 +99,6 @@ struct Peak {
     std::size_t scan;
 };
 
-// How far the centroids of one ion wander from scan to scan, in ppm: the
-// median distance from a peak to the nearest peak of the next scan, over at
-// most 32 pairs of scans, distances beyond 500 ppm (other ions) left out.
-// 0 with fewer than 10 such distances, too few to say.
-double centroid_scatter_ppm(const std::vector<dm::Spectrum>& scans) {
-    std::vector<double> d;
-    for (std::size_t k = 0; k + 1 < scans.size() && k < 32; ++k) {
-        const std::vector<float>& a = scans[k].mass;
-        const std::vector<float>& b = scans[k + 1].mass;
-        if (b.empty()) continue;
-        for (float m : a) {
-            if (!(m > 0)) continue;
-            const auto it = std::lower_bound(b.begin(), b.end(), m);
-            double best = HUGE_VAL;
-            if (it != b.end()) best = std::min(best, std::fabs(*it - static_cast<double>(m)));
-            if (it != b.begin()) best = std::min(best, std::fabs(*(it - 1) - static_cast<double>(m)));
-            const double ppm = best / m * 1e6;
-            if (ppm <= 500.0) d.push_back(ppm);
-        }
-    }
-    if (d.size() < 10) return 0.0;
-    auto mid = d.begin() + static_cast<std::ptrdiff_t>(d.size() / 2);
-    std::nth_element(d.begin(), mid, d.end());
-    return *mid;
-}
-
 dm::Spectrum combine_centroids(const std::vector<dm::Spectrum>& scans, const Settings& given) {
     // A tolerance in ppm below what the data scatter would split one ion into
     // several centroids: it is widened to four times the scatter.
@@ -180,11 +161,39 @@ dm::Spectrum combine_centroids(const std::vector<dm::Spectrum>& scans, const Set
 
 }  // namespace
 
+double centroid_scatter_ppm(const std::vector<dm::Spectrum>& scans) {
+    std::vector<double> d;
+    for (std::size_t k = 0; k + 1 < scans.size() && k < 32; ++k) {
+        const std::vector<float>& a = scans[k].mass;
+        const std::vector<float>& b = scans[k + 1].mass;
+        if (b.empty()) continue;
+        for (float m : a) {
+            if (!(m > 0)) continue;
+            const auto it = std::lower_bound(b.begin(), b.end(), m);
+            double best = HUGE_VAL;
+            if (it != b.end()) best = std::min(best, std::fabs(*it - static_cast<double>(m)));
+            if (it != b.begin()) best = std::min(best, std::fabs(*(it - 1) - static_cast<double>(m)));
+            const double ppm = best / m * 1e6;
+            if (ppm <= 500.0) d.push_back(ppm);
+        }
+    }
+    if (d.size() < 10) return 0.0;
+    auto mid = d.begin() + static_cast<std::ptrdiff_t>(d.size() / 2);
+    std::nth_element(d.begin(), mid, d.end());
+    return *mid;
+}
+
 dm::Spectrum combine_spectra(const std::vector<dm::Spectrum>& scans, bool continuum, const Settings& s) {
     return continuum ? combine_profile(scans, s) : combine_centroids(scans, s);
 }
 
 }  // namespace masscal::combine
+
+namespace {
+// Scans are decoded in batches on up to this many threads.
+constexpr std::size_t kReadBatch = 16;
+constexpr std::size_t kReadThreads = 4;
+}  // namespace
 
 masscal::dm::DmHandle CombineExt(CalWnd, int, int, const RawFileRef* ref, int, const void* request, std::uint16_t) {
     using namespace masscal;
@@ -198,20 +207,73 @@ masscal::dm::DmHandle CombineExt(CalWnd, int, int, const RawFileRef* ref, int, c
     const long long last = std::min<long long>(static_cast<long long>(first) + std::max(count, 1) - 1, desc.scanCount);
     std::vector<dm::Spectrum> scans;
     bool continuum = desc.continuum;
-    for (long long k = first; k <= last; ++k) {
+    const combine::Settings settings = combine::settings_from_request(request);
+    std::unique_ptr<combine::CentroidStream> stream;
+    std::string why;
+    // Scans are decoded in batches on several threads; decoding is most of the work.
+    struct Read {
         dm::Spectrum s;
+        bool ok = false;
+        std::string error;
+    };
+    const auto read = [ref, function](long long k) {
+        Read r;
         dm::FunctionDescription d;
-        if (!dm::dm_read_scan(*ref, function, static_cast<int>(k), s, d)) return nullptr;
-        if (scans.empty()) continuum = s.continuum;
-        scans.push_back(std::move(s));
+        r.ok = dm::dm_read_scan(*ref, function, static_cast<int>(k), r.s, d);
+        if (!r.ok) r.error = dm::dm_last_error();
+        return r;
+    };
+    const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, kReadThreads);
+    std::vector<Read> batch(kReadBatch);
+    for (long long k = first, batchStart = first, batchEnd = first - 1; k <= last; ++k) {
+        if (k > batchEnd) {
+            const std::size_t n = static_cast<std::size_t>(std::min<long long>(kReadBatch, last - k + 1));
+            const auto part = [&, from = k](std::size_t t, std::size_t step) {
+                for (std::size_t i = t; i < n; i += step) batch[i] = read(from + static_cast<long long>(i));
+            };
+            if (threads > 1 && n > 1) {
+                std::vector<std::future<void>> running;
+                for (std::size_t t = 0; t < threads; ++t) running.push_back(std::async(std::launch::async, part, t, threads));
+                for (auto& f : running) f.get();
+            } else {
+                part(0, 1);
+            }
+            batchStart = k;
+            batchEnd = k + static_cast<long long>(n) - 1;
+        }
+        Read& r = batch[static_cast<std::size_t>(k - batchStart)];
+        if (!r.ok) {
+            dm::dm_set_error(r.error);
+            return nullptr;
+        }
+        dm::Spectrum& s = r.s;
+        if (k == first) {
+            continuum = s.continuum;
+            // Many centroid scans are combined without holding them all.
+            if (!continuum && last > first && combine::CentroidStream::suits(s))
+                stream = std::make_unique<combine::CentroidStream>(desc.massLow, desc.massHigh, settings);
+        }
+        if (!stream) {
+            scans.push_back(std::move(s));
+        } else if (!stream->add(s, why)) {
+            dm::dm_set_error(dm::reference_path(*ref) + ": cannot combine its scans: " + why);
+            return nullptr;
+        }
     }
-    if (scans.empty()) {
+    dm::Spectrum combined;
+    if (stream) {
+        if (!stream->finish(combined, why)) {
+            dm::dm_set_error(dm::reference_path(*ref) + ": cannot combine its scans: " + why);
+            return nullptr;
+        }
+    } else if (scans.empty()) {
         dm::Spectrum s;
         dm::FunctionDescription d;
         dm::dm_read_scan(*ref, function, first, s, d);  // names the missing scan
         return nullptr;
+    } else {
+        combined = combine::combine_spectra(scans, continuum, settings);
     }
-    dm::Spectrum combined = combine::combine_spectra(scans, continuum, combine::settings_from_request(request));
     const std::uint16_t number = dm::dm_store_spectrum(std::move(combined), desc, dm::reference_path(*ref));
     if (number == 0) return nullptr;
     dm::DmHandle h = dm::dm_stored_handle(number);

@@ -61,6 +61,12 @@ Settings settings_from_request(const void* request);
 // from the most intense peak of a group.
 dm::Spectrum combine_spectra(const std::vector<dm::Spectrum>& scans, bool continuum, const Settings& s);
 
+// How far the centroids of one ion wander from scan to scan, in ppm: the
+// median distance from a peak to the nearest peak of the next scan, over at
+// most 32 pairs of scans, distances beyond 500 ppm (other ions) left out.
+// 0 with fewer than 10 such distances, too few to say.
+double centroid_scatter_ppm(const std::vector<dm::Spectrum>& scans);
+
 }  // namespace masscal::combine
 
 // Combines scans first .. first + count - 1 (cut to the function's scans) of

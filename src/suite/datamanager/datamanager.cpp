@@ -85,22 +85,70 @@ State& state() {
     return s;
 }
 
+// What this thread used last, looked at before the shared state: one
+// calibration asks for its data and reference files dozens of times, and
+// taking the shared lock for each made the threads of a batch queue on it.
+// Path keys never change; files and scans are dropped when the shared cache
+// is cleared (a new generation).
+constexpr std::size_t kRecent = 4;
+std::atomic<std::uint64_t> g_generation{0};
+
+struct Recent {
+    std::uint64_t generation = 0;
+    std::list<std::pair<std::string, std::uint32_t>> keys;
+    std::list<std::pair<std::string, CachedFile>> files;
+    std::list<DecodedScan> scans;
+};
+
+Recent& recent() {
+    thread_local Recent r;
+    const std::uint64_t g = g_generation.load(std::memory_order_acquire);
+    if (r.generation != g) {
+        r.files.clear();
+        r.scans.clear();
+        r.generation = g;
+    }
+    return r;
+}
+
+template <class T>
+void remember(std::list<T>& list, T item) {
+    list.push_front(std::move(item));
+    if (list.size() > kRecent) list.pop_back();
+}
+
 std::uint32_t path_key(const std::string& path) {
+    Recent& mine = recent();
+    for (const auto& [p, k] : mine.keys)
+        if (p == path) return k;
     State& s = state();
-    std::lock_guard lock(s.mutex);
-    auto it = s.pathKeys.find(path);
-    if (it != s.pathKeys.end()) return it->second;
-    s.paths.push_back(path);
-    const auto key = static_cast<std::uint32_t>(s.paths.size());
-    s.pathKeys[path] = key;
+    std::uint32_t key;
+    {
+        std::lock_guard lock(s.mutex);
+        auto it = s.pathKeys.find(path);
+        if (it != s.pathKeys.end()) {
+            key = it->second;
+        } else {
+            s.paths.push_back(path);
+            key = static_cast<std::uint32_t>(s.paths.size());
+            s.pathKeys[path] = key;
+        }
+    }
+    remember(mine.keys, {path, key});
     return key;
 }
 
 bool path_of_key(std::uint32_t key, std::string& out) {
+    Recent& mine = recent();
+    for (const auto& [p, k] : mine.keys)
+        if (k == key) return out = p, true;
     State& s = state();
-    std::lock_guard lock(s.mutex);
-    if (key == 0 || key > s.paths.size()) return false;
-    out = s.paths[key - 1];
+    {
+        std::lock_guard lock(s.mutex);
+        if (key == 0 || key > s.paths.size()) return false;
+        out = s.paths[key - 1];
+    }
+    remember(mine.keys, {out, key});
     return true;
 }
 
@@ -126,18 +174,34 @@ std::shared_ptr<const RawFile> open_file(const std::string& path) {
         return nullptr;
     }
     Identity id{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    Recent& mine = recent();
+    for (auto it = mine.files.begin(); it != mine.files.end(); ++it) {
+        if (it->first != path) continue;
+        if (it->second.identity == id) {
+            mine.files.splice(mine.files.begin(), mine.files, it);
+            return mine.files.front().second.file;
+        }
+        mine.files.erase(it);
+        break;
+    }
     State& s = state();
+    std::shared_ptr<const RawFile> cached;
     {
         std::lock_guard lock(s.mutex);
         for (auto it = s.files.begin(); it != s.files.end(); ++it) {
             if (it->first != path) continue;
             if (it->second.identity == id) {
                 s.files.splice(s.files.begin(), s.files, it);
-                return s.files.front().second.file;
+                cached = s.files.front().second.file;
+            } else {
+                s.files.erase(it);  // changed on disk
             }
-            s.files.erase(it);  // changed on disk
             break;
         }
+    }
+    if (cached) {
+        remember(mine.files, {path, CachedFile{id, cached}});
+        return cached;
     }
     const std::string ext = extension_of(path);
     std::shared_ptr<const Backend> backend = backend_for_extension(ext);
@@ -151,9 +215,12 @@ std::shared_ptr<const RawFile> open_file(const std::string& path) {
         fail(error.empty() ? path + ": cannot be read" : error);
         return nullptr;
     }
-    std::lock_guard lock(s.mutex);
-    s.files.emplace_front(path, CachedFile{id, file});
-    while (s.files.size() > kCachedFiles) s.files.pop_back();
+    {
+        std::lock_guard lock(s.mutex);
+        s.files.emplace_front(path, CachedFile{id, file});
+        while (s.files.size() > kCachedFiles) s.files.pop_back();
+    }
+    remember(mine.files, {path, CachedFile{id, file}});
     return file;
 }
 
@@ -169,23 +236,37 @@ bool find_stored(std::uint16_t number, StoredSpectrum& out) {
 // Scan `scan` of a function, decoded once while it stays among the recent.
 bool decoded_scan(const std::shared_ptr<const RawFile>& file, int function, int scan,
                   std::shared_ptr<const Spectrum>& out, std::string& error) {
+    const auto same = [&](const DecodedScan& d) { return d.file == file && d.function == function && d.scan == scan; };
+    Recent& mine = recent();
+    for (auto it = mine.scans.begin(); it != mine.scans.end(); ++it) {
+        if (same(*it)) {
+            mine.scans.splice(mine.scans.begin(), mine.scans, it);
+            out = mine.scans.front().data;
+            return true;
+        }
+    }
     State& st = state();
+    std::shared_ptr<const Spectrum> found;
     {
         std::lock_guard lock(st.mutex);
         for (auto it = st.scans.begin(); it != st.scans.end(); ++it) {
-            if (it->file == file && it->function == function && it->scan == scan) {
+            if (same(*it)) {
                 st.scans.splice(st.scans.begin(), st.scans, it);
-                out = st.scans.front().data;
-                return true;
+                found = st.scans.front().data;
+                break;
             }
         }
     }
-    auto s = std::make_shared<Spectrum>();
-    if (!file->readScan(function, scan, *s, error)) return false;
-    out = s;
-    std::lock_guard lock(st.mutex);
-    st.scans.push_front(DecodedScan{file, function, scan, out});
-    while (st.scans.size() > kCachedScans) st.scans.pop_back();
+    if (!found) {
+        auto s = std::make_shared<Spectrum>();
+        if (!file->readScan(function, scan, *s, error)) return false;
+        found = s;
+        std::lock_guard lock(st.mutex);
+        st.scans.push_front(DecodedScan{file, function, scan, found});
+        while (st.scans.size() > kCachedScans) st.scans.pop_back();
+    }
+    out = found;
+    remember(mine.scans, DecodedScan{file, function, scan, found});
     return true;
 }
 
@@ -341,6 +422,7 @@ void dm_clear_file_cache() {
     std::lock_guard lock(s.mutex);
     s.files.clear();
     s.scans.clear();
+    g_generation.fetch_add(1, std::memory_order_release);
 }
 
 int DmRawFileToID(const RawFileRef* ref, void* identifier) {

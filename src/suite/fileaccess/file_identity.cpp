@@ -129,43 +129,72 @@ bool read_file(const std::string& path, std::size_t limit, std::string* text, Fi
     return false;
 }
 
-bool replace_file(const std::string& path, std::string_view data, FileIdentity* written) {
-    const std::string target = write_target(path);
-    std::string dir, base;
-    split(target, &dir, &base);
+ReplacingFile::~ReplacingFile() { abandon(); }
+
+void ReplacingFile::abandon() {
+    if (fd_ < 0) return;
+    const int err = errno;
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+    fd_ = -1;
+    errno = err;
+}
+
+bool ReplacingFile::open(const std::string& path) {
+    abandon();
+    target_ = write_target(path);
+    std::string base;
+    split(target_, &dir_, &base);
     if (base.empty()) return false;
     if (base.size() > 200) base.resize(200);
 
     struct stat old;
-    const bool had_old = ::stat(target.c_str(), &old) == 0;
+    const bool had_old = ::stat(target_.c_str(), &old) == 0;
     if (had_old && !S_ISREG(old.st_mode)) return false;
-
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp = dir + "/." + base + ".tmp" + std::to_string(::getpid()) + "-" +
-               std::to_string(g_temp_counter.fetch_add(1));
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
+    for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
+        temp_ = dir_ + "/." + base + ".tmp" + std::to_string(::getpid()) + "-" +
+                std::to_string(g_temp_counter.fetch_add(1));
+        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0 && errno != EEXIST) return false;
     }
-    if (fd < 0) return false;
+    if (fd_ < 0) return false;
+    if (had_old) (void)::fchmod(fd_, old.st_mode & 07777);
+    return true;
+}
 
-    auto abandon = [&]() {
-        ::close(fd);
-        ::unlink(temp.c_str());
+bool ReplacingFile::write(std::string_view data) {
+    if (fd_ < 0) return false;
+    if (write_all(fd_, data.data(), data.size())) return true;
+    abandon();
+    return false;
+}
+
+bool ReplacingFile::commit(FileIdentity* written) {
+    if (fd_ < 0) return false;
+    if (::fsync(fd_) != 0) {
+        abandon();
         return false;
-    };
-    if (had_old) (void)::fchmod(fd, old.st_mode & 07777);
-    if (!write_all(fd, data.data(), data.size())) return abandon();
-    if (::fsync(fd) != 0) return abandon();
-    if (BeforeRenameHook hook = g_hook.load(); hook && !hook(temp.c_str(), target.c_str())) return abandon();
-    if (::rename(temp.c_str(), target.c_str()) != 0) return abandon();
+    }
+    if (BeforeRenameHook hook = g_hook.load(); hook && !hook(temp_.c_str(), target_.c_str())) {
+        abandon();
+        return false;
+    }
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+        abandon();
+        return false;
+    }
     struct stat now;
-    const bool known = ::fstat(fd, &now) == 0;
-    ::close(fd);
-    sync_directory(dir);
+    const bool known = ::fstat(fd_, &now) == 0;
+    ::close(fd_);
+    fd_ = -1;
+    sync_directory(dir_);
     if (written) *written = known ? identity_from(now) : FileIdentity{};
     return true;
+}
+
+bool replace_file(const std::string& path, std::string_view data, FileIdentity* written) {
+    ReplacingFile file;
+    return file.open(path) && file.write(data) && file.commit(written);
 }
 
 void set_before_rename_hook(BeforeRenameHook hook) { g_hook.store(hook); }

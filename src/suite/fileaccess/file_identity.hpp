@@ -39,6 +39,26 @@ bool read_file(const std::string& path, std::size_t limit, std::string* text, Fi
 // written receives the identity of the new file.
 bool replace_file(const std::string& path, std::string_view data, FileIdentity* written);
 
+// The same, written as it comes: open, write any number of times, commit.
+// Nothing replaces the target before commit; a failed write or a destruction
+// without commit removes the temporary file. errno tells why a call failed.
+class ReplacingFile {
+public:
+    ReplacingFile() = default;
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    bool open(const std::string& path);
+    bool write(std::string_view data);
+    bool commit(FileIdentity* written);
+    void abandon();
+
+private:
+    int fd_ = -1;
+    std::string target_, dir_, temp_;
+};
+
 // Test seam: called after the temporary file is complete and flushed, just
 // before the rename; when it answers false the write is abandoned.
 using BeforeRenameHook = bool (*)(const char* temp_path, const char* target_path);

@@ -7,22 +7,22 @@
 #include <string>
 #include <string_view>
 
+struct evp_md_ctx_st;  // the system library's digest context
+
 namespace masscal::suite {
 
 class Sha1 {
 public:
-    Sha1();
+    Sha1();  // std::bad_alloc when no context can be had
+    ~Sha1();
+    Sha1(const Sha1&) = delete;
+    Sha1& operator=(const Sha1&) = delete;
     void update(const void* data, std::size_t size);
     // The digest of everything given; the object is spent afterwards.
     std::array<std::uint8_t, 20> finish();
 
 private:
-    void block(const std::uint8_t* p);
-
-    std::uint32_t h_[5];
-    std::uint8_t buffer_[64];
-    std::size_t used_ = 0;
-    std::uint64_t total_ = 0;  // bytes
+    ::evp_md_ctx_st* ctx_;
 };
 
 // The digest of data as 40 lower-case hex digits.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <regex>
 #include <limits>
 
 #include "mzml/mzml_backend.hpp"
@@ -278,3 +279,71 @@ TEST(Sha1, KnownVectors) {
 }
 
 }  // namespace
+
+namespace reading {
+
+std::vector<dm::Spectrum> read_all(const std::string& text, std::string& error) {
+    std::vector<dm::Spectrum> out;
+    auto f = dm::parse_mzml(text, "doc", error);
+    if (!f) return out;
+    for (int fn = 1; fn <= f->functionCount(); ++fn) {
+        dm::FunctionDescription d;
+        f->describe(fn, d);
+        for (int s = 1; s <= d.scanCount; ++s) {
+            out.emplace_back();
+            if (!f->readScan(fn, s, out.back(), error)) return {};
+        }
+    }
+    return out;
+}
+
+// The text with what follows pattern's group in each match replaced by value
+// ("$01", not "$1": the value may begin with a digit).
+std::string replace_all(const std::string& s, const char* pattern, const char* value) {
+    return std::regex_replace(s, std::regex(pattern), std::string("$01") + value);
+}
+
+}  // namespace reading
+
+// The walk over the spectrum list trusts neither the index nor the encoded
+// lengths, and a document cut short anywhere is refused by reader and
+// rewriter alike.
+TEST(MzmlStream, TruncatedOrMisleadingDocuments) {
+    mzdocs::Doc d;
+    d.indexed = true;
+    d.spectra = {spectrum(Type::F64, true), spectrum(Type::F32, false), spectrum(Type::F64, false)};
+    const std::string good = mzdocs::build(d);
+    std::string error;
+    const auto expected = reading::read_all(good, error);
+    ASSERT_EQ(expected.size(), 4u) << error;  // with the empty one
+
+    const std::string misleading[] = {
+        // offsets into the middle of elements, and past the end
+        reading::replace_all(good, "(<offset idRef=\"[^\"]*\">)[0-9]+", "5"),
+        reading::replace_all(good, "(<indexListOffset>)[0-9]+", "99999999"),
+        // encoded lengths too short, too long, and not numbers
+        reading::replace_all(good, "(encodedLength=\")[0-9]+", "1"),
+        reading::replace_all(good, "(encodedLength=\")[0-9]+", "100000"),
+        reading::replace_all(good, "(encodedLength=\")[0-9]+", "x"),
+    };
+    for (const std::string& text : misleading) ASSERT_NE(text, good);
+    for (const std::string& text : misleading) {
+        SCOPED_TRACE(&text - misleading);
+        EXPECT_EQ(reading::read_all(text, error).size(), expected.size()) << error;
+        const auto got = reading::read_all(text, error);
+        for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].mass, expected[i].mass);
+        const Result r = rewrite(text);
+        ASSERT_TRUE(r.ok) << r.error;
+        expect_index_true(r.text);
+    }
+
+    const std::size_t end = good.rfind('>') + 1;
+    for (std::size_t cut = 0; cut < end; cut += 3) {
+        const std::string part = good.substr(0, cut);
+        EXPECT_EQ(dm::parse_mzml(part, "cut", error), nullptr) << cut;
+        EXPECT_FALSE(error.empty());
+        const Result r = rewrite(part);
+        EXPECT_FALSE(r.ok) << cut;
+        EXPECT_FALSE(r.error.empty());
+    }
+}

@@ -154,7 +154,7 @@ TEST(Mzml, BrokenDocumentsAreRefusedAtOpen) {
         std::string error;
         EXPECT_EQ(parse_mzml(c.text, "bad.mzML", error), nullptr);
         EXPECT_NE(error.find("bad.mzML: "), std::string::npos) << error;
-        EXPECT_NE(error.find(c.what), std::string::npos) << error;
+        EXPECT_NE(error.find(c.what), std::string::npos) << c.what << " / " << error;
     }
 }
 

@@ -3,9 +3,11 @@
 #include <cmath>
 #include <filesystem>
 #include <numeric>
+#include <random>
 #include <tuple>
 
 #include "suite/charge/charge.hpp"
+#include "suite/combine/centroid_stream.hpp"
 #include "suite/combine/combine.hpp"
 #include "suite/datamanager/memory_store.hpp"
 #include "suite/datamanager/records.hpp"
@@ -245,3 +247,45 @@ TEST(Charge, BadArgumentsAndAnEmptyList) {
 }
 
 }  // namespace
+
+// Combining through spilled mass bands gives what combining in memory
+// gives, to the bit: ties, zero masses, masses outside the stated range and
+// on band edges, every setting that changes the grouping.
+TEST(Combine, StreamedCentroidsEqualTheInMemoryCombine) {
+    std::mt19937 rng(19);
+    std::vector<dm::Spectrum> scans;
+    for (int k = 0; k < 40; ++k) {
+        std::vector<float> mass, height;
+        for (int i = 0; i < 300; ++i) {
+            const int kind = static_cast<int>(rng() % 10);
+            float m = kind == 0 ? 0.0f : kind == 1 ? 150.0f + static_cast<float>(rng() % 5) * 0.25f  // ties
+                      : kind == 2 ? 2500.0f + static_cast<float>(rng() % 100)  // beyond the range
+                                  : std::uniform_real_distribution<float>(50.0f, 1100.0f)(rng);
+            mass.push_back(m);
+            height.push_back(std::uniform_real_distribution<float>(-5.0f, 1000.0f)(rng));
+        }
+        std::vector<std::size_t> order(mass.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return mass[a] < mass[b]; });
+        std::vector<float> m, h;
+        for (std::size_t i : order) m.push_back(mass[i]), h.push_back(height[i]);
+        scans.push_back(make_spectrum(m, h));
+    }
+    cb::Settings settings[5];
+    settings[1].minScans = 3;
+    settings[2].mean = true, settings[2].intensityScale = 2.5f;
+    settings[3].toleranceInAmu = true, settings[3].tolerance = 0.3f;
+    settings[4].mergeCentroids = false;
+    for (const cb::Settings& s : settings) {
+        const dm::Spectrum expected = cb::combine_spectra(scans, false, s);
+        for (const std::size_t limit : {std::size_t{1000}, cb::CentroidStream::kHeldLimit}) {
+            cb::CentroidStream stream(100.0, 1000.0, s, limit);
+            std::string why;
+            for (const dm::Spectrum& scan : scans) ASSERT_TRUE(stream.add(scan, why)) << why;
+            dm::Spectrum got;
+            ASSERT_TRUE(stream.finish(got, why)) << why;
+            EXPECT_EQ(got.mass, expected.mass);
+            EXPECT_EQ(got.intensity, expected.intensity);
+        }
+    }
+}
