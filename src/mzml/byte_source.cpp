@@ -92,7 +92,9 @@ bool ByteWindow::hold(std::uint64_t from, std::uint64_t to) {
     }
     const std::uint64_t have = start_ + held_.size();
     if (to <= have) return true;
-    if (!source_.read(have, static_cast<std::size_t>(to - have), more_)) {
+    // A short read means the file shrank under us: as much a failure as an
+    // error, or a walk would wait for bytes that never come.
+    if (!source_.read(have, static_cast<std::size_t>(to - have), more_) || more_.size() != to - have) {
         failed_ = true;
         return false;
     }
