@@ -22,7 +22,7 @@ RUNS = {"14 MB": ["--spectra", "1700", "--ms1-peaks", "1200", "--ms2-peaks", "25
 
 
 def timed(argv):
-    """Wall seconds and peak resident KiB of one run."""
+    """Wall seconds, processor seconds (user and system) and peak resident KiB of one run."""
     res = subprocess.run(["/usr/bin/time", "-v"] + argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                          text=True)
     if res.returncode != 0:
@@ -32,7 +32,8 @@ def timed(argv):
     for part in wall.split(":"):
         seconds = seconds * 60 + float(part)
     rss = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", res.stderr).group(1))
-    return seconds, rss
+    cpu = sum(float(re.search(r"%s time \(seconds\): (\S+)" % k, res.stderr).group(1)) for k in ("User", "System"))
+    return seconds, cpu, rss
 
 
 def main():
@@ -48,7 +49,7 @@ def main():
         programs.append(("before", os.path.abspath(a.baseline)))
     try:
         ref = os.path.join(folder, "locks.ref")
-        print("%-6s %-8s %-9s %9s %9s %10s" % ("run", "program", "command", "seconds", "MB/s", "peak MiB"))
+        print("%-6s %-8s %-9s %9s %9s %9s %10s" % ("run", "program", "command", "seconds", "cpu s", "MB/s", "peak MiB"))
         for name, extra in RUNS.items():
             path = os.path.join(folder, name.replace(" ", "") + ".mzML")
             if not os.path.exists(path):
@@ -60,10 +61,10 @@ def main():
             for label, prog in programs:
                 for command, argv in (("calibrate", [prog, "calibrate", path, ref, "--ms-level", "1", "--out", cal]),
                                       ("apply", [prog, "apply", cal, path, "-o", out])):
-                    seconds, rss = timed(argv)
+                    seconds, cpu, rss = timed(argv)
                     figures[(label, command)] = seconds
-                    print("%-6s %-8s %-9s %9.2f %9.0f %10.1f" % (name, label, command, seconds, size_mb / seconds,
-                                                                  rss / 1024))
+                    print("%-6s %-8s %-9s %9.2f %9.2f %9.0f %10.1f" % (name, label, command, seconds, cpu,
+                                                                       size_mb / seconds, rss / 1024), flush=True)
             if a.baseline:
                 for command in ("calibrate", "apply"):
                     print("%-6s %-8s %-9s %8.2fx faster" % (name, "ratio", command,
